@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include <QImage>
+
+class IMessageBox;
+class SkinFileSource;
+
+// One loaded skin: four tables filled from the skin script. Images and icons load on first
+// request, are shared between windows and are released with their last user.
+class CSkin {
+public:
+    // Thrown by Parse, caught inside Load. position points into the script text, or is null
+    // when the text ended inside a statement.
+    struct SKIN_EXEPTION {
+        int32_t code = 0;
+        const char* position = nullptr;
+    };
+
+    // A user is a window's identity (its address); see CSkinClient.
+    using User = std::uintptr_t;
+
+    struct ImageEntry {
+        std::string file;
+        std::unique_ptr<QImage> handle; // null until first use
+        std::set<User> users;
+    };
+
+    // files: where skin files come from (the archive appended to the executable, then the
+    // skin folder). messages: where load errors are reported.
+    CSkin(std::shared_ptr<SkinFileSource> files, IMessageBox& messages);
+    ~CSkin();
+    CSkin(const CSkin&) = delete;
+    CSkin& operator=(const CSkin&) = delete;
+
+    // Reads "skin.ini" of the folder; false only after a syntax error has been reported.
+    bool Load(const std::string& folder);
+    // Parses a NUL-terminated script into the tables; throws SKIN_EXEPTION.
+    void Parse(const char* text);
+
+    const QImage* GetImage(const std::string& section, const std::string& name, User user);
+    const QImage* GetIcon(const std::string& section, const std::string& name, User user);
+    int32_t GetLong(const std::string& section, const std::string& name);
+    std::string GetString(const std::string& section, const std::string& name);
+    void ReleaseUser(User user);
+
+    [[nodiscard]] bool IsLoaded() const { return loaded_; }
+    [[nodiscard]] const std::string& Folder() const { return folder_; }
+    [[nodiscard]] const std::map<std::string, ImageEntry>& Images() const { return images_; }
+    [[nodiscard]] const std::map<std::string, ImageEntry>& Icons() const { return icons_; }
+    [[nodiscard]] const std::map<std::string, std::string>& Texts() const { return texts_; }
+    [[nodiscard]] const std::map<std::string, int32_t>& Numbers() const { return numbers_; }
+
+private:
+    const QImage* Lookup(std::map<std::string, ImageEntry>& table, const std::string& key,
+                         User user, bool icon);
+
+    std::map<std::string, ImageEntry> images_;
+    std::map<std::string, ImageEntry> icons_;
+    std::map<std::string, std::string> texts_;
+    std::map<std::string, int32_t> numbers_;
+    std::string folder_;
+    bool loaded_ = false;
+    std::shared_ptr<SkinFileSource> files_;
+    IMessageBox& messages_;
+};

@@ -1,0 +1,23 @@
+#include <cstdlib>
+#include <filesystem>
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+// Widget tests run on Qt's offscreen platform. The test discovery step runs this binary
+// outside ctest's environment, so the platform is chosen here when nothing else set it.
+int main(int argc, char** argv) {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
+        auto dir = std::filesystem::temp_directory_path() / "solvei-test-runtime";
+        std::filesystem::create_directories(dir);
+        std::filesystem::permissions(dir, std::filesystem::perms::owner_all);
+        setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
