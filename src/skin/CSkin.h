@@ -5,6 +5,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <QImage>
 
@@ -48,6 +49,14 @@ public:
     int32_t GetLong(const std::string& section, const std::string& name);
     std::string GetString(const std::string& section, const std::string& name);
     void ReleaseUser(User user);
+
+    // The line an error was found on: 0 for a null position, else 1 + the line feeds before it.
+    static int ErrorLine(const char* text, const char* position);
+    // A script file's bytes as the parser reads them: CR LF turned into LF, cut at a NUL.
+    static std::string ScriptText(const std::vector<char>& bytes);
+    // The value a LONG statement stores for its value text: a #RRGGBB colour as
+    // red + green * 256 + blue * 65536, else the leading decimal number (0 without digits).
+    static int32_t LongValue(const std::string& text);
 
     [[nodiscard]] bool IsLoaded() const { return loaded_; }
     [[nodiscard]] const std::string& Folder() const { return folder_; }
