@@ -1,0 +1,145 @@
+#include <functional>
+#include <string>
+
+#include <QImage>
+#include <QRegion>
+
+#include <gtest/gtest.h>
+
+#include "skin/SkinDrawing.h"
+
+namespace {
+
+constexpr int32_t kMagenta = 0x00FF00FF; // skin value of #FF00FF
+
+// An image of the given format whose pixels come from a colour function.
+QImage Painted(QImage::Format format, int w, int h, const std::function<QColor(int, int)>& at) {
+    QImage image(w, h, QImage::Format_ARGB32);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            image.setPixelColor(x, y, at(x, y));
+        }
+    }
+    if (format == QImage::Format_Indexed8) {
+        return image.convertToFormat(
+            format, QList<QRgb>{qRgb(255, 0, 255), qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    }
+    return image.convertToFormat(format);
+}
+
+// Formats whose pixels carry no fourth byte of their own (ARGB32 has its own test).
+const QImage::Format kFormats[] = {QImage::Format_Indexed8, QImage::Format_RGB16,
+                                   QImage::Format_RGB555, QImage::Format_RGB888,
+                                   QImage::Format_RGB32};
+
+bool SameArea(const QRegion& a, const QRegion& b) {
+    return (a ^ b).isEmpty();
+}
+
+TEST(CreateRegionFromBitmap, RunsOfNonMaskPixelsInEveryFormat) {
+    // Row 0: all mask; row 1: no mask; row 2: black, mask, mask, white, white (runs 0-1, 3-5).
+    const auto pattern = [](int x, int y) -> QColor {
+        if (y == 0 || (y == 2 && (x == 1 || x == 2))) {
+            return QColor(255, 0, 255);
+        }
+        return (x % 2 == 0) ? Qt::black : Qt::white;
+    };
+    QRegion expected;
+    expected += QRect(0, 1, 5, 1);
+    expected += QRect(0, 2, 1, 1);
+    expected += QRect(3, 2, 2, 1);
+    for (QImage::Format format : kFormats) {
+        SCOPED_TRACE(format);
+        const QImage image = Painted(format, 5, 3, pattern);
+        ASSERT_EQ(image.format(), format);
+        const QRegion region = CreateRegionFromBitmap(image, kMagenta);
+        EXPECT_TRUE(SameArea(region, expected));
+        EXPECT_EQ(region.rectCount(), 3);
+
+        const QImage allMask = Painted(format, 6, 4, [](int, int) { return QColor(255, 0, 255); });
+        EXPECT_TRUE(CreateRegionFromBitmap(allMask, kMagenta).isEmpty());
+
+        const QImage noMask = Painted(format, 6, 4, [](int, int) { return QColor(Qt::black); });
+        const QRegion full = CreateRegionFromBitmap(noMask, kMagenta);
+        EXPECT_TRUE(SameArea(full, QRegion(0, 0, 6, 4)));
+        EXPECT_EQ(full.rectCount(), 4); // one rectangle per row
+    }
+}
+
+TEST(CreateRegionFromBitmap, ThirtyTwoBitPixelsMatchOnlyWithAZeroFourthByte) {
+    QImage image(3, 1, QImage::Format_ARGB32);
+    image.setPixel(0, 0, 0x00FF00FF); // mask colour, fourth byte 0: outside
+    image.setPixel(1, 0, 0xFFFF00FF); // mask colour, fourth byte set: inside
+    image.setPixel(2, 0, 0x00FF00FF);
+    EXPECT_TRUE(SameArea(CreateRegionFromBitmap(image, kMagenta), QRegion(1, 0, 1, 1)));
+
+    const QImage mono = QImage(8, 2, QImage::Format_Mono);
+    EXPECT_TRUE(CreateRegionFromBitmap(mono, kMagenta).isEmpty());
+    EXPECT_TRUE(CreateRegionFromBitmap(QImage(), kMagenta).isEmpty());
+}
+
+TEST(ColorFromSkin, RedGreenBlueBytes) {
+    EXPECT_EQ(ColorFromSkin(0x00FF0000), QColor(0, 0, 255));
+    EXPECT_EQ(ColorFromSkin(0x00123456), QColor(0x56, 0x34, 0x12));
+}
+
+// A source whose every pixel is distinct: red = x, green = y.
+QImage Gradient(int w, int h) {
+    return Painted(QImage::Format_RGB32, w, h, [](int x, int y) { return QColor(x, y, 7); });
+}
+
+TEST(StretchByResizeLines, SameSizeIsAnIdenticalCopy) {
+    const QImage source = Gradient(9, 6);
+    const QImage result = StretchByResizeLines(source, QPoint(4, 2), QSize(9, 6));
+    EXPECT_EQ(result.convertToFormat(QImage::Format_RGB32), source);
+}
+
+struct StretchCase {
+    QSize target;
+    QPoint resize;
+};
+
+TEST(StretchByResizeLines, ResizeLinesRepeatAndQuadrantsStay) {
+    const QImage source = Gradient(9, 6);
+    const StretchCase cases[] = {
+        {QSize(19, 6), QPoint(4, 2)}, {QSize(9, 16), QPoint(4, 2)}, {QSize(20, 11), QPoint(0, 5)}};
+    for (const StretchCase& c : cases) {
+        const QImage result = StretchByResizeLines(source, c.resize, c.target);
+        ASSERT_EQ(result.size(), c.target);
+        const int dx = c.target.width() - source.width();
+        const int dy = c.target.height() - source.height();
+        for (int y = 0; y < c.target.height(); ++y) {
+            for (int x = 0; x < c.target.width(); ++x) {
+                // Which source pixel each target pixel shows.
+                const int sx = x <= c.resize.x()       ? x
+                               : x < c.resize.x() + dx ? c.resize.x()
+                                                       : x - dx;
+                const int sy = y <= c.resize.y()       ? y
+                               : y < c.resize.y() + dy ? c.resize.y()
+                                                       : y - dy;
+                ASSERT_EQ(result.pixel(x, y), source.pixel(sx, sy)) << x << "," << y;
+            }
+        }
+    }
+    // 10 pixels wider: the resize column shows 11 times in a row.
+    const QImage wide = StretchByResizeLines(source, QPoint(4, 2), QSize(19, 6));
+    int repeats = 0;
+    for (int x = 0; x < wide.width(); ++x) {
+        repeats += wide.pixel(x, 0) == source.pixel(4, 0) ? 1 : 0;
+    }
+    EXPECT_EQ(repeats, 11);
+}
+
+TEST(StretchByResizeLines, SmallerTargetLetsRightAndBottomWin) {
+    const QImage source = Gradient(9, 6);
+    const QImage result = StretchByResizeLines(source, QPoint(4, 2), QSize(5, 3));
+    ASSERT_EQ(result.size(), QSize(5, 3));
+    // dx = -4: the right quadrant starts at 0 and covers everything.
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 5; ++x) {
+            EXPECT_EQ(result.pixel(x, y), source.pixel(x + 4, y + 3));
+        }
+    }
+}
+
+} // namespace
