@@ -1,0 +1,65 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <random>
+
+// A simple four-band AGC with a limiter, run on a synthetic programme signal, that yields the
+// eight meter rows of the LED state. It advances with the steady clock in fixed steps, so the
+// meters move at the same speed however often they are read.
+class CAgcMeterModel {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    struct Settings {
+        double driveDb = 0;
+        double releaseDbPerSecond = 3;
+        double gateDb = -45;
+        bool multiband = true;
+        std::array<double, 4> bandTrimDb{};
+        bool limiter = true;
+        double ceilingDb = -1;
+        bool bypass = false;
+    };
+
+    struct Row {
+        std::uint8_t lit = 0;    // 0..32 segments
+        std::uint8_t colour = 0; // 1 yellow, 2 green, 3 red
+        std::uint8_t peak = 0;   // 0 = no peak mark
+    };
+    using Rows = std::array<Row, 8>;
+
+    static constexpr auto kStep = std::chrono::milliseconds(10);
+    static constexpr int kSegments = 32;
+
+    explicit CAgcMeterModel(std::uint32_t seed = 1);
+
+    void Advance(Clock::time_point now, const Settings& settings);
+    // AGC view: gain reduction of the four bands, their mean, the limiter, the gate, output.
+    // Input/output view: input L and R, output L and R, the four band outputs.
+    [[nodiscard]] Rows GetRows(bool ioView) const { return ioView ? m_ioRows : m_agcRows; }
+
+private:
+    void StepOnce(const Settings& settings);
+    static std::uint8_t LevelSegments(double db);
+    static std::uint8_t LevelColour(double db);
+    static std::uint8_t ReductionSegments(double db);
+
+    struct Peak {
+        double position = 0;
+        double holdSeconds = 0;
+    };
+    void UpdatePeak(Row& row, Peak& peak) const;
+
+    std::mt19937 m_random;
+    std::normal_distribution<double> m_noise{0.0, 1.5};
+    std::optional<Clock::time_point> m_last;
+    double m_seconds = 0;
+    std::array<double, 4> m_gainDb{};
+    std::array<Peak, 8> m_agcPeaks{};
+    std::array<Peak, 8> m_ioPeaks{};
+    Rows m_agcRows{};
+    Rows m_ioRows{};
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/CFaultInjector.h"
+
+// The simulator's command line.
+class CSimOptions {
+public:
+    std::string udpHost = "127.0.0.1";
+    int udpPort = 1203;
+    bool udp = true;
+    std::string ptyLink;
+    std::string version = "123";
+    int lockCode = 7;
+    int type = 3;
+    int presets = 16;
+    std::string descriptionFile;
+    std::string stateFile;
+    CFaultInjector::Options faults;
+    bool help = false;
+
+    // nullopt with a message for a bad command line.
+    [[nodiscard]] static std::optional<CSimOptions> Parse(const std::vector<std::string>& args,
+                                                          std::string& error);
+    [[nodiscard]] static const char* Usage();
+};
