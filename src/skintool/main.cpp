@@ -1,0 +1,197 @@
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "skin/ArchiveIndex.h"
+#include "skin/CSkin.h"
+#include "skin/IMessageBox.h"
+#include "skin/SkinFileSource.h"
+#include "SkinJson.h"
+#include "SkinPacker.h"
+
+#ifdef SOLVEI_SKIN_PREVIEW
+#include "SkinPreview.h"
+#endif
+
+namespace {
+
+constexpr int kFailure = 1;
+constexpr int kUsageError = 2;
+
+constexpr char kUsage[] =
+    "usage: solvei-skin COMMAND ARGUMENTS\n"
+    "  check SCRIPT              parse a skin script; report the first syntax error\n"
+    "  dump SCRIPT               the script's images, icons, numbers and texts as JSON\n"
+    "  pack FOLDER ARCHIVE       pack every file under FOLDER into a skin archive\n"
+    "  append EXECUTABLE FOLDER  pack FOLDER and put the archive behind EXECUTABLE\n"
+    "  list FILE                 the entry names of the archive in FILE\n"
+    "  extract FILE NAME         write the entry NAME of the archive in FILE to stdout\n"
+    "  preview [FOLDER]          show the skinned windows (default: the built-in skin)\n";
+
+// The tool reports on stderr itself; nothing is shown in a box.
+class StderrMessages : public IMessageBox {
+public:
+    void Show(const std::string& text, const std::string&, Icon) override {
+        std::cerr << text << '\n';
+    }
+};
+
+std::optional<std::vector<char>> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+// Parses the script file into skin; false (reported) on a read or syntax error.
+bool ParseScript(const std::string& path, CSkin& skin) {
+    const auto bytes = ReadFile(path);
+    if (!bytes) {
+        std::cerr << "solvei-skin: cannot read " << path << '\n';
+        return false;
+    }
+    const std::string text = CSkin::ScriptText(*bytes);
+    try {
+        skin.Parse(text.c_str());
+    } catch (const CSkin::SKIN_EXEPTION& error) {
+        std::cerr << "Error (" << error.code << ") in line "
+                  << CSkin::ErrorLine(text.c_str(), error.position) << '\n';
+        return false;
+    }
+    return true;
+}
+
+int Check(const std::vector<std::string>& args) {
+    StderrMessages messages;
+    CSkin skin(nullptr, messages);
+    return ParseScript(args[0], skin) ? 0 : kFailure;
+}
+
+int Dump(const std::vector<std::string>& args) {
+    StderrMessages messages;
+    CSkin skin(nullptr, messages);
+    if (!ParseScript(args[0], skin)) {
+        return kFailure;
+    }
+    std::cout << SkinJson(skin);
+    return 0;
+}
+
+int Pack(const std::vector<std::string>& args) {
+    std::string error;
+    const auto archive = SkinPacker::Pack(args[0], error);
+    if (!archive) {
+        std::cerr << "solvei-skin: " << error << '\n';
+        return kFailure;
+    }
+    std::ofstream out(args[1], std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(archive->data()),
+              static_cast<std::streamsize>(archive->size()));
+    out.close();
+    if (!out) {
+        std::cerr << "solvei-skin: cannot write " << args[1] << '\n';
+        return kFailure;
+    }
+    return 0;
+}
+
+int Append(const std::vector<std::string>& args) {
+    std::string error;
+    if (!SkinPacker::Append(args[0], args[1], error)) {
+        std::cerr << "solvei-skin: " << error << '\n';
+        return kFailure;
+    }
+    return 0;
+}
+
+int List(const std::vector<std::string>& args) {
+    if (!ReadFile(args[0])) {
+        std::cerr << "solvei-skin: cannot read " << args[0] << '\n';
+        return kFailure;
+    }
+    const ArchiveIndex index = ArchiveIndex::FromFile(args[0]);
+    if (!index.HasArchive()) {
+        std::cerr << "solvei-skin: no skin archive in " << args[0] << '\n';
+        return kFailure;
+    }
+    for (const auto& entry : index.Entries()) {
+        std::cout << entry.name << '\n';
+    }
+    return 0;
+}
+
+int Extract(const std::vector<std::string>& args) {
+    SkinFileSource files(args[0]);
+    const auto data = files.ReadArchived(args[1]);
+    if (!data) {
+        std::cerr << "solvei-skin: no entry " << args[1] << " in " << args[0] << '\n';
+        return kFailure;
+    }
+    std::fwrite(data->data(), 1, data->size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : kFailure;
+}
+
+struct Command {
+    std::string_view name;
+    std::size_t minArgs;
+    std::size_t maxArgs;
+    int (*run)(const std::vector<std::string>&);
+};
+
+constexpr Command kCommands[] = {
+    {"check", 1, 1, Check},   {"dump", 1, 1, Dump}, {"pack", 2, 2, Pack},
+    {"append", 2, 2, Append}, {"list", 1, 1, List}, {"extract", 2, 2, Extract},
+};
+
+int Preview(int argc, char** argv) {
+#ifdef SOLVEI_SKIN_PREVIEW
+    return RunSkinPreview(argc, argv);
+#else
+    (void)argc;
+    (void)argv;
+    std::cerr << "solvei-skin: preview is not part of this build\n";
+    return kFailure;
+#endif
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::cerr << kUsage;
+        return kUsageError;
+    }
+    const std::string_view name = argv[1];
+    if (name == "help" || name == "--help" || name == "-h") {
+        std::cout << kUsage;
+        return 0;
+    }
+    // The preview is the only command that needs a window system; it builds its own
+    // application object from the whole command line.
+    if (name == "preview") {
+        return Preview(argc, argv);
+    }
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    for (const Command& command : kCommands) {
+        if (command.name != name) {
+            continue;
+        }
+        if (args.size() < command.minArgs || args.size() > command.maxArgs) {
+            std::cerr << "solvei-skin: wrong number of arguments for " << name << "\n" << kUsage;
+            return kUsageError;
+        }
+        return command.run(args);
+    }
+    std::cerr << "solvei-skin: unknown command " << name << "\n" << kUsage;
+    return kUsageError;
+}
