@@ -1,0 +1,113 @@
+#include "ctl/CCtlOptions.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+bool CCtlOptions::ParseNumber(const std::string& text, long min, long max, int& out) {
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    if (digits.empty() || digits[0] == '-' || digits[0] == '+' || digits[0] == ' ') {
+        return false;
+    }
+    errno = 0;
+    char* end = nullptr;
+    const long value = std::strtol(digits.c_str(), &end, hex ? 16 : 10);
+    if (errno != 0 || *end != '\0' || value < min || value > max) {
+        return false;
+    }
+    out = static_cast<int>(value);
+    return true;
+}
+
+const char* CCtlOptions::Usage() {
+    return "usage: solvei-ctl [CONNECTION] [OPTIONS] COMMAND [ARGS]\n"
+           "connection (default: the application's saved settings):\n"
+           "  --host HOST --port PORT   UDP\n"
+           "  --serial PORT             COMn or a device path\n"
+           "options:\n"
+           "  --lock CODE      lock code for Get Config\n"
+           "  --timeout MS     reply time-out (default 1500)\n"
+           "  --log            the link log on stderr as it happens\n"
+           "  --json           results as JSON\n"
+           "commands:\n"
+           "  version | read A B C | write A B C V | leds | watch [--count N]\n"
+           "  bypass on|off | meters-flip | compare | revert\n"
+           "  describe | describe --file FILE | presets\n"
+           "  preset-get N FILE | preset-send N FILE | preset-load N | preset-save N\n"
+           "  preset-rename N NAME | upgrade FILE\n"
+           "Numbers are decimal or 0x-prefixed hexadecimal; preset N is the number on the wire\n"
+           "(0 is U1:, 8 is F1:).\n"
+           "exit codes: 0 done, 1 usage, 2 no connection or no response, 3 refused (lock code),\n"
+           "4 bad file\n";
+}
+
+std::optional<CCtlOptions> CCtlOptions::Parse(const std::vector<std::string>& argv,
+                                              std::string& error) {
+    CCtlOptions o;
+    for (std::size_t i = 0; i < argv.size(); ++i) {
+        const std::string& arg = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argv.size()) {
+                error = arg + " needs a value";
+                return false;
+            }
+            out = argv[++i];
+            return true;
+        };
+        std::string text;
+        int number = 0;
+        if (arg == "--help" || arg == "-h") {
+            o.help = true;
+        } else if (arg == "--log") {
+            o.log = true;
+        } else if (arg == "--json") {
+            o.json = true;
+        } else if (arg == "--host") {
+            if (!value(text) || text.empty()) {
+                error = error.empty() ? "--host needs a host name" : error;
+                return std::nullopt;
+            }
+            o.host = text;
+        } else if (arg == "--serial") {
+            if (!value(text) || text.empty()) {
+                error = error.empty() ? "--serial needs a port" : error;
+                return std::nullopt;
+            }
+            o.serial = text;
+        } else if (arg == "--port" || arg == "--lock" || arg == "--timeout") {
+            if (!value(text)) {
+                return std::nullopt;
+            }
+            const long max = arg == "--port" ? 65535 : arg == "--lock" ? 9999 : 600000;
+            const long min = arg == "--timeout" ? 1 : 0;
+            if (!ParseNumber(text, min, max, number)) {
+                error = "bad value for " + arg + ": \"" + text + "\"";
+                return std::nullopt;
+            }
+            if (arg == "--port") {
+                o.port = number;
+            } else if (arg == "--lock") {
+                o.lockCode = number;
+            } else {
+                o.timeoutMs = number;
+            }
+        } else if (o.command.empty()) {
+            if (arg.rfind("--", 0) == 0) {
+                error = "unknown option \"" + arg + "\"";
+                return std::nullopt;
+            }
+            o.command = arg;
+        } else {
+            o.args.push_back(arg);
+        }
+    }
+    if (o.serial && (o.host || o.port)) {
+        error = "--serial cannot be combined with --host or --port";
+        return std::nullopt;
+    }
+    if (o.command.empty() && !o.help) {
+        error = "no command given";
+        return std::nullopt;
+    }
+    return o;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The command line of solvei-ctl: connection and options (anywhere on the line), then the
+// command and its own arguments.
+class CCtlOptions {
+public:
+    std::optional<std::string> host;
+    std::optional<int> port;
+    std::optional<std::string> serial;
+    std::optional<int> lockCode;
+    int timeoutMs = 1500;
+    bool log = false;
+    bool json = false;
+    bool help = false;
+    std::string command;
+    std::vector<std::string> args;
+
+    [[nodiscard]] static std::optional<CCtlOptions> Parse(const std::vector<std::string>& argv,
+                                                          std::string& error);
+    // Decimal, or hexadecimal with a 0x prefix, within min..max.
+    [[nodiscard]] static bool ParseNumber(const std::string& text, long min, long max, int& out);
+    [[nodiscard]] static const char* Usage();
+};

@@ -1,0 +1,348 @@
+#include "ctl/CLinkSession.h"
+
+#include <algorithm>
+
+#include "link/CConnectionSettings.h"
+#include "link/CLinkEngine.h"
+
+namespace {
+
+// How often an idle wait looks at the engine's state between events.
+constexpr auto kIdleCheck = std::chrono::milliseconds(2);
+
+} // namespace
+
+CLinkSession::CLinkSession(CConnectionSettings& settings, LineSink logSink)
+    : m_settings(settings), m_logSink(std::move(logSink)),
+      m_engine(std::make_unique<CLinkEngine>(this, settings)) {}
+
+CLinkSession::~CLinkSession() {
+    m_engine.reset();
+}
+
+void CLinkSession::Push(Event event) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_lastActivity = Clock::now();
+        if (event.kind == Kind::Connected) {
+            m_connected = true;
+        } else if (event.kind == Kind::Disconnected || event.kind == Kind::Error) {
+            m_connected = false;
+        }
+        if (event.kind == Kind::Error) {
+            m_errorCode = event.number;
+        }
+        if (event.kind == Kind::Log) {
+            if (m_logWatcher) {
+                m_logWatcher(event.text);
+            }
+        } else {
+            m_events.push_back(std::move(event));
+        }
+    }
+    m_changed.notify_all();
+}
+
+void CLinkSession::Forget() {
+    std::lock_guard lock(m_mutex);
+    std::erase_if(m_events, [](const Event& e) {
+        return e.kind != Kind::Disconnected && e.kind != Kind::Error;
+    });
+    m_lastActivity = Clock::now();
+}
+
+CLinkSession::Clock::duration CLinkSession::QuietLimit() const {
+    // The engine repeats a request up to its tries, each after the reply time-out; after
+    // that it has dropped the link. Silence beyond this means something else went wrong.
+    const auto tries = std::max<std::uint32_t>(1, m_settings.maxTries) + 1;
+    return std::chrono::milliseconds(m_settings.replyTimeoutMs) * tries + std::chrono::seconds(2);
+}
+
+CLinkSession::Status CLinkSession::Await(Kind kind, Event& out) {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        const auto it = std::find_if(m_events.begin(), m_events.end(), [&](const Event& e) {
+            return e.kind == kind || e.kind == Kind::Disconnected || e.kind == Kind::Error;
+        });
+        if (it != m_events.end()) {
+            if (it->kind != kind) {
+                return Status::NoResponse;
+            }
+            out = std::move(*it);
+            m_events.erase(it);
+            return Status::Ok;
+        }
+        if (m_changed.wait_until(lock, m_lastActivity + QuietLimit()) == std::cv_status::timeout &&
+            Clock::now() >= m_lastActivity + QuietLimit()) {
+            return Status::NoResponse;
+        }
+    }
+}
+
+CLinkSession::Status CLinkSession::AwaitIdle() {
+    for (;;) {
+        // The engine is asked without our lock held: it calls us with its own lock held.
+        const bool idle = m_engine->IsState(LinkState::Idle) && !m_engine->IsActive();
+        std::unique_lock lock(m_mutex);
+        if (!m_connected) {
+            return Status::NoResponse;
+        }
+        if (idle) {
+            return Status::Ok;
+        }
+        if (Clock::now() >= m_lastActivity + QuietLimit()) {
+            return Status::NoResponse;
+        }
+        m_changed.wait_for(lock, kIdleCheck);
+    }
+}
+
+CLinkSession::Status CLinkSession::Connect() {
+    Forget();
+    m_engine->Connect();
+    Event event;
+    return Await(Kind::Connected, event);
+}
+
+CLinkSession::Status CLinkSession::Disconnect() {
+    if (!m_engine->IsConnected()) {
+        return Status::Ok;
+    }
+    Forget();
+    m_engine->Disconnect();
+    std::unique_lock lock(m_mutex);
+    const bool closed = m_changed.wait_for(lock, QuietLimit(), [&] { return !m_connected; });
+    return closed ? Status::Ok : Status::NoResponse;
+}
+
+CLinkSession::Status CLinkSession::ReadVersion(std::string& version) {
+    Forget();
+    m_engine->ReadVersion();
+    Event event;
+    const Status status = Await(Kind::Version, event);
+    version = event.text;
+    return status;
+}
+
+CLinkSession::Status CLinkSession::ReadParameter(std::uint8_t a, std::uint8_t b, std::uint8_t c,
+                                                 std::uint8_t& value) {
+    Forget();
+    m_engine->ReadParameter(a, b, c);
+    Event event;
+    const Status status = Await(Kind::Parameter, event);
+    value = static_cast<std::uint8_t>(static_cast<std::uint32_t>(event.number) >> 24);
+    return status;
+}
+
+CLinkSession::Status CLinkSession::WriteParameter(std::uint8_t a, std::uint8_t b, std::uint8_t c,
+                                                  std::uint8_t value) {
+    Forget();
+    m_engine->WriteParameter(a, b, c, value);
+    return AwaitIdle();
+}
+
+CLinkSession::Status CLinkSession::ReadLeds(ByteString& reply) {
+    Forget();
+    m_engine->ReadLeds();
+    Event event;
+    const Status status = Await(Kind::Leds, event);
+    reply = std::move(event.data);
+    return status;
+}
+
+CLinkSession::Status CLinkSession::GetConfig(int lockCode, ByteString& description) {
+    Forget();
+    m_engine->GetConfig(lockCode);
+    Event event;
+    const Status status = Await(Kind::Config, event);
+    description = std::move(event.data);
+    return status == Status::NoResponse ? Status::Refused : status;
+}
+
+CLinkSession::Status CLinkSession::GetFactoryPresetNumber(int& count) {
+    Forget();
+    m_engine->GetFactoryPresetNumber();
+    Event event;
+    const Status status = Await(Kind::FactoryPresetNumber, event);
+    count = event.number;
+    return status;
+}
+
+CLinkSession::Status CLinkSession::GetPreset(std::uint8_t preset, ByteString& data) {
+    Forget();
+    m_engine->GetPreset(preset);
+    Event event;
+    const Status status = Await(Kind::Preset, event);
+    data = std::move(event.data);
+    return status;
+}
+
+CLinkSession::Status CLinkSession::SendPreset(std::uint8_t preset, const ByteString& data) {
+    Forget();
+    m_engine->SendPreset(preset, data);
+    Event event;
+    return Await(Kind::PresetSent, event);
+}
+
+CLinkSession::Status CLinkSession::LoadPreset(std::uint8_t preset, int& loaded) {
+    Forget();
+    m_engine->LoadPreset(preset);
+    Event event;
+    const Status status = Await(Kind::PresetLoaded, event);
+    loaded = event.number;
+    return status;
+}
+
+CLinkSession::Status CLinkSession::SavePreset(std::uint8_t preset) {
+    Forget();
+    m_engine->SavePreset(preset);
+    return AwaitIdle();
+}
+
+CLinkSession::Status CLinkSession::RenamePreset(std::uint8_t preset, const std::string& name) {
+    Forget();
+    m_engine->RenamePreset(preset, name);
+    return AwaitIdle();
+}
+
+CLinkSession::Status CLinkSession::Compare() {
+    Forget();
+    m_engine->Compare();
+    return AwaitIdle();
+}
+
+CLinkSession::Status CLinkSession::Revert() {
+    Forget();
+    m_engine->Revert();
+    return AwaitIdle();
+}
+
+CLinkSession::Status CLinkSession::MetersFlip() {
+    Forget();
+    m_engine->MetersFlip();
+    return AwaitIdle();
+}
+
+CLinkSession::Status CLinkSession::BypassUpdate(std::uint8_t bypass, int& state) {
+    Forget();
+    m_engine->BypassUpdate(bypass);
+    Event event;
+    const Status status = Await(Kind::Bypass, event);
+    state = event.number;
+    return status;
+}
+
+CLinkSession::Status CLinkSession::SendUpgrade(const ByteString& image,
+                                               const std::function<void(int)>& progress) {
+    Forget();
+    // Each acknowledgement the processor gives during the transfer is one block taken.
+    int acknowledged = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        m_logWatcher = [&](const std::string& line) {
+            if (line.rfind("Recieved  - 06", 0) == 0 && line.size() == 14) {
+                ++acknowledged;
+                if (acknowledged > 0 && progress) {
+                    progress(acknowledged);
+                }
+            }
+        };
+    }
+    m_engine->SendUpgrade(image);
+    const Status status = AwaitIdle();
+    std::lock_guard lock(m_mutex);
+    m_logWatcher = nullptr;
+    return status;
+}
+
+CLinkSession::Status CLinkSession::Watch(const std::function<bool(const ByteString&)>& onLeds,
+                                         const volatile bool& stop) {
+    Forget();
+    m_engine->SetPolling(true);
+    Status status = Status::Ok;
+    while (!stop) {
+        Event event;
+        {
+            // Wake now and then so a stop request is seen without a state arriving.
+            std::unique_lock lock(m_mutex);
+            m_changed.wait_for(lock, std::chrono::milliseconds(100),
+                               [&] { return !m_events.empty(); });
+            if (m_events.empty()) {
+                if (Clock::now() >= m_lastActivity + QuietLimit()) {
+                    status = Status::NoResponse;
+                    break;
+                }
+                continue;
+            }
+            event = std::move(m_events.front());
+            m_events.pop_front();
+        }
+        if (event.kind == Kind::Disconnected || event.kind == Kind::Error) {
+            status = Status::NoResponse;
+            break;
+        }
+        if (event.kind == Kind::Leds && !onLeds(event.data)) {
+            break;
+        }
+    }
+    m_engine->SetPolling(false);
+    if (status == Status::Ok) {
+        // A poll may still be out; let it finish before the next request.
+        status = AwaitIdle();
+    }
+    return status;
+}
+
+int CLinkSession::LastErrorCode() const {
+    std::lock_guard lock(m_mutex);
+    return m_errorCode;
+}
+
+void CLinkSession::OnConnected() {
+    Push({Kind::Connected});
+}
+void CLinkSession::OnDisconnected() {
+    Push({Kind::Disconnected});
+}
+void CLinkSession::OnError(int code) {
+    Push({Kind::Error, code});
+}
+void CLinkSession::OnVersion(const std::string& text) {
+    Push({Kind::Version, 0, {}, text});
+}
+
+void CLinkSession::OnParameter(std::uint8_t d1, std::uint8_t d2, std::uint8_t d3, std::uint8_t d4) {
+    const auto word = static_cast<std::uint32_t>(d1) | (static_cast<std::uint32_t>(d2) << 8) |
+                      (static_cast<std::uint32_t>(d3) << 16) |
+                      (static_cast<std::uint32_t>(d4) << 24);
+    Push({Kind::Parameter, static_cast<int>(word)});
+}
+
+void CLinkSession::OnLeds(const ByteString& reply) {
+    Push({Kind::Leds, 0, reply});
+}
+void CLinkSession::OnConfig(const ByteString& data) {
+    Push({Kind::Config, 0, data});
+}
+void CLinkSession::OnFactoryPresetNumber(int n) {
+    Push({Kind::FactoryPresetNumber, n});
+}
+void CLinkSession::OnPresetLoaded(int n) {
+    Push({Kind::PresetLoaded, n});
+}
+void CLinkSession::OnBypass(int n) {
+    Push({Kind::Bypass, n});
+}
+void CLinkSession::OnPreset(int n, const ByteString& data) {
+    Push({Kind::Preset, n, data});
+}
+void CLinkSession::OnPresetSent(int n, const ByteString& data) {
+    Push({Kind::PresetSent, n, data});
+}
+
+void CLinkSession::OnLog(const std::string& line) {
+    if (m_logSink) {
+        m_logSink(line);
+    }
+    Push({Kind::Log, 0, {}, line});
+}

@@ -1,0 +1,122 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "link/ByteString.h"
+#include "link/ILinkListener.h"
+
+class CConnectionSettings;
+class CLinkEngine;
+
+// A blocking conversation with the processor over the link engine: each call submits one
+// request and waits until the engine reports its result, gives up (the link drops after its
+// tries) or goes quiet. One request at a time, as the link itself works.
+class CLinkSession : public ILinkListener {
+public:
+    enum class Status {
+        Ok,
+        NoResponse, // the link could not open, gave up or dropped
+        Refused,    // the link dropped while Get Config was unanswered: a wrong lock code
+    };
+    using LineSink = std::function<void(const std::string&)>;
+
+    // logSink, when set, receives every line of the link log as it is written.
+    CLinkSession(CConnectionSettings& settings, LineSink logSink);
+    ~CLinkSession() override;
+
+    Status Connect();
+    Status Disconnect();
+
+    Status ReadVersion(std::string& version);
+    Status ReadParameter(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t& value);
+    Status WriteParameter(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t value);
+    Status ReadLeds(ByteString& reply);
+    Status GetConfig(int lockCode, ByteString& description);
+    Status GetFactoryPresetNumber(int& count);
+    Status GetPreset(std::uint8_t preset, ByteString& data);
+    Status SendPreset(std::uint8_t preset, const ByteString& data);
+    Status LoadPreset(std::uint8_t preset, int& loaded);
+    Status SavePreset(std::uint8_t preset);
+    Status RenamePreset(std::uint8_t preset, const std::string& name);
+    Status Compare();
+    Status Revert();
+    Status MetersFlip();
+    Status BypassUpdate(std::uint8_t bypass, int& state);
+    // progress(blocks acknowledged) is called as the transfer goes on.
+    Status SendUpgrade(const ByteString& image, const std::function<void(int)>& progress);
+    // Polls the LED state at the link's rate; onLeds returns false to stop. stop is checked
+    // between states (set it from a signal handler).
+    Status Watch(const std::function<bool(const ByteString&)>& onLeds, const volatile bool& stop);
+
+    // The last error code the link reported, 0 when none.
+    [[nodiscard]] int LastErrorCode() const;
+
+    // ILinkListener
+    void OnConnected() override;
+    void OnDisconnected() override;
+    void OnError(int code) override;
+    void OnVersion(const std::string& text) override;
+    void OnParameter(std::uint8_t d1, std::uint8_t d2, std::uint8_t d3, std::uint8_t d4) override;
+    void OnLeds(const ByteString& reply) override;
+    void OnConfig(const ByteString& data) override;
+    void OnFactoryPresetNumber(int n) override;
+    void OnPresetLoaded(int n) override;
+    void OnBypass(int n) override;
+    void OnPreset(int n, const ByteString& data) override;
+    void OnPresetSent(int n, const ByteString& data) override;
+    void OnLog(const std::string& line) override;
+
+private:
+    enum class Kind {
+        Connected,
+        Disconnected,
+        Error,
+        Version,
+        Parameter,
+        Leds,
+        Config,
+        FactoryPresetNumber,
+        PresetLoaded,
+        Bypass,
+        Preset,
+        PresetSent,
+        Log
+    };
+    struct Event {
+        Event(Kind k = Kind::Log, int n = 0, ByteString d = {}, std::string t = {})
+            : kind(k), number(n), data(std::move(d)), text(std::move(t)) {}
+        Kind kind;
+        int number;
+        ByteString data;
+        std::string text;
+    };
+    using Clock = std::chrono::steady_clock;
+
+    void Push(Event event);
+    // Waits for the first event of the kind; ends early when the link drops or stays silent
+    // longer than it could possibly retry.
+    Status Await(Kind kind, Event& out);
+    // Waits until the engine has finished the exchange (for requests the engine reports
+    // nothing about) and any transfer it started.
+    Status AwaitIdle();
+    [[nodiscard]] Clock::duration QuietLimit() const;
+    void Forget();
+
+    CConnectionSettings& m_settings;
+    LineSink m_logSink;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Event> m_events;
+    bool m_connected = false;
+    int m_errorCode = 0;
+    Clock::time_point m_lastActivity;
+    std::function<void(const std::string&)> m_logWatcher; // called under m_mutex
+    std::unique_ptr<CLinkEngine> m_engine;                // last: built after the rest
+};

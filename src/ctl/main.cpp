@@ -1,0 +1,68 @@
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+
+#include <QSettings>
+#include <QString>
+
+#include "ctl/CCtlCommands.h"
+#include "ctl/CCtlOptions.h"
+#include "link/CConnectionSettings.h"
+
+namespace {
+
+volatile bool g_stop = false;
+
+void OnSignal(int) {
+    g_stop = true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string error;
+    const auto options = CCtlOptions::Parse(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!options) {
+        std::cerr << "solvei-ctl: " << error << "\n" << CCtlOptions::Usage();
+        return CCtlCommands::kUsage;
+    }
+    if (options->help) {
+        std::cout << CCtlOptions::Usage();
+        return CCtlCommands::kDone;
+    }
+    // Scripts and tests point the settings elsewhere; the application's own stay untouched.
+    if (const char* dir = std::getenv("SOLVEI_SETTINGS_DIR"); dir != nullptr && *dir != '\0') {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QString::fromLocal8Bit(dir));
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromLocal8Bit(dir));
+    }
+
+    // The saved settings are read, overridden for this run, and never written back.
+    CConnectionSettings settings;
+    settings.ReadRegistry();
+    settings.Load();
+    settings.SetLinkDefaults();
+    if (options->host || options->port) {
+        settings.serial = 0;
+        settings.portName = CConnectionSettings::kEthernetPortName;
+    }
+    if (options->host) {
+        settings.host = *options->host;
+    }
+    if (options->port) {
+        settings.port = static_cast<std::uint32_t>(*options->port);
+    }
+    if (options->serial) {
+        settings.serial = 1;
+        settings.portName = *options->serial;
+    }
+    if (options->lockCode) {
+        settings.lockCode = static_cast<std::uint32_t>(*options->lockCode);
+    }
+    settings.replyTimeoutMs = static_cast<std::uint32_t>(options->timeoutMs);
+
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    CCtlCommands commands(*options, settings, std::cout, std::cerr, g_stop);
+    return commands.Run();
+}
