@@ -1,14 +1,10 @@
 #include "skin/ArchiveIndex.h"
 
-#include <fstream>
-
 ArchiveIndex ArchiveIndex::FromFile(const std::string& fileName) {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) {
+    std::vector<std::uint8_t> image;
+    if (!ResourceArchive::ReadFile(fileName, image)) {
         return {};
     }
-    std::vector<std::uint8_t> image((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
     return FromImage(image);
 }
 

@@ -37,23 +37,6 @@ std::uint32_t ReadU32(std::span<const std::uint8_t> image, std::size_t offset) {
            static_cast<std::uint32_t>(image[offset + 3]) << 24;
 }
 
-bool ReadFile(const std::string& fileName, std::vector<std::uint8_t>& bytes) {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) {
-        return false;
-    }
-    in.seekg(0, std::ios::beg);
-    bytes.resize(static_cast<std::size_t>(size));
-    in.read(reinterpret_cast<char*>(bytes.data()), size);
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return true;
-}
-
 char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -110,6 +93,23 @@ std::int64_t ResourceArchive::FirstEntry(std::span<const std::uint8_t> image, He
         return -1;
     }
     return static_cast<std::int64_t>(first);
+}
+
+bool ResourceArchive::ReadFile(const std::string& fileName, std::vector<std::uint8_t>& bytes) {
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0) {
+        return false;
+    }
+    in.seekg(0, std::ios::beg);
+    bytes.resize(static_cast<std::size_t>(size));
+    in.read(reinterpret_cast<char*>(bytes.data()), size);
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return !in.bad();
 }
 
 std::int64_t ResourceArchive::Locate(const std::string& fileName, std::vector<std::uint8_t>& image,
