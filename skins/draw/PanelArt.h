@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+// Backgrounds of the main window and of the panels that sit in it.
+class PanelArt {
+public:
+    // Meter views of the LED panel.
+    enum class MeterView { Offline, Agc, InputOutput };
+
+    static QImage MainWindow();
+    static QImage Leds(MeterView view);
+    // One LED segment in a colour; an invalid colour gives the unlit segment.
+    static QImage LedSegment(const QColor& colour);
+    static QImage Settings();
+    static QImage Page();
+    // The caption separator: a chevron on the same strip as the page caption.
+    static QImage Separator();
+    static QImage Wait();
+    // Row labels of each meter view, top row first.
+    static QStringList RowLabels(MeterView view);
+};
