@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // The sort key of a name: letters in lower case, and the separator below every other
-// character so that names compare folder by folder ("Buttons\\x" before "buttons2\\x").
+// character so that names compare folder by folder ("Buttons\x" before "buttons2\x").
 std::string SortKey(const std::string& name) {
     std::string key = name;
     for (char& c : key) {
