@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "description/IDescriptionReporter.h"
 
@@ -13,11 +14,8 @@ std::string Hex(std::size_t value) {
     return text;
 }
 
-std::string DropOneStar(std::string text) {
-    if (!text.empty() && text.front() == '*') {
-        text.erase(0, 1);
-    }
-    return text;
+std::string DropOneStar(const std::string& text) {
+    return !text.empty() && text.front() == '*' ? text.substr(1) : text;
 }
 
 // A page made of one top-level set is named after its first item, in upper case.
@@ -58,6 +56,7 @@ void ControlDescription::Parse(std::span<const std::uint8_t> data) {
     errors_.clear();
     strings_.clear();
     stopped_ = false;
+    indexErrors_ = 0;
     hasCurrentCondition_ = false;
     currentCondition_ = {};
     budget_ = 0;
@@ -140,7 +139,7 @@ std::size_t ControlDescription::ParseGroup(std::size_t pos, ControlNode& parent,
     if (!ReadString(pos, name)) {
         return pos;
     }
-    node->name = DropOneStar(std::move(name));
+    node->name = DropOneStar(name);
 
     // The budget counts the records still under a group with a condition; a group reached
     // while it lasts inherits the condition in force.
@@ -189,13 +188,14 @@ std::size_t ControlDescription::ParseSet(std::size_t pos, ControlNode& node) {
     const std::uint8_t itemByte = data_[pos++];
     const unsigned count = std::max(1u, (itemByte >> 3) & 0x07u);
     const std::uint8_t itemFlag = (itemByte >> 6) & 0x01;
+    set->items.reserve(count);
     for (unsigned i = 0; i < count; ++i) {
-        ParamItem item;
+        ParamItem& item = set->items.emplace_back();
         if (!ParseItem(pos, item)) {
+            set->items.pop_back();
             break;
         }
         item.itemFlag = itemFlag;
-        set->items.push_back(std::move(item));
     }
     // A cut description keeps the complete items; a set without one is dropped.
     if (set->items.empty()) {
@@ -241,6 +241,7 @@ bool ControlDescription::ParseItem(std::size_t& pos, ParamItem& item) {
         }
         const int first = static_cast<std::int16_t>((data_[pos] << 8) | data_[pos + 1]);
         pos += 2;
+        item.entries.reserve(item.span + 1u);
         for (int index = first; index <= first + item.span; ++index) {
             AddEntry(item, index, pos);
         }
@@ -253,6 +254,16 @@ void ControlDescription::AddEntry(ParamItem& item, int index, std::size_t fieldE
         item.entries.push_back(strings_[static_cast<std::size_t>(index)]);
         return;
     }
+    item.entries.emplace_back("Incorect Index");
+    const std::size_t seen = indexErrors_++;
+    if (seen > kMaxIndexErrorTexts) {
+        return;
+    }
+    if (seen == kMaxIndexErrorTexts) {
+        errors_.push_back("Too many index errors: only the first " +
+                          std::to_string(kMaxIndexErrorTexts) + " are listed.");
+        return;
+    }
     std::string text =
         "Index Error.\n Asked index : " + std::to_string(index) +
         ". Max possible index : " + std::to_string(static_cast<long long>(strings_.size()) - 1) +
@@ -262,27 +273,21 @@ void ControlDescription::AddEntry(ParamItem& item, int index, std::size_t fieldE
     }
     indexErrorReported_ = true;
     errors_.push_back(std::move(text));
-    item.entries.emplace_back("Incorect Index");
 }
 
-bool ControlDescription::Need(std::size_t pos, std::size_t count) {
-    if (pos <= data_.size() && count <= data_.size() - pos) {
-        return true;
-    }
+void ControlDescription::StopTruncated(std::size_t pos) {
     Stop("Config Truncated.\n The description ends inside a record.\nAddress in config file : " +
          Hex(std::min(pos, data_.size())));
-    return false;
 }
 
 bool ControlDescription::ReadString(std::size_t& pos, std::string& out) {
     if (!Need(pos, 1)) {
         return false;
     }
-    const auto* begin = data_.data() + pos;
-    const auto* dataEnd = data_.data() + data_.size();
-    const auto* end = std::find(begin, dataEnd, std::uint8_t{0});
-    if (end == dataEnd) {
-        Need(data_.size(), 1); // reports the cut at the end of the data
+    const auto* begin = reinterpret_cast<const char*>(data_.data()) + pos;
+    const auto* end = static_cast<const char*>(std::memchr(begin, 0, data_.size() - pos));
+    if (end == nullptr) {
+        StopTruncated(data_.size());
         return false;
     }
     out.assign(begin, end);

@@ -19,6 +19,9 @@ public:
     // Groups nested deeper than this stop the parse (real descriptions are a few levels deep;
     // the limit keeps recursion bounded for corrupt data).
     static constexpr int kMaxGroupDepth = 100;
+    // Index error texts kept per parse; a corrupt description could otherwise produce
+    // hundreds of megabytes of them. One closing line says that more were dropped.
+    static constexpr std::size_t kMaxIndexErrorTexts = 1000;
 
     // reporter may be null; it receives the first index error in the life of this object and
     // every stopped parse.
@@ -38,7 +41,15 @@ private:
     std::size_t ParseSet(std::size_t pos, ControlNode& node);
     bool ParseItem(std::size_t& pos, ParamItem& item);
     void ReadStringTable();
-    bool Need(std::size_t pos, std::size_t count);
+    // True when count bytes stand at pos; otherwise stops the parse as truncated.
+    bool Need(std::size_t pos, std::size_t count) {
+        if (pos <= data_.size() && count <= data_.size() - pos) {
+            return true;
+        }
+        StopTruncated(pos);
+        return false;
+    }
+    void StopTruncated(std::size_t pos);
     bool ReadString(std::size_t& pos, std::string& out);
     bool ReadCondition(std::size_t& pos, VisibilityCondition& out);
     void AddEntry(ParamItem& item, int index, std::size_t fieldEnd);
@@ -53,6 +64,7 @@ private:
     std::span<const std::uint8_t> data_;
     std::vector<std::string> strings_;
     bool stopped_ = false;
+    std::size_t indexErrors_ = 0;
     bool hasCurrentCondition_ = false;
     VisibilityCondition currentCondition_;
     std::int64_t budget_ = 0; // records left that inherit the current condition

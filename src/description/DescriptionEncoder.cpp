@@ -419,8 +419,8 @@ bool DescriptionEncoder::OnlyMembers(const JsonValue& object, const std::string&
         return Fail(path, "expected an object");
     }
     for (const auto& member : object.members) {
-        if (std::find(names.begin(), names.end(), member.first) == names.end()) {
-            return Fail(path, "unknown member \"" + member.first + "\"");
+        if (std::find(names.begin(), names.end(), member.name) == names.end()) {
+            return Fail(path, "unknown member \"" + member.name + "\"");
         }
     }
     return true;

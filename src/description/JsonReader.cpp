@@ -137,7 +137,7 @@ bool JsonReader::ReadObject(JsonValue& out, int depth) {
         if (!ReadValue(value, depth)) {
             return false;
         }
-        out.members.emplace_back(std::move(key), std::move(value));
+        out.members.push_back({std::move(key), std::move(value)});
         SkipSpace();
         if (pos_ < text_.size() && text_[pos_] == ',') {
             ++pos_;

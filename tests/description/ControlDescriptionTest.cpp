@@ -265,6 +265,23 @@ TEST(ControlDescription, NegativeIndexAndEmptyTable) {
               (std::vector<std::string>{"Incorect Index", "Incorect Index"}));
 }
 
+TEST(ControlDescription, ListsAtMostAThousandIndexErrors) {
+    std::string items;
+    for (int i = 0; i < 5; ++i) {
+        items += std::string(i == 0 ? "" : ",") + R"({"kind": 1, "address": [0, 1, 1],
+            "name": "E", "first": -300, "span": 255})";
+    }
+    ControlDescription description;
+    description.Parse(Encode(R"({"records": [{"items": [)" + items + "]}]}"));
+    const auto& errors = description.Errors();
+    ASSERT_EQ(errors.size(), ControlDescription::kMaxIndexErrorTexts + 1);
+    EXPECT_NE(errors[999].find("Asked index : -69."), std::string::npos);
+    EXPECT_EQ(errors.back(), "Too many index errors: only the first 1000 are listed.");
+    for (const ParamItem& item : description.Root()->children.at(0)->sets.at(0)->items) {
+        EXPECT_EQ(item.entries.size(), 256u); // every entry is still there
+    }
+}
+
 TEST(ControlDescription, TakesEnumerationEntriesFromTheTable) {
     const auto root = ParseBytes(Encode(R"({"strings": ["Off", "On"], "records": [
         {"items": [{"kind": 1, "address": [0, 1, 1], "name": "Mode", "entries": ["On", "Auto*"]},
