@@ -74,7 +74,9 @@ std::optional<CProcessor::State> CStateFile::Load(std::string& error) const {
             std::size_t number = 0;
             std::string hex;
             std::vector<std::uint8_t> bytes;
-            ok = static_cast<bool>(words >> number >> hex) && number < 64 && FromHex(hex, bytes);
+            ok = static_cast<bool>(words >> number) && number < 64;
+            words >> hex; // an empty preset has no hexadecimal digits
+            ok = ok && FromHex(hex, bytes);
             if (ok) {
                 state.presets.resize(std::max(state.presets.size(), number + 1));
                 state.presets[number] = std::move(bytes);
