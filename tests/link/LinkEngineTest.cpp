@@ -48,7 +48,7 @@ protected:
         MakeEngine();
         engine->Connect();
         ASSERT_TRUE(listener.WaitFor("connected"));
-        ASSERT_TRUE(listener.WaitUntil([&] { return engine->IsState(LinkState::Idle); }));
+        ASSERT_TRUE(listener.WaitUntilUnlocked([&] { return engine->IsState(LinkState::Idle); }));
     }
 
     void MakeEngine() {
@@ -69,7 +69,7 @@ protected:
     }
 
     bool WaitIdle() {
-        return listener.WaitUntil([&] { return engine->IsState(LinkState::Idle); });
+        return listener.WaitUntilUnlocked([&] { return engine->IsState(LinkState::Idle); });
     }
 
     CConnectionSettings settings;

@@ -51,6 +51,20 @@ public:
         }
         return true;
     }
+    // Waits until cond() holds; cond runs with the recording unlocked, so it may call into the
+    // engine, which calls this listener with its own lock held.
+    template <typename Cond>
+    bool WaitUntilUnlocked(Cond cond, std::chrono::seconds limit = kLimit) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!cond()) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return false;
+            }
+            std::unique_lock lock(mutex_);
+            changed_.wait_for(lock, std::chrono::milliseconds(2));
+        }
+        return true;
+    }
     bool WaitFor(const std::string& kind, std::size_t count = 1) {
         return WaitUntil([&] { return CountLocked(kind) >= count; });
     }

@@ -96,7 +96,7 @@ TEST_P(LinkOverTransport, WriteQueuedBehindAPoll) {
     EXPECT_EQ(listener.Events("leds").front().data, LedReply());
     EXPECT_EQ(listener.LogCount("Uncaching Packet"), 1u);
     peer->Write(Ack({0x01, 1, 2, 3, 4}));
-    ASSERT_TRUE(listener.WaitUntil([&] { return engine->IsState(LinkState::Idle); }));
+    ASSERT_TRUE(listener.WaitUntilUnlocked([&] { return engine->IsState(LinkState::Idle); }));
 }
 
 TEST_P(LinkOverTransport, RefusalThenSuccess) {
@@ -109,7 +109,7 @@ TEST_P(LinkOverTransport, RefusalThenSuccess) {
     ASSERT_TRUE(listener.WaitFor("version"));
     EXPECT_EQ(listener.Events("version").front().text, "2.1");
     EXPECT_EQ(listener.LogCount("Try: 1"), 1u);
-    ASSERT_TRUE(listener.WaitUntil([&] { return engine->IsState(LinkState::Idle); }));
+    ASSERT_TRUE(listener.WaitUntilUnlocked([&] { return engine->IsState(LinkState::Idle); }));
     EXPECT_EQ(engine->Tries(), 0);
 }
 
@@ -182,7 +182,7 @@ TEST_P(LinkOverTransport, SplitRepliesAndSurplusBytes) {
     peer->Write(ByteString(reply.begin(), reply.begin() + 2));
     peer->Write(ByteString(reply.begin() + 2, reply.end()));
     ASSERT_TRUE(listener.WaitFor("version"));
-    ASSERT_TRUE(listener.WaitUntil([&] { return engine->IsState(LinkState::Idle); }));
+    ASSERT_TRUE(listener.WaitUntilUnlocked([&] { return engine->IsState(LinkState::Idle); }));
 
     engine->ReadVersion();
     Expect(BuildReadVersion());
@@ -224,7 +224,7 @@ TEST(LinkOverUdp, LeftoverBytesDoNotSpoilTheNextReply) {
         withNoise.push_back(0x06);
         peer.Write(withNoise);
         ASSERT_TRUE(listener.WaitFor("factory", i));
-        ASSERT_TRUE(listener.WaitUntil([&] { return engine.IsState(LinkState::Idle); }));
+        ASSERT_TRUE(listener.WaitUntilUnlocked([&] { return engine.IsState(LinkState::Idle); }));
     }
     EXPECT_EQ(listener.LogCount("Try: 1"), 0u);
 }
