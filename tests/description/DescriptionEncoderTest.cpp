@@ -50,6 +50,8 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{R"({"strings": [""]})", "strings[0]: an empty text would end the string table"},
         ErrorCase{R"({"strings": ["a\u0000b"]})",
                   "strings[0]: the text contains a NUL character, which would end the text"},
+        ErrorCase{R"({"strings": ["\ud83d\ude00"]})",
+                  "strings[0]: the text has a character outside Latin-1 (U+0001..U+00FF)"},
         ErrorCase{R"({"strings": ["€"]})",
                   "strings[0]: the text has a character outside Latin-1 (U+0001..U+00FF)"},
         ErrorCase{R"({"records": [{"name": "x"}]})",
@@ -175,6 +177,24 @@ INSTANTIATE_TEST_SUITE_P(
             R"("unit": "", "span": 1, "extra": 0, "minimum": 0, "step": 0, "format": 0, )"
             R"("entries": ["Off", "On\n"]}]}], "children": []}]}]}})"}),
     [](const auto& info) { return std::string(info.param.what); });
+
+TEST(DescriptionEncoder, ReadsEscapesAsLatin1) {
+    const auto root = ParseBytes(Encode(R"({"records": [{"items": [{"address": [1, 2, 3],
+        "name": "Caf\u00e9 \/\\\"\t", "unit": "\u00B0C"}]}]})"));
+    const ParamItem& item = root->children.at(0)->sets.at(0)->items.at(0);
+    EXPECT_EQ(item.name, "Caf\xE9 /\\\"\t");
+    EXPECT_EQ(item.unit, "\xB0"
+                         "C");
+}
+
+TEST(JsonReader, RefusesNestingBeyondItsLimit) {
+    std::string error;
+    const std::string deep(JsonReader::kMaxDepth, '[');
+    EXPECT_TRUE(JsonReader::Parse(deep + std::string(JsonReader::kMaxDepth, ']'), error));
+    EXPECT_FALSE(
+        JsonReader::Parse(deep + "[" + std::string(JsonReader::kMaxDepth + 1, ']'), error));
+    EXPECT_EQ(error, "line 1, column 1001: nested too deeply");
+}
 
 TEST(DescriptionJson, QuotesLatin1AsUtf8AndEscapesControls) {
     EXPECT_EQ(DescriptionJson::Quote(std::string("a\"\\\x01\x1f\t\xE9\xFF\x7F", 9)),
