@@ -137,7 +137,9 @@ int Extract(const std::vector<std::string>& args) {
         std::cerr << "solvei-skin: no entry " << args[1] << " in " << args[0] << '\n';
         return kFailure;
     }
-    std::fwrite(data->data(), 1, data->size(), stdout);
+    if (!data->empty()) {
+        std::fwrite(data->data(), 1, data->size(), stdout);
+    }
     return std::fflush(stdout) == 0 ? 0 : kFailure;
 }
 
