@@ -99,6 +99,10 @@ int CCtlCommands::Failed(CLinkSession::Status status, CLinkSession& s, const std
               << m_settings.lockCode << ")\n";
         return kRefused;
     }
+    if (status == CLinkSession::Status::Cancelled) {
+        m_err << "solvei-ctl: the transfer of " << what << " was cancelled; nothing was kept\n";
+        return kNoResponse;
+    }
     m_err << "solvei-ctl: no response from the processor during " << what;
     if (s.LastErrorCode() != 0) {
         m_err << " (link error " << s.LastErrorCode() << ")";

@@ -33,6 +33,12 @@ void CLinkSession::Push(Event event) {
             m_errorCode = event.number;
         }
         if (event.kind == Kind::Log) {
+            // The link reports a cancelled transfer like a finished one, with the data as
+            // far as it got; only its log tells them apart.
+            if (event.text == "Cancel Transmission" || event.text == "Transmission Cancelled." ||
+                event.text == "XModem error: Unknown Package") {
+                m_transferBroken = true;
+            }
             if (m_logWatcher) {
                 m_logWatcher(event.text);
             }
@@ -45,10 +51,16 @@ void CLinkSession::Push(Event event) {
 
 void CLinkSession::Forget() {
     std::lock_guard lock(m_mutex);
+    m_transferBroken = false;
     std::erase_if(m_events, [](const Event& e) {
         return e.kind != Kind::Disconnected && e.kind != Kind::Error;
     });
     m_lastActivity = Clock::now();
+}
+
+CLinkSession::Status CLinkSession::TransferResult(Status status) const {
+    std::lock_guard lock(m_mutex);
+    return status == Status::Ok && m_transferBroken ? Status::Cancelled : status;
 }
 
 CLinkSession::Clock::duration CLinkSession::QuietLimit() const {
@@ -156,7 +168,7 @@ CLinkSession::Status CLinkSession::GetConfig(int lockCode, ByteString& descripti
     Event event;
     const Status status = Await(Kind::Config, event);
     description = std::move(event.data);
-    return status == Status::NoResponse ? Status::Refused : status;
+    return TransferResult(status == Status::NoResponse ? Status::Refused : status);
 }
 
 CLinkSession::Status CLinkSession::GetFactoryPresetNumber(int& count) {
@@ -174,14 +186,14 @@ CLinkSession::Status CLinkSession::GetPreset(std::uint8_t preset, ByteString& da
     Event event;
     const Status status = Await(Kind::Preset, event);
     data = std::move(event.data);
-    return status;
+    return TransferResult(status);
 }
 
 CLinkSession::Status CLinkSession::SendPreset(std::uint8_t preset, const ByteString& data) {
     Forget();
     m_engine->SendPreset(preset, data);
     Event event;
-    return Await(Kind::PresetSent, event);
+    return TransferResult(Await(Kind::PresetSent, event));
 }
 
 CLinkSession::Status CLinkSession::LoadPreset(std::uint8_t preset, int& loaded) {
@@ -250,9 +262,11 @@ CLinkSession::Status CLinkSession::SendUpgrade(const ByteString& image,
     }
     m_engine->SendUpgrade(image);
     const Status status = AwaitIdle();
-    std::lock_guard lock(m_mutex);
-    m_logWatcher = nullptr;
-    return status;
+    {
+        std::lock_guard lock(m_mutex);
+        m_logWatcher = nullptr;
+    }
+    return TransferResult(status);
 }
 
 CLinkSession::Status CLinkSession::Watch(const std::function<bool(const ByteString&)>& onLeds,

@@ -24,6 +24,7 @@ public:
         Ok,
         NoResponse, // the link could not open, gave up or dropped
         Refused,    // the link dropped while Get Config was unanswered: a wrong lock code
+        Cancelled,  // an XModem transfer was cancelled: its data is incomplete
     };
     using LineSink = std::function<void(const std::string&)>;
 
@@ -108,6 +109,8 @@ private:
     Status AwaitIdle();
     [[nodiscard]] Clock::duration QuietLimit() const;
     void Forget();
+    // The transfer's result, or Cancelled when the log showed it ended before its end.
+    Status TransferResult(Status status) const;
 
     CConnectionSettings& m_settings;
     LineSink m_logSink;
@@ -116,6 +119,7 @@ private:
     std::deque<Event> m_events;
     bool m_connected = false;
     int m_errorCode = 0;
+    bool m_transferBroken = false;
     Clock::time_point m_lastActivity;
     std::function<void(const std::string&)> m_logWatcher; // called under m_mutex
     std::unique_ptr<CLinkEngine> m_engine;                // last: built after the rest
