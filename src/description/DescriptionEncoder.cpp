@@ -166,6 +166,10 @@ bool DescriptionEncoder::EncodeSet(const JsonValue& rec, const std::string& path
     if (!Integer(rec.Find("style"), path + ".style", 0, 15, 0, style)) {
         return false;
     }
+    if (const JsonValue* hidden = rec.Find("hidden");
+        hidden != nullptr && hidden->type != JsonValue::Type::Bool) {
+        return Fail(path + ".hidden", "expected true or false");
+    }
     const JsonValue* empty = rec.Find("empty");
     const bool isEmpty = !IsAbsent(empty) && empty->type == JsonValue::Type::Bool && empty->boolean;
     if (!IsAbsent(empty) && empty->type != JsonValue::Type::Bool) {

@@ -81,6 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{R"({"records": [{"items": [{"address": [1, 2, 3], "flag": 1},
                   {"address": [1, 2, 4]}]}]})",
                   "records[0].items[1].flag: all items of a set share one flag"},
+        ErrorCase{R"({"records": [{"items": [{"address": [1, 2, 3]}], "hidden": 0}]})",
+                  "records[0].hidden: expected true or false"},
         ErrorCase{R"({"records": [{"items": [{"address": [1, 2, 3]}], "style": 16}]})",
                   "records[0].style: expected an integer 0..15"},
         ErrorCase{R"({"records": [{"items": [{"address": [1, 2, 3]}], "box": {"wide": 1}}]})",
