@@ -46,11 +46,14 @@ bool CXModem::OnData(const ByteString& bytes) {
 void CXModem::SendNextBlock() {
     ++block_;
     const auto number = static_cast<std::uint8_t>(block_ & 0xFF);
-    ByteString block{kSoh, number, static_cast<std::uint8_t>(0xFF - number)};
+    // The last block is padded with 0x00 up to 128 data bytes.
+    ByteString block(3 + kDataSize, 0x00);
+    block[0] = kSoh;
+    block[1] = number;
+    block[2] = static_cast<std::uint8_t>(0xFF - number);
     const std::size_t take = std::min(work_.size(), kDataSize);
-    block.insert(block.end(), work_.begin(), work_.begin() + take);
+    std::copy_n(work_.begin(), take, block.begin() + 3);
     work_.erase(work_.begin(), work_.begin() + take);
-    block.resize(3 + kDataSize, 0x00);
     unsigned sum = 0;
     for (std::uint8_t b : block) {
         sum += b;
