@@ -380,12 +380,26 @@ TEST_F(LinkEngineTest, IdleThreadWakesOnlyForWhatIsDue) {
     // One wake for the poll timer, one for the reply, a few spare for the set-up.
     EXPECT_LE(wakeups, 3 * polls + 5) << polls << " polls";
 
-    // With polling off and nothing to do the thread does not wake at all.
+    // With polling off and nothing to do, the thread does not wake at all. A second engine
+    // giving up on a silent processor marks out a stretch of real time.
     const std::uint64_t idle = engine->WakeupCount();
-    Exchange([&] { engine->GetFactoryPresetNumber(); }, Ack({0x84, 0x01}));
-    ASSERT_TRUE(listener.WaitFor("factory"));
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_LE(engine->WakeupCount() - idle, 4u);
+    CConnectionSettings otherSettings;
+    otherSettings.SetLinkDefaults();
+    otherSettings.replyTimeoutMs = 20;
+    RecordingListener otherListener;
+    ScriptedPeer otherPeer;
+    CLinkEngine other(&otherListener, otherSettings);
+    other.SetChannelFactory([&](IChannelSink* sink, const CConnectionSettings&) {
+        return otherPeer.MakeChannel(sink);
+    });
+    other.Connect();
+    ASSERT_TRUE(otherListener.WaitFor("connected"));
+    const std::uint64_t otherBefore = other.WakeupCount();
+    other.ReadVersion();
+    ASSERT_TRUE(otherListener.WaitFor("disconnected"));
+    EXPECT_LE(engine->WakeupCount() - idle, 1u);
+    // Ten time-outs: one wake for the request and one per expiry, a few spare.
+    EXPECT_LE(other.WakeupCount() - otherBefore, 15u);
 }
 
 } // namespace

@@ -11,11 +11,13 @@
 #include <vector>
 
 #include "link/CLinkChannel.h"
+#include "link/CReplyAccumulator.h"
 #include "link/IChannelSink.h"
 
 // An in-process stand-in for a transport and the processor behind it. The engine's channel
 // records what is sent; replies come from the test thread (Feed) or from a responder that
-// runs on the peer's own thread, as a real transport's thread would deliver them.
+// runs on the peer's own thread and whose bytes are cut like a serial line's, as a real
+// transport's thread would deliver them.
 class ScriptedPeer {
 public:
     using Responder = std::function<std::optional<ByteString>(const ByteString& sent)>;
@@ -56,6 +58,28 @@ public:
             ++feeding_;
         }
         sink->OnReceived(reply);
+        std::lock_guard lock(mutex_);
+        --feeding_;
+        changed_.notify_all();
+    }
+
+    // Delivers bytes as a serial line would: cut with the engine's own reply rule, handed on
+    // only when they make exactly one reply.
+    void FeedBytes(const ByteString& bytes) {
+        std::lock_guard feeding(feedMutex_);
+        IChannelSink* sink;
+        {
+            std::lock_guard lock(mutex_);
+            sink = sink_;
+            if (sink == nullptr) {
+                return;
+            }
+            ++feeding_;
+        }
+        line_.AddSerial(
+            bytes.data(), bytes.size(),
+            [sink](const ByteString& b) { return sink->ExpectedReplyLength(b); },
+            [sink](const ByteString& reply) { sink->OnReceived(reply); });
         std::lock_guard lock(mutex_);
         --feeding_;
         changed_.notify_all();
@@ -143,12 +167,14 @@ private:
             lock.unlock();
             std::optional<ByteString> reply = responder ? responder(packet) : std::nullopt;
             if (reply) {
-                Feed(*reply);
+                FeedBytes(*reply);
             }
             lock.lock();
         }
     }
 
+    std::mutex feedMutex_; // taken before the engine's lock, never after it
+    CReplyAccumulator line_;
     std::mutex mutex_;
     std::condition_variable changed_;
     IChannelSink* sink_ = nullptr;
