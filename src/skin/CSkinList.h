@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+#include <QTreeWidget>
+
+#include "skin/CSkinClient.h"
+
+class CSkinManager;
+
+// A report-style list dressed from its skin section: placement, "col_number" columns with
+// their captions and widths, colours and font. It shows no scroll bars: its owner scrolls it
+// (for instance with repeat buttons).
+class CSkinList : public QTreeWidget, public CSkinClient {
+    Q_OBJECT
+public:
+    CSkinList(std::string section, CSkinManager* manager);
+    ~CSkinList() override;
+
+    void Create(QWidget* parent, unsigned controlId);
+    void ApplySkin() override;
+};

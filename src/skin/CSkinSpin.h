@@ -1,0 +1,131 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPointer>
+#include <QRegion>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+
+#include "skin/CSkinClient.h"
+
+class CSkinManager;
+class QLineEdit;
+
+// Up and down arrows drawn from the skin beside one or more value fields, each shown in an
+// edit field of its own. The arrows step the current field, repeat while held and speed up;
+// a field that passes its range wraps and carries into the next field (the first field is
+// the least significant); a single field wraps or clamps.
+class CSkinSpin : public QWidget, public CSkinClient {
+    Q_OBJECT
+public:
+    // The notification number a value change stands for.
+    static constexpr unsigned kValueChangedMessage = 0x0590;
+    static constexpr int kFirstRepeatMs = 500;
+    static constexpr int kRepeatMs = 100;
+
+    enum class FieldKind { List = 0, Numeric = 1, Text = 2 };
+    enum class ArrowState { None = 0, HoverUp = 1, PressUp = 2, HoverDown = 3, PressDown = 4 };
+    // After seconds of holding, one repeat moves increment steps.
+    struct Acceleration {
+        int seconds;
+        int increment;
+    };
+
+    CSkinSpin(std::string section, CSkinManager* manager);
+    ~CSkinSpin() override;
+
+    void Create(QWidget* parent, unsigned controlId);
+    void ApplySkin() override;
+
+    // Used only by a spin with one field: past its range it wraps instead of clamping.
+    void SetWrap(bool wrap) { wrap_ = wrap; }
+    // Each returns the new field's index. The display becomes a child of the spin.
+    int AddNumericField(double value, QLineEdit* display, std::string format, double minimum,
+                        double maximum, double step);
+    int AddListField(int index, QLineEdit* display, QStringList items, std::string format);
+    // A field whose texts the owner supplies later (such as preset names); while it has no
+    // texts it keeps any value and shows nothing.
+    int AddTextField(QLineEdit* display);
+    void SetItems(int field, QStringList items);
+
+    // Numeric: the number typed in the display; list and text: the entry index.
+    [[nodiscard]] double GetValue(int field) const;
+    // Stores value in field after wrapping, carrying or clamping it; notify emits
+    // valueChanged for every field set.
+    void SetValue(double value, int field, bool notify);
+    // The client area left of the arrows, where the owner places the displays.
+    [[nodiscard]] QRect GetTextRect() const;
+
+    [[nodiscard]] int FieldCount() const { return static_cast<int>(fields_.size()); }
+    [[nodiscard]] int CurrentField() const { return current_; }
+    void SetCurrentField(int field);
+    [[nodiscard]] ArrowState Arrows() const { return arrows_; }
+    [[nodiscard]] QRect UpRect() const { return upRect_; }
+    [[nodiscard]] QRect DownRect() const { return downRect_; }
+    void SetAccelerations(std::vector<Acceleration> table);
+
+signals:
+    void valueChanged(int field);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Field {
+        FieldKind kind = FieldKind::Numeric;
+        QPointer<QLineEdit> display;
+        std::string format;
+        QStringList items;
+        double minimum = 0;
+        double maximum = 0;
+        double step = 1;
+        double value = 0;
+    };
+
+    int AddField(Field field, QLineEdit* display);
+    double StepOf(const Field& field) const;
+    QString TextOf(const Field& field) const;
+    void ShowValue(int field);
+    void StepCurrent(int steps);
+    void OnTimer();
+    void SetArrows(ArrowState state);
+    void PrepareImages();
+
+    std::vector<Field> fields_;
+    int current_ = 0;
+    int editing_ = -1;
+    bool wrap_ = false;
+    ArrowState arrows_ = ArrowState::None;
+    std::vector<Acceleration> accelerations_{{0, 1}, {2, 5}, {5, 20}};
+    size_t accelerationIndex_ = 0;
+    QElapsedTimer held_;
+    QTimer timer_;
+
+    const QImage* background_ = nullptr;
+    QPoint resizeLine_;
+    int32_t backgroundMask_ = 0;
+    QImage stretched_;
+    QRegion backgroundRegion_;
+    // Up arrow states then down arrow states: normal, hovered, pressed, disabled.
+    const QImage* arrowSources_[8] = {};
+    QImage arrowImages_[8];
+    QRegion upRegion_;
+    QRegion downRegion_;
+    QRect upRect_;
+    QRect downRect_;
+    QPoint upResize_;
+    QPoint downResize_;
+    QPoint upOffset_;   // from the right, from the top
+    QPoint downOffset_; // from the right, from the bottom
+};

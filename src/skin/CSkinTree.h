@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+
+#include <QColor>
+#include <QIcon>
+#include <QTreeWidget>
+
+#include "skin/CSkinClient.h"
+
+class CSkinManager;
+
+// A tree dressed from its skin section: placement, font, one icon beside every item, and
+// text and background colours for normal, selected and disabled items. It shows no scroll
+// bars: its owner scrolls it.
+class CSkinTree : public QTreeWidget, public CSkinClient {
+    Q_OBJECT
+public:
+    enum class ItemLook { Normal, Selected, Disabled };
+
+    CSkinTree(std::string section, CSkinManager* manager);
+    ~CSkinTree() override;
+
+    void Create(QWidget* parent, unsigned controlId);
+    void ApplySkin() override;
+
+    [[nodiscard]] QColor TextColour(ItemLook look) const;
+    [[nodiscard]] QColor BackgroundColour(ItemLook look) const;
+    [[nodiscard]] const QIcon& ItemIcon() const { return icon_; }
+
+protected:
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) const override;
+    void rowsInserted(const QModelIndex& parent, int start, int end) override;
+
+private:
+    void SetIcons(QTreeWidgetItem* item);
+
+    QColor text_[3];
+    QColor background_[3];
+    QIcon icon_;
+};

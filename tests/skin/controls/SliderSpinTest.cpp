@@ -1,0 +1,256 @@
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "skin/CSkinSlider.h"
+#include "skin/CSkinSpin.h"
+#include "skin/controls/SkinFixture.h"
+
+namespace {
+
+const QColor kTrack(40, 40, 40), kThumb(220, 220, 220), kTick(255, 255, 0);
+
+// A slider 40 x 120 whose first tic lies 10 pixels below the top and the last 10 above the
+// bottom; the thumb is 20 x 8 with its marking line 4 pixels down.
+struct SliderOnHost {
+    SliderOnHost(int minimum, int maximum, int height = 120) {
+        skin.Image("track.bmp", Filled(40, 20, kTrack));
+        skin.Image("thumb.bmp", Filled(20, 8, kThumb));
+        loaded = skin.Load("IMAGE(Slider::background, \"track.bmp\")\n"
+                           "LONG(Slider::resize_line_y, 10)\n"
+                           "IMAGE(Slider::up, \"thumb.bmp\") IMAGE(Slider::down, \"thumb.bmp\")\n"
+                           "LONG(Slider::color, " +
+                           Hex(kTick) +
+                           ")\n"
+                           "LONG(Slider::thumb_center, 4)\n"
+                           "LONG(Slider::offset_top, 10) LONG(Slider::offset_bottom, 10)\n");
+        slider.Create(&host, 1000);
+        slider.setRange(minimum, maximum);
+        slider.setGeometry(0, 0, 40, height);
+        host.resize(100, 400);
+        host.show();
+    }
+    SkinFixture skin;
+    bool loaded = false;
+    QWidget host;
+    CSkinSlider slider{"Slider", &skin.manager};
+};
+
+struct JumpCase {
+    int minimum;
+    int maximum;
+    int y;
+    int expected;
+};
+
+class SliderJumpTest : public ::testing::TestWithParam<JumpCase> {};
+
+TEST_P(SliderJumpTest, ATrackClickJumpsToTheNearestTic) {
+    const JumpCase& c = GetParam();
+    SliderOnHost s(c.minimum, c.maximum);
+    ASSERT_TRUE(s.loaded);
+    s.slider.setValue(c.maximum);
+    QTest::mouseClick(&s.slider, Qt::LeftButton, {}, QPoint(2, c.y));
+    EXPECT_EQ(s.slider.value(), c.expected);
+    // The thumb's marking line sits on the tic of the new position.
+    const double scale = c.maximum > c.minimum ? 100.0 / (c.maximum - c.minimum) : 0.0;
+    EXPECT_EQ(s.slider.ThumbRect().top(),
+              static_cast<int>((c.expected - c.minimum) * scale + 10 - 4));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clicks, SliderJumpTest,
+    ::testing::Values(JumpCase{0, 10, 10 + 30 + 4, 3}, JumpCase{0, 10, 10 + 30 + 6, 4},
+                      JumpCase{0, 10, 0, 0},       // above the first tic
+                      JumpCase{0, 10, 119, 10},    // below the last tic
+                      JumpCase{-5, 5, 10 + 60, 1}, // negative ranges round the same way
+                      JumpCase{-5, 5, 10 + 20 + 4, -3}, JumpCase{7, 7, 60, 7})); // one tic
+
+TEST(Slider, DraggingKeepsTheOffsetAtWhichTheThumbWasTaken) {
+    SliderOnHost s(0, 10);
+    ASSERT_TRUE(s.loaded);
+    s.slider.setValue(2);
+    const QRect thumb = s.slider.ThumbRect();
+    ASSERT_EQ(thumb, QRect(10, 10 + 20 - 4, 20, 8));
+    // Taken 2 pixels below its marking line, moved by five tics.
+    const QPoint grip(20, thumb.top() + 6);
+    QTest::mousePress(&s.slider, Qt::LeftButton, {}, grip);
+    EXPECT_TRUE(s.slider.IsDragging());
+    QTest::mouseMove(&s.slider, grip + QPoint(0, 50));
+    EXPECT_EQ(s.slider.value(), 7);
+    QTest::mouseMove(&s.slider, QPoint(20, -50));
+    EXPECT_EQ(s.slider.value(), 0) << "dragged above the first tic: the range minimum";
+    QTest::mouseRelease(&s.slider, Qt::LeftButton, {}, QPoint(20, -50));
+    EXPECT_FALSE(s.slider.IsDragging());
+}
+
+struct TickCase {
+    int tics;
+    int height;
+    size_t marks;
+};
+
+class SliderTickTest : public ::testing::TestWithParam<TickCase> {};
+
+TEST_P(SliderTickTest, DrawsEveryTicOrEveryFourth) {
+    const TickCase& c = GetParam();
+    SliderOnHost s(0, c.tics - 1, c.height);
+    ASSERT_TRUE(s.loaded);
+    const std::vector<int> marks = s.slider.TickMarks();
+    EXPECT_EQ(marks.size(), c.marks);
+    const QImage shot = s.slider.grab().toImage();
+    EXPECT_EQ(shot.pixelColor(0, marks.front()), kTick);
+    EXPECT_EQ(shot.pixelColor(39, marks.back()), kTick);
+    EXPECT_EQ(shot.pixelColor(0, marks.front() + 1), kTrack);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tics, SliderTickTest,
+                         ::testing::Values(TickCase{200, 300, 50}, TickCase{50, 300, 50},
+                                           TickCase{11, 120, 11}));
+
+// A spin 60 x 24 with 10 x 12 arrows at its right edge.
+struct SpinOnHost {
+    SpinOnHost() {
+        skin.Image("up.bmp", Filled(10, 12, Qt::green));
+        skin.Image("down.bmp", Filled(10, 12, Qt::red));
+        loaded = skin.Load("IMAGE(Spin::up_up, \"up.bmp\") IMAGE(Spin::down_up, \"down.bmp\")\n"
+                           "LONG(Spin::width, 60) LONG(Spin::height, 24)\n");
+        spin.Create(&host, 500);
+        host.resize(100, 50);
+        host.show();
+    }
+    QLineEdit* Display() {
+        auto* edit = new QLineEdit;
+        return edit;
+    }
+    SkinFixture skin;
+    bool loaded = false;
+    QWidget host;
+    CSkinSpin spin{"Spin", &skin.manager};
+};
+
+TEST(Spin, ArrowsAndTextRectFollowTheSkin) {
+    SpinOnHost s;
+    ASSERT_TRUE(s.loaded);
+    EXPECT_EQ(s.spin.UpRect(), QRect(50, 0, 10, 12));
+    EXPECT_EQ(s.spin.DownRect(), QRect(50, 12, 10, 12));
+    EXPECT_EQ(s.spin.GetTextRect(), QRect(0, 0, 50, 24));
+    const QImage shot = s.spin.grab().toImage();
+    EXPECT_EQ(shot.pixelColor(55, 5), QColor(Qt::green));
+    EXPECT_EQ(shot.pixelColor(55, 18), QColor(Qt::red));
+}
+
+TEST(Spin, TwoFieldsCarryIntoTheWholeNumber) {
+    SpinOnHost s;
+    ASSERT_TRUE(s.loaded);
+    QLineEdit* fraction = s.Display();
+    QLineEdit* whole = s.Display();
+    ASSERT_EQ(s.spin.AddNumericField(0.8, fraction, "%.1f", 0.0, 0.9, 0.1), 0);
+    ASSERT_EQ(s.spin.AddNumericField(4, whole, "%02.0f", 0, 99, 1), 1);
+    EXPECT_EQ(fraction->parentWidget(), &s.spin);
+    EXPECT_EQ(whole->text(), "04");
+    QSignalSpy changes(&s.spin, &CSkinSpin::valueChanged);
+
+    QTest::mouseClick(&s.spin, Qt::LeftButton, {}, s.spin.UpRect().center());
+    QTest::mouseClick(&s.spin, Qt::LeftButton, {}, s.spin.UpRect().center());
+    EXPECT_EQ(fraction->text(), "0.0");
+    EXPECT_EQ(whole->text(), "05");
+    EXPECT_DOUBLE_EQ(s.spin.GetValue(1), 5);
+    EXPECT_GE(changes.count(), 3);
+    EXPECT_EQ(changes.last()[0].toInt(), 0);
+
+    QTest::mouseClick(&s.spin, Qt::LeftButton, {}, s.spin.DownRect().center());
+    EXPECT_EQ(fraction->text(), "0.9");
+    EXPECT_EQ(whole->text(), "04");
+
+    // The last field wraps on its own; a big step carries several times.
+    s.spin.SetValue(3.5, 0, false);
+    EXPECT_EQ(fraction->text(), "0.5");
+    EXPECT_EQ(whole->text(), "07");
+    s.spin.SetValue(101, 1, false);
+    EXPECT_EQ(whole->text(), "01");
+}
+
+struct OneFieldCase {
+    const char* name;
+    bool wrap;
+    bool list;
+    double value;
+    QString text;
+};
+
+class SpinOneFieldTest : public ::testing::TestWithParam<OneFieldCase> {};
+
+TEST_P(SpinOneFieldTest, WrapsOrClampsAtTheEnds) {
+    const OneFieldCase& c = GetParam();
+    SpinOnHost s;
+    ASSERT_TRUE(s.loaded);
+    QLineEdit* display = s.Display();
+    if (c.list) {
+        s.spin.AddListField(1, display, {"Low", "Mid", "High"}, "[%s]");
+        EXPECT_TRUE(display->isReadOnly());
+    } else {
+        s.spin.AddNumericField(5, display, "%.0f", 1, 10, 1);
+    }
+    s.spin.SetWrap(c.wrap);
+    s.spin.SetValue(c.value, 0, true);
+    EXPECT_EQ(display->text(), c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, SpinOneFieldTest,
+                         ::testing::Values(OneFieldCase{"clampUp", false, false, 11, "10"},
+                                           OneFieldCase{"clampDown", false, false, 0, "1"},
+                                           OneFieldCase{"wrapUp", true, false, 11, "1"},
+                                           OneFieldCase{"wrapDown", true, false, 0, "10"},
+                                           OneFieldCase{"inside", false, false, 7, "7"},
+                                           OneFieldCase{"listClamp", false, true, 3, "[High]"},
+                                           OneFieldCase{"listWrap", true, true, 3, "[Low]"},
+                                           OneFieldCase{"listWrapDown", true, true, -1, "[High]"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Spin, TypedValuesAreTakenAndKeptInRange) {
+    SpinOnHost s;
+    ASSERT_TRUE(s.loaded);
+    QLineEdit* display = s.Display();
+    s.spin.AddNumericField(5, display, "%03.0f", 0, 50, 1);
+    QSignalSpy changes(&s.spin, &CSkinSpin::valueChanged);
+    s.host.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&s.host));
+    display->setFocus();
+    ASSERT_TRUE(display->hasFocus());
+    display->selectAll();
+    QTest::keyClicks(display, "42");
+    EXPECT_DOUBLE_EQ(s.spin.GetValue(0), 42);
+    EXPECT_GE(changes.count(), 1);
+    display->selectAll();
+    QTest::keyClicks(display, "77");
+    // Stored clamped; the text is re-formatted when the field is left.
+    display->clearFocus();
+    EXPECT_EQ(display->text(), "050");
+}
+
+TEST(Spin, HoldingAnArrowStepsAtOnceThenRepeats) {
+    SpinOnHost s;
+    ASSERT_TRUE(s.loaded);
+    QLineEdit* display = s.Display();
+    s.spin.AddNumericField(0, display, "%.0f", 0, 1000, 1);
+    QTest::mousePress(&s.spin, Qt::LeftButton, {}, s.spin.UpRect().center());
+    EXPECT_EQ(s.spin.Arrows(), CSkinSpin::ArrowState::PressUp);
+    EXPECT_EQ(display->text(), "1");
+    QTRY_VERIFY_WITH_TIMEOUT(s.spin.GetValue(0) >= 3, 5000);
+    QTest::mouseRelease(&s.spin, Qt::LeftButton, {}, s.spin.UpRect().center());
+    EXPECT_EQ(s.spin.Arrows(), CSkinSpin::ArrowState::None);
+}
+
+TEST(Spin, BadFormatsFallBackInsteadOfReadingMissingArguments) {
+    SpinOnHost s;
+    ASSERT_TRUE(s.loaded);
+    QLineEdit* number = s.Display();
+    QLineEdit* entry = s.Display();
+    s.spin.AddNumericField(2.5, number, "%s %n", 0, 10, 0.5);
+    s.spin.AddListField(0, entry, {"One"}, "%d");
+    EXPECT_EQ(number->text(), "2.5");
+    EXPECT_EQ(entry->text(), "One");
+}
+
+} // namespace
