@@ -278,8 +278,11 @@ void CLinkEngine::ThreadMain() {
             replyDue_.reset();
             signal.unlock();
             {
+                // A reply or a disconnect posted since the expiry must not be replaced by it.
                 std::lock_guard guard(lock_);
-                Post(LinkState::ReplyTimeout, lastPacket_);
+                if (state_ == LinkState::WaitReply) {
+                    Post(LinkState::ReplyTimeout, lastPacket_);
+                }
             }
             signal.lock();
         } else if (due(pollDue_, now)) {
@@ -404,6 +407,7 @@ void CLinkEngine::ServeRepeat(const ByteString& payload) {
 }
 
 void CLinkEngine::ServeDisconnect() {
+    CancelReplyTimer();
     std::unique_ptr<CLinkChannel> channel;
     {
         std::lock_guard guard(lock_);

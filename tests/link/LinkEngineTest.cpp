@@ -242,6 +242,20 @@ TEST_F(LinkEngineTest, ChannelThatCannotOpenReportsTheError) {
     EXPECT_EQ(peer.Opens(), 2);
 }
 
+TEST_F(LinkEngineTest, TransportFailureWhileWaitingDisconnects) {
+    Connect();
+    engine->ReadVersion();
+    ASSERT_TRUE(peer.WaitSent(1).has_value());
+    engine->WriteParameter(1, 1, 1, 1);
+    peer.Fail(104);
+    ASSERT_TRUE(listener.WaitFor("disconnected"));
+    EXPECT_EQ(listener.Events("error").front().n, 104);
+    EXPECT_EQ(peer.Closes(), 1);
+    EXPECT_EQ(peer.Sent().size(), 1u); // the queued write died with the connection
+    // The reply that never came is not repeated on a dead link.
+    EXPECT_EQ(listener.LogCount("Try: 1"), 0u);
+}
+
 TEST_F(LinkEngineTest, LogLinesAreCutAt4096Characters) {
     Connect();
     peer.Feed(ByteString(2000, 0x15));

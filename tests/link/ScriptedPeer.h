@@ -63,6 +63,23 @@ public:
         changed_.notify_all();
     }
 
+    // Reports a transport failure, as a channel's thread would.
+    void Fail(int code) {
+        IChannelSink* sink;
+        {
+            std::lock_guard lock(mutex_);
+            sink = sink_;
+            if (sink == nullptr) {
+                return;
+            }
+            ++feeding_;
+        }
+        sink->OnError(code);
+        std::lock_guard lock(mutex_);
+        --feeding_;
+        changed_.notify_all();
+    }
+
     // Delivers bytes as a serial line would: cut with the engine's own reply rule, handed on
     // only when they make exactly one reply.
     void FeedBytes(const ByteString& bytes) {
