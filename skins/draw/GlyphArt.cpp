@@ -54,7 +54,7 @@ void GlyphArt::Power(QPainter& p, const QRectF& box, const QColor& ink) {
     Grid g(box);
     Prepare(p, ink, g(2.0));
     const QRectF ring(g(4, 4.5), g(16, 16.5));
-    p.drawArc(ring, 125 * 16, -250 * 16);
+    p.drawArc(ring, 60 * 16, -300 * 16); // open at the top, where the stroke stands
     p.drawLine(g(10, 2.5), g(10, 10));
     p.restore();
 }
