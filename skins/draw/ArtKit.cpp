@@ -17,7 +17,9 @@ QFont Font(const QString& family, int pixelSize, bool bold, double spacing) {
     QFont font(family);
     font.setPixelSize(pixelSize);
     font.setBold(bold);
-    font.setHintingPreference(QFont::PreferFullHinting);
+    // Hinting snaps each glyph to the pixel grid; with extra letter spacing that opens
+    // uneven gaps in small capitals, so spaced labels keep their outlines instead.
+    font.setHintingPreference(spacing != 0 ? QFont::PreferNoHinting : QFont::PreferFullHinting);
     if (spacing != 0) {
         font.setLetterSpacing(QFont::AbsoluteSpacing, spacing);
     }
