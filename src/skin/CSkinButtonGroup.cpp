@@ -130,6 +130,11 @@ void CSkinButtonGroup::OnClicked(int index) {
 
 void CSkinButtonGroup::OnSelect(int) {}
 
+void CSkinButtonGroup::SetCaption(const QString& caption) {
+    caption_ = caption;
+    update();
+}
+
 void CSkinButtonGroup::SetSelection(int index) {
     selected_ = index >= 0 && index < static_cast<int>(buttons_.size()) ? index : -1;
     for (size_t i = 0; i < buttons_.size(); ++i) {

@@ -33,6 +33,9 @@ public:
     void Create(QWidget* parent, unsigned controlId, QPoint offset);
     // Lays out one button per caption over the current width and sizes the group's height.
     void SetButtons(const QStringList& captions);
+    // Replaces the caption drawn at the top (the skin's "caption" until then).
+    void SetCaption(const QString& caption);
+    [[nodiscard]] const QString& Caption() const { return caption_; }
     // Latches button index and releases the others, without notification.
     void SetSelection(int index);
     // The latched button, or -1.

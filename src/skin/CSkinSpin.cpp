@@ -69,17 +69,23 @@ void CSkinSpin::resizeEvent(QResizeEvent*) {
     PrepareImages();
 }
 
+QRect CSkinSpin::UpRect() const {
+    const int width = arrowSources_[0] != nullptr ? arrowSources_[0]->width() : 0;
+    return QRect(QPoint(this->width() - width - upOffset_.x(), upOffset_.y()),
+                 QPoint(this->width() - upOffset_.x() - 1, height() / 2 - 1));
+}
+
+QRect CSkinSpin::DownRect() const {
+    const int width = arrowSources_[4] != nullptr ? arrowSources_[4]->width() : 0;
+    return QRect(QPoint(this->width() - width - downOffset_.x(), height() / 2),
+                 QPoint(this->width() - downOffset_.x() - 1, height() - downOffset_.y() - 1));
+}
+
 void CSkinSpin::PrepareImages() {
-    const int w = width();
-    const int h = height();
-    const int upWidth = arrowSources_[0] != nullptr ? arrowSources_[0]->width() : 0;
-    const int downWidth = arrowSources_[4] != nullptr ? arrowSources_[4]->width() : 0;
-    upRect_ = QRect(QPoint(w - upWidth - upOffset_.x(), upOffset_.y()),
-                    QPoint(w - upOffset_.x() - 1, h / 2 - 1));
-    downRect_ = QRect(QPoint(w - downWidth - downOffset_.x(), h / 2),
-                      QPoint(w - downOffset_.x() - 1, h - downOffset_.y() - 1));
+    const QRect up = UpRect();
+    const QRect down = DownRect();
     for (int i = 0; i < 8; ++i) {
-        const QRect& target = i < 4 ? upRect_ : downRect_;
+        const QRect& target = i < 4 ? up : down;
         arrowImages_[i] = arrowSources_[i] != nullptr && !target.isEmpty()
                               ? StretchByResizeLines(*arrowSources_[i],
                                                      i < 4 ? upResize_ : downResize_, target.size())
@@ -93,7 +99,7 @@ void CSkinSpin::PrepareImages() {
 
 QRect CSkinSpin::GetTextRect() const {
     QRect area = rect();
-    area.setRight(area.right() - std::max(upRect_.width(), downRect_.width()));
+    area.setRight(area.right() - std::max(UpRect().width(), DownRect().width()));
     return area;
 }
 
@@ -114,7 +120,7 @@ void CSkinSpin::paintEvent(QPaintEvent*) {
     };
     for (bool up : {true, false}) {
         const QImage& image = arrowImages_[pick(up)];
-        const QRect& target = up ? upRect_ : downRect_;
+        const QRect target = up ? UpRect() : DownRect();
         if (image.isNull()) {
             continue;
         }
@@ -338,8 +344,8 @@ void CSkinSpin::SetArrows(ArrowState state) {
 
 void CSkinSpin::mousePressEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
-    const bool up = upRect_.contains(at);
-    if (event->button() != Qt::LeftButton || (!up && !downRect_.contains(at))) {
+    const bool up = UpRect().contains(at);
+    if (event->button() != Qt::LeftButton || (!up && !DownRect().contains(at))) {
         QWidget::mousePressEvent(event);
         return;
     }
@@ -375,9 +381,9 @@ void CSkinSpin::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     const QPoint at = event->position().toPoint();
-    SetArrows(upRect_.contains(at)     ? ArrowState::HoverUp
-              : downRect_.contains(at) ? ArrowState::HoverDown
-                                       : ArrowState::None);
+    SetArrows(UpRect().contains(at)     ? ArrowState::HoverUp
+              : DownRect().contains(at) ? ArrowState::HoverDown
+                                        : ArrowState::None);
 }
 
 void CSkinSpin::mouseReleaseEvent(QMouseEvent* event) {

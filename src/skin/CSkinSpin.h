@@ -65,8 +65,9 @@ public:
     [[nodiscard]] int CurrentField() const { return current_; }
     void SetCurrentField(int field);
     [[nodiscard]] ArrowState Arrows() const { return arrows_; }
-    [[nodiscard]] QRect UpRect() const { return upRect_; }
-    [[nodiscard]] QRect DownRect() const { return downRect_; }
+    // The arrows' rectangles at the spin's current size.
+    [[nodiscard]] QRect UpRect() const;
+    [[nodiscard]] QRect DownRect() const;
     void SetAccelerations(std::vector<Acceleration> table);
 
 signals:
@@ -122,8 +123,6 @@ private:
     QImage arrowImages_[8];
     QRegion upRegion_;
     QRegion downRegion_;
-    QRect upRect_;
-    QRect downRect_;
     QPoint upResize_;
     QPoint downResize_;
     QPoint upOffset_;   // from the right, from the top
