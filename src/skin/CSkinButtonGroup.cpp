@@ -102,8 +102,8 @@ void CSkinButtonGroup::Layout() {
            rows * rowHeight + inner_.top() + inner_.bottom());
     for (int i = 0; i < n; ++i) {
         const QRect cell(inner_.left() + (i % columns) * cellWidth + 1,
-                         inner_.top() + (i / columns) * rowHeight + 1, cellWidth - 1,
-                         rowHeight - 1);
+                         inner_.top() + (i / columns) * rowHeight + 1, std::max(cellWidth - 1, 0),
+                         std::max(rowHeight - 1, 0));
         buttons_[static_cast<size_t>(i)]->setGeometry(cell);
     }
 }

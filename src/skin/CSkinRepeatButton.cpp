@@ -37,7 +37,10 @@ void CSkinRepeatButton::focusOutEvent(QFocusEvent* event) {
 }
 
 void CSkinRepeatButton::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::EnabledChange && !isEnabled()) {
+    // A release that will never come (the button was disabled, or another window took over)
+    // must not leave the target scrolling.
+    if ((event->type() == QEvent::EnabledChange && !isEnabled()) ||
+        (event->type() == QEvent::ActivationChange && !isActiveWindow())) {
         held_ = false;
     }
     CSkinButton::changeEvent(event);

@@ -393,6 +393,16 @@ void CSkinSpin::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
+void CSkinSpin::changeEvent(QEvent* event) {
+    // Disabled or deactivated while an arrow is held: its release may never arrive.
+    if ((event->type() == QEvent::EnabledChange && !isEnabled()) ||
+        (event->type() == QEvent::ActivationChange && !isActiveWindow())) {
+        timer_.stop();
+        SetArrows(ArrowState::None);
+    }
+    QWidget::changeEvent(event);
+}
+
 void CSkinSpin::leaveEvent(QEvent*) {
     if (arrows_ == ArrowState::HoverUp || arrows_ == ArrowState::HoverDown) {
         SetArrows(ArrowState::None);

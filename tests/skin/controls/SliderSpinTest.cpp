@@ -242,6 +242,39 @@ TEST(Spin, HoldingAnArrowStepsAtOnceThenRepeats) {
     EXPECT_EQ(s.spin.Arrows(), CSkinSpin::ArrowState::None);
 }
 
+TEST(Spin, TheFocusedDisplayChoosesTheFieldTheArrowsStep) {
+    SpinOnHost s;
+    ASSERT_TRUE(s.loaded);
+    QLineEdit* low = s.Display();
+    QLineEdit* high = s.Display();
+    s.spin.AddNumericField(3, low, "%.0f", 0, 9, 1);
+    s.spin.AddNumericField(3, high, "%.0f", 0, 9, 1);
+    s.host.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&s.host));
+    high->setFocus();
+    ASSERT_EQ(s.spin.CurrentField(), 1);
+    QTest::mouseClick(&s.spin, Qt::LeftButton, {}, s.spin.DownRect().center());
+    EXPECT_EQ(low->text(), "3");
+    EXPECT_EQ(high->text(), "2");
+    low->setFocus();
+    QTest::mouseClick(&s.spin, Qt::LeftButton, {}, s.spin.DownRect().center());
+    EXPECT_EQ(low->text(), "2");
+}
+
+TEST(Spin, ATextFieldShowsItsOwnersTextsOnceItHasThem) {
+    SpinOnHost s;
+    ASSERT_TRUE(s.loaded);
+    QLineEdit* display = s.Display();
+    s.spin.AddTextField(display);
+    s.spin.SetValue(2, 0, false);
+    EXPECT_EQ(display->text(), "") << "no texts yet";
+    EXPECT_DOUBLE_EQ(s.spin.GetValue(0), 2);
+    s.spin.SetItems(0, {"Off", "SPEECH", "MUSIC"});
+    EXPECT_EQ(display->text(), "MUSIC");
+    s.spin.SetValue(5, 0, false);
+    EXPECT_EQ(display->text(), "MUSIC") << "one field without wrap clamps";
+}
+
 TEST(Spin, BadFormatsFallBackInsteadOfReadingMissingArguments) {
     SpinOnHost s;
     ASSERT_TRUE(s.loaded);
