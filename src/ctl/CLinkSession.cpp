@@ -21,6 +21,8 @@ CLinkSession::~CLinkSession() {
 }
 
 void CLinkSession::Push(Event event) {
+    // Log lines are not awaited: they only count as activity and wake nobody.
+    const bool awaited = event.kind != Kind::Log;
     {
         std::lock_guard lock(m_mutex);
         m_lastActivity = Clock::now();
@@ -46,7 +48,9 @@ void CLinkSession::Push(Event event) {
             m_events.push_back(std::move(event));
         }
     }
-    m_changed.notify_all();
+    if (awaited) {
+        m_changed.notify_all();
+    }
 }
 
 void CLinkSession::Forget() {

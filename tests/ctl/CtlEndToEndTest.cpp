@@ -5,6 +5,7 @@
 #include <iterator>
 #include <memory>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -256,12 +257,89 @@ TEST_F(CtlEndToEndTest, UsageAndFileErrors) {
     }
 }
 
+TEST_F(CtlEndToEndTest, StateFileKeepsParametersAndPresetsAcrossRuns) {
+    const std::string state = Path("sim.state");
+    auto connection = StartSim({"--state", state});
+    EXPECT_EQ(Ctl(connection, {"write", "0", "2", "1", "44"}).exitCode, 0);
+    EXPECT_EQ(Ctl(connection, {"preset-save", "5"}).exitCode, 0);
+    EXPECT_EQ(Ctl(connection, {"preset-rename", "5", "KEPT"}).exitCode, 0);
+    EXPECT_EQ(Ctl(connection, {"bypass", "on"}).exitCode, 0);
+    EXPECT_EQ(m_sim->Stop(SIGTERM, 10s), 0);
+
+    connection = StartSim({"--state", state});
+    const std::vector<Step> steps = {
+        {{"read", "0", "2", "1"}, 0, "^44\n$"},
+        {{"presets"}, 0, "\nU6: KEPT\n"},
+        {{"leds"}, 0, "\"current\": 5, \"compare\": 0, \"change\": 0.*\"bypass\": 1"},
+    };
+    RunSteps(
+        this, [&](const std::vector<std::string>& args) { return Ctl(connection, args); }, steps);
+}
+
+TEST_F(CtlEndToEndTest, DescriptionFromAFileJsonOrBytes) {
+    std::ofstream(Path("small.json")) << R"({"type": 3, "records": [{"group": "Main", "children": [
+        {"style": 2, "items": [{"kind": 0, "address": [0, 0, 7], "name": "Trim", "unit": "dB",
+                                "span": 10, "minimum": -5, "step": 1, "format": 0}]}]}]})";
+    // Type 3, no strings, one spin set: item 0,0,9 "X", span 10, minimum 0, step 1.
+    const std::string bytes("\x03\x00\x00\x22\x00\x00\x00\x00\x09X\x00\x00\x0a\x00\x00\x00\x01"
+                            "\x00\x01\x01\x01\x01",
+                            22);
+    std::ofstream(Path("small.bin"), std::ios::binary) << bytes;
+    struct Case {
+        const char* file;
+        const char* name;
+        const char* address;
+    };
+    for (const Case c : {Case{"small.json", "Trim", "0 0 7"}, Case{"small.bin", "X", "0 0 9"}}) {
+        const auto connection = StartSim({"--description", Path(c.file)});
+        const auto described = Ctl(connection, {"describe"});
+        EXPECT_EQ(described.exitCode, 0) << described.err;
+        EXPECT_NE(described.out.find(std::string("\"name\": \"") + c.name + "\""),
+                  std::string::npos)
+            << described.out;
+        // The served parameters are the description's own.
+        std::vector<std::string> write = {"write"};
+        std::vector<std::string> read = {"read"};
+        std::istringstream words(c.address);
+        for (std::string w; words >> w;) {
+            write.push_back(w);
+            read.push_back(w);
+        }
+        write.push_back("4");
+        EXPECT_EQ(Ctl(connection, write).exitCode, 0);
+        EXPECT_EQ(Ctl(connection, read).out, "4\n");
+        EXPECT_EQ(Ctl(connection, {"read", "0", "0", "0"}).out, "0\n");
+        EXPECT_EQ(m_sim->Stop(SIGTERM, 10s), 0);
+        m_sim.reset();
+    }
+    const auto broken =
+        TestProcess::Run({SOLVEI_SIM_PATH, "--description", Path("none.json")}, {}, 20s);
+    EXPECT_EQ(broken.exitCode, 1);
+    EXPECT_NE(broken.err.find("none.json"), std::string::npos);
+}
+
+TEST_F(CtlEndToEndTest, WatchRunsUntilInterrupted) {
+    const auto connection = StartSim({});
+    std::vector<std::string> argv = {SOLVEI_CTL_PATH};
+    argv.insert(argv.end(), connection.begin(), connection.end());
+    argv.insert(argv.end(), {"--json", "watch"});
+    TestProcess watch(argv, {{"SOLVEI_SETTINGS_DIR", Path("settings")}});
+    for (int state = 0; state < 5; ++state) {
+        const auto line = watch.ReadLine(10s);
+        ASSERT_TRUE(line) << "state " << state;
+        EXPECT_EQ(line->rfind("{\"tr\": ", 0), 0u) << *line;
+    }
+    EXPECT_EQ(watch.Stop(SIGINT, 20s), 0);
+}
+
 // Each fault the simulator can inject: the link recovers and the results are right.
 struct FaultCase {
     const char* name;
     std::vector<std::string> simArgs;
     bool serial;
 };
+
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 
 class CtlFaultTest : public CtlEndToEndTest, public ::testing::WithParamInterface<FaultCase> {};
 
