@@ -82,8 +82,8 @@ QImage ControlArt::SliderThumb(KeyState state) {
     const QColor index =
         off ? QColor(0x6A, 0x58, 0x3A) : (dragged ? pal::kAmberBright : pal::kAmber);
     p.fillRect(QRect(2, kThumbH / 2 - 1, kThumbW - 4, 2), index);
-    p.end();
-    art::MaskOutside(image, art::Rounded(outer, 3), pal::kMask);
+    // No mask pixels: the cap's corners always lie over the page beside the slot, and they
+    // are drawn blended with the page colour already.
     return image;
 }
 
