@@ -3,6 +3,7 @@
 // as the ratio between the two.
 #include <arpa/inet.h>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -160,6 +161,48 @@ void BM_EngineReadParameter(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_EngineReadParameter)->UseRealTime();
+
+// The same reads cut into stages by the link's own log lines: from the call until the engine's
+// thread sends ("Read : ..."), from there until the reply is in ("Recieved ..."), and from
+// there until the caller has the value.
+void BM_EngineReadParameterStages(benchmark::State& state) {
+    Sim sim;
+    using Clock = std::chrono::steady_clock;
+    std::atomic<Clock::rep> sentAt{0};
+    std::atomic<Clock::rep> receivedAt{0};
+    CConnectionSettings settings;
+    settings.SetLinkDefaults();
+    settings.host = "127.0.0.1";
+    settings.port = sim.Port();
+    CLinkSession session(settings, [&](const std::string& line) {
+        const auto now = Clock::now().time_since_epoch().count();
+        if (line.rfind("Read : ", 0) == 0) {
+            sentAt = now;
+        } else if (line.rfind("Recieved ", 0) == 0) {
+            receivedAt = now;
+        }
+    });
+    if (session.Connect() != CLinkSession::Status::Ok) {
+        state.SkipWithError("no connection");
+        return;
+    }
+    double toSend = 0, toReply = 0, toCaller = 0;
+    std::uint8_t value = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now().time_since_epoch().count();
+        (void)session.ReadParameter(0, 0, 0, value);
+        const auto end = Clock::now().time_since_epoch().count();
+        toSend += double(sentAt - start);
+        toReply += double(receivedAt - sentAt);
+        toCaller += double(end - receivedAt);
+    }
+    (void)session.Disconnect();
+    const double n = double(state.iterations()) * 1000.0; // ns to us, per read
+    state.counters["call_to_send_us"] = toSend / n;
+    state.counters["send_to_reply_us"] = toReply / n;
+    state.counters["reply_to_caller_us"] = toCaller / n;
+}
+BENCHMARK(BM_EngineReadParameterStages)->UseRealTime();
 
 void BM_BareReadSizedPingPong(benchmark::State& state) {
     BarePeer peer(7);
