@@ -255,6 +255,7 @@ QImage ControlArt::TreeIcon() {
     QImage image(16, 16, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter p(&image);
-    GlyphArt::Fader(p, QRectF(0, 0, 16, 16), QColor(0x8E, 0x98, 0xA2), pal::kAmber);
+    // Light caps on grey slots read on the dark tree and on its amber selection alike.
+    GlyphArt::Fader(p, QRectF(0, 0, 16, 16), QColor(0x7A, 0x84, 0x8E), QColor(0xE6, 0xEA, 0xEE));
     return image;
 }
