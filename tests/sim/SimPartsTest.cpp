@@ -1,4 +1,5 @@
 #include <chrono>
+#include <functional>
 #include <numeric>
 #include <set>
 #include <string>
@@ -6,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include "description/ControlDescription.h"
 #include "link/LinkPacket.h"
 #include "sim/CAgcMeterModel.h"
 #include "sim/CFaultInjector.h"
 #include "sim/CPresetStore.h"
 #include "sim/CRequestFramer.h"
+#include "sim/CSimDescription.h"
 #include "sim/CSimOptions.h"
 
 namespace {
@@ -219,6 +222,75 @@ TEST(SimOptionsTest, ParsesValuesAndRejectsBadOnes) {
         EXPECT_FALSE(CSimOptions::Parse(args, error)) << args[0];
         EXPECT_FALSE(error.empty());
     }
+}
+
+} // namespace
+
+namespace {
+
+const ControlNode* FindNode(const ControlNode& node, const std::string& name) {
+    if (node.name == name) {
+        return &node;
+    }
+    for (const auto& child : node.children) {
+        if (const auto* found = FindNode(*child, name)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+void Walk(const ControlNode& node, const std::function<void(const ParamSet&)>& visit) {
+    for (const auto& set : node.sets) {
+        visit(*set);
+    }
+    for (const auto& child : node.children) {
+        Walk(*child, visit);
+    }
+}
+
+TEST(BuiltInDescriptionTest, HoldsEveryFeatureTheApplicationShows) {
+    std::string error;
+    const auto bytes = CSimDescription::Builtin(error);
+    ASSERT_TRUE(bytes) << error;
+    EXPECT_EQ((*bytes)[0], 3);
+    ControlDescription description;
+    description.Parse(*bytes);
+    EXPECT_TRUE(description.Errors().empty());
+    const ControlNode& root = *description.Root();
+
+    // Pages and subpages; a group's own condition and one inherited from it.
+    const auto* bands = FindNode(root, "Bands");
+    const auto* crossover = FindNode(root, "Crossover");
+    const auto* limiter = FindNode(root, "Limiter");
+    ASSERT_TRUE(bands && crossover && limiter && FindNode(root, "Clock"));
+    EXPECT_TRUE(bands->hasCondition);
+    EXPECT_TRUE(crossover->hasCondition);
+    EXPECT_EQ(crossover->condition.address, (ParamAddress{0, 0, 3}));
+    EXPECT_FALSE(limiter->hasCondition);
+    EXPECT_TRUE(FindNode(root, "STEREO ENHANCE")); // a set at the top becomes its own page
+
+    std::set<int> styles;
+    bool conditionalSet = false, starEntry = false, plainEntry = false, negativeDecimal = false;
+    bool multiField = false, presetName = false, selfChanging = false, source = false;
+    Walk(root, [&](const ParamSet& set) {
+        styles.insert(set.items[0].style);
+        conditionalSet = conditionalSet || set.hasCondition;
+        multiField = multiField || set.items.size() > 1;
+        for (const auto& item : set.items) {
+            for (const auto& entry : item.entries) {
+                (entry.find('*') != std::string::npos ? starEntry : plainEntry) = true;
+            }
+            negativeDecimal =
+                negativeDecimal || (item.kind == 0 && item.minimum < 0 && (item.format >> 4) > 0);
+            presetName = presetName || item.kind == 2;
+            selfChanging = selfChanging || item.address.a == 5;
+            source = source || item.itemFlag == 1;
+        }
+    });
+    EXPECT_EQ(styles, (std::set<int>{0, 1, 2}));
+    EXPECT_TRUE(conditionalSet && starEntry && plainEntry && negativeDecimal);
+    EXPECT_TRUE(multiField && presetName && selfChanging && source);
 }
 
 } // namespace
