@@ -45,6 +45,11 @@ void CSkinMenu::ApplySkin() {
 }
 
 void CSkinMenu::AddIcon(const QImage& image, int32_t maskColour) {
+    // A missing image still takes its command's place: that row draws without an icon.
+    if (image.isNull()) {
+        icons_.emplace_back();
+        return;
+    }
     QImage icon = image.convertToFormat(QImage::Format_RGB32);
     if (icon.size() != QSize(kIconSize, kIconSize)) {
         icon = icon.scaled(kIconSize, kIconSize);
