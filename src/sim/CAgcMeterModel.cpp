@@ -9,6 +9,8 @@ namespace {
 constexpr double kStepSeconds = 0.010;
 constexpr double kFloorDb = -48.0; // the lowest level the meters show
 constexpr double kMaxReductionDb = 24.0;
+constexpr double kMaxGainDb = 6.0; // the AGC's gain at rest; its meters show reduction from it
+constexpr double kTargetDb = -3.0; // where the AGC holds the programme, just under the limiter
 constexpr double kAttackDbPerSecond = 30.0;
 constexpr double kPeakHoldSeconds = 1.5;
 constexpr double kPeakFallSegmentsPerSecond = 12.0;
@@ -74,7 +76,7 @@ void CAgcMeterModel::StepOnce(const Settings& s) {
 
     // Programme: slow phrases, syllables, a little noise and the odd pause.
     double left =
-        -22 + 7 * Wave(t, 9.1) + 4 * Wave(t, 2.3, 1) + 2.5 * Wave(t, 0.41) + m_noise(m_random);
+        -16 + 7 * Wave(t, 9.1) + 4 * Wave(t, 2.3, 1) + 2.5 * Wave(t, 0.41) + m_noise(m_random);
     if (Wave(t, 23) > 0.97) {
         left = -70;
     }
@@ -89,11 +91,11 @@ void CAgcMeterModel::StepOnce(const Settings& s) {
     }
 
     // Each band rides towards its target; wideband mode moves all bands together.
-    const double wideDesired = -18 - (input + s.driveDb);
+    const double wideDesired = kTargetDb - (input + s.driveDb);
     for (std::size_t k = 0; k < 4; ++k) {
-        const double target = -18 + kBandOffsetDb[k] + s.bandTrimDb[k];
+        const double target = kTargetDb + kBandOffsetDb[k] + s.bandTrimDb[k];
         double desired = s.multiband ? target - (bandIn[k] + s.driveDb) : wideDesired;
-        desired = std::clamp(desired, -kMaxReductionDb, 6.0);
+        desired = std::clamp(desired, kMaxGainDb - kMaxReductionDb, kMaxGainDb);
         if (s.bypass || gated) {
             continue; // the gate freezes the gain; bypass leaves it where it was
         }
@@ -120,18 +122,18 @@ void CAgcMeterModel::StepOnce(const Settings& s) {
 
     auto level = [](double db) { return Row{LevelSegments(db), LevelColour(db), 0}; };
     auto reduction = [&](double db) {
-        const double r = s.bypass ? 0.0 : std::max(0.0, -db);
+        const double r = s.bypass ? 0.0 : std::max(0.0, db);
         return Row{ReductionSegments(r), static_cast<std::uint8_t>(r > 18 ? 3 : 1), 0};
     };
 
     m_ioRows = {level(left),       level(right),      level(outLeft),    level(outRight),
                 level(bandOut[0]), level(bandOut[1]), level(bandOut[2]), level(bandOut[3])};
-    m_agcRows = {reduction(m_gainDb[0]),
-                 reduction(m_gainDb[1]),
-                 reduction(m_gainDb[2]),
-                 reduction(m_gainDb[3]),
-                 reduction(meanGain),
-                 reduction(-limiterDb),
+    m_agcRows = {reduction(kMaxGainDb - m_gainDb[0]),
+                 reduction(kMaxGainDb - m_gainDb[1]),
+                 reduction(kMaxGainDb - m_gainDb[2]),
+                 reduction(kMaxGainDb - m_gainDb[3]),
+                 reduction(kMaxGainDb - meanGain),
+                 reduction(limiterDb),
                  Row{static_cast<std::uint8_t>(gated && !s.bypass ? kSegments : 0), 3, 0},
                  level(std::max(outLeft, outRight))};
     for (std::size_t r = 0; r < 8; ++r) {
