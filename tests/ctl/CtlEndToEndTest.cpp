@@ -257,6 +257,24 @@ TEST_F(CtlEndToEndTest, UsageAndFileErrors) {
     }
 }
 
+TEST_F(CtlEndToEndTest, SavedSettingsAreTheDefaultsAndOptionsAreNeverSaved) {
+    const auto connection = StartSim({"--lock", "1234"});
+    const std::string port = connection.at(3);
+    fs::create_directories(m_dir / "settings" / "Tarrowin");
+    const std::string file = (m_dir / "settings" / "Tarrowin" / "FALX.conf").string();
+    std::ofstream(file) << "[Settings]\nsHost=127.0.0.1\ndwPort=" << port
+                        << "\nsPortName=TCP\ndwLockCode=1234\n";
+    const std::string saved = ReadFile(file);
+
+    const auto fromSettings = Ctl({}, {"describe"});
+    EXPECT_EQ(fromSettings.exitCode, 0) << fromSettings.err;
+    const auto overridden = Ctl({}, {"--lock", "7", "describe"}, "100");
+    EXPECT_EQ(overridden.exitCode, 3) << overridden.err;
+    const auto elsewhere = Ctl({"--port", "9"}, {"version"}, "30");
+    EXPECT_EQ(elsewhere.exitCode, 2);
+    EXPECT_EQ(ReadFile(file), saved);
+}
+
 TEST_F(CtlEndToEndTest, StateFileKeepsParametersAndPresetsAcrossRuns) {
     const std::string state = Path("sim.state");
     auto connection = StartSim({"--state", state});
@@ -339,7 +357,9 @@ struct FaultCase {
     bool serial;
 };
 
-void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CtlFaultTest : public CtlEndToEndTest, public ::testing::WithParamInterface<FaultCase> {};
 
