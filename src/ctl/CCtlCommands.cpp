@@ -39,8 +39,8 @@ CCtlCommands::CCtlCommands(const CCtlOptions& options, CConnectionSettings& sett
                            std::ostream& out, std::ostream& err, const volatile bool& stop)
     : m_options(options), m_settings(settings), m_out(out), m_err(err), m_stop(stop) {}
 
-const std::map<std::string, CCtlCommands::Spec>& CCtlCommands::Table() {
-    static const std::map<std::string, Spec> table = {
+const std::map<std::string, CCtlCommands::Entry>& CCtlCommands::Table() {
+    static const std::map<std::string, Entry> table = {
         {"version", {0, 0, &CCtlCommands::Version}},
         {"read", {3, 3, &CCtlCommands::Read}},
         {"write", {4, 4, &CCtlCommands::Write}},
@@ -122,8 +122,8 @@ int CCtlCommands::Run() {
     if (it == Table().end()) {
         return Usage("unknown command \"" + m_options.command + "\"");
     }
-    const Spec& spec = it->second;
-    if (m_options.args.size() < spec.minArgs || m_options.args.size() > spec.maxArgs) {
+    const Entry& entry = it->second;
+    if (m_options.args.size() < entry.minArgs || m_options.args.size() > entry.maxArgs) {
         return Usage("wrong number of arguments for " + m_options.command);
     }
 
@@ -143,7 +143,7 @@ int CCtlCommands::Run() {
         m_err << "\n";
         return kNoResponse;
     }
-    const int code = (this->*spec.handler)(session);
+    const int code = (this->*entry.handler)(session);
     // Every command ends the conversation properly, even after a failure on its way.
     const auto closed = session.Disconnect();
     if (code == kDone && closed != CLinkSession::Status::Ok) {

@@ -22,12 +22,12 @@ public:
 
 private:
     using Handler = int (CCtlCommands::*)(CLinkSession&);
-    struct Spec {
+    struct Entry {
         std::size_t minArgs;
         std::size_t maxArgs;
         Handler handler;
     };
-    static const std::map<std::string, Spec>& Table();
+    static const std::map<std::string, Entry>& Table();
 
     int Version(CLinkSession& s);
     int Read(CLinkSession& s);
