@@ -20,7 +20,9 @@ constexpr ParamAddress kCeiling{0, 2, 1};
 constexpr ParamAddress kPowerOnPreset{1, 2, 0}; // DEF marker
 constexpr ParamAddress kDaypartPreset{1, 2, 1}; // DP marker
 constexpr ParamAddress kTriggerPreset{1, 2, 2}; // TR marker
-constexpr std::uint8_t kClockA = 5;             // 5,0,0..2: hours, minutes, seconds
+constexpr ParamAddress kDaypartHour{1, 3, 0};
+constexpr ParamAddress kDaypartMinute{1, 3, 1};
+constexpr std::uint8_t kClockA = 5; // 5,0,0..2: hours, minutes, seconds
 constexpr std::uint8_t kNoPreset = 0xFF;
 
 std::vector<std::uint8_t> Refuse() {
@@ -98,6 +100,7 @@ std::vector<std::uint8_t> CProcessor::Handle(std::span<const std::uint8_t> reque
     if (request.empty()) {
         return {};
     }
+    Tick(now);
     if (InTransfer()) {
         if (m_xmodem.IsTransferPacket(request)) {
             return OnTransferPacket(request);
@@ -144,7 +147,9 @@ std::vector<std::uint8_t> CProcessor::WriteParameter(std::span<const std::uint8_
                                                      Clock::time_point now) {
     const ParamAddress address = AddressAt(request);
     const std::uint8_t value = request[4];
-    if (!SetClockField(address, value, now)) {
+    if (SetClockField(address, value, now)) {
+        m_lastTickSeconds = SecondsOfDay(now); // setting the clock is no passage of time
+    } else {
         if (m_comparing && CParameterStore::IsPresetScope(address) && m_parameters.Find(address)) {
             // Side B is playing: the edit goes to side A, which Revert brings back.
             const auto* info = m_parameters.Find(address);
@@ -339,19 +344,40 @@ std::uint8_t CProcessor::Marker(ParamAddress itemAddress) const {
                                                       : static_cast<std::uint8_t>(value - 1);
 }
 
+std::int64_t CProcessor::SecondsOfDay(Clock::time_point now) const {
+    const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(now - m_start).count();
+    std::int64_t seconds = (m_config.secondsOfDayAtStart + elapsed + m_clockOffsetSeconds) % 86400;
+    return seconds < 0 ? seconds + 86400 : seconds;
+}
+
 std::optional<std::uint8_t> CProcessor::ClockField(ParamAddress address,
                                                    Clock::time_point now) const {
     if (address.a != kClockA || address.b != 0 || address.c > 2 ||
         m_parameters.Find(address) == nullptr) {
         return std::nullopt;
     }
-    const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(now - m_start).count();
-    std::int64_t seconds = (m_config.secondsOfDayAtStart + elapsed + m_clockOffsetSeconds) % 86400;
-    if (seconds < 0) {
-        seconds += 86400;
-    }
+    const std::int64_t seconds = SecondsOfDay(now);
     const std::int64_t fields[] = {seconds / 3600, seconds / 60 % 60, seconds % 60};
     return static_cast<std::uint8_t>(fields[address.c]);
+}
+
+void CProcessor::Tick(Clock::time_point now) {
+    const std::int64_t seconds = SecondsOfDay(now);
+    const std::int64_t last = std::exchange(m_lastTickSeconds, seconds);
+    const std::uint8_t daypart = Marker(kDaypartPreset);
+    if (last < 0 || last == seconds || daypart == kNoPreset || InTransfer() ||
+        m_parameters.Find(kDaypartHour) == nullptr ||
+        m_parameters.Find(kDaypartMinute) == nullptr) {
+        return;
+    }
+    const std::int64_t start =
+        m_parameters.Read(kDaypartHour) * 3600 + m_parameters.Read(kDaypartMinute) * 60;
+    // Did the clock pass the start since the last look (midnight included)?
+    const bool passed =
+        last < seconds ? (last < start && start <= seconds) : (start > last || start <= seconds);
+    if (passed) {
+        Load(daypart);
+    }
 }
 
 bool CProcessor::SetClockField(ParamAddress address, std::uint8_t value, Clock::time_point now) {

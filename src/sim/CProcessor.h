@@ -101,6 +101,9 @@ private:
 
     void Load(int number);
     void EndCompare();
+    // Runs what the processor does by itself as time passes: the daypart preset load.
+    void Tick(Clock::time_point now);
+    [[nodiscard]] std::int64_t SecondsOfDay(Clock::time_point now) const;
     [[nodiscard]] std::uint8_t Marker(ParamAddress itemAddress) const;
     [[nodiscard]] std::optional<std::uint8_t> ClockField(ParamAddress address,
                                                          Clock::time_point now) const;
@@ -124,6 +127,7 @@ private:
     bool m_bypass = false;
     bool m_ioView = false;
     std::int64_t m_clockOffsetSeconds = 0;
+    std::int64_t m_lastTickSeconds = -1;
 
     enum class Incoming { Preset, Upgrade };
     Incoming m_incoming = Incoming::Preset;

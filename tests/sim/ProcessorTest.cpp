@@ -262,3 +262,24 @@ TEST_F(ProcessorTest, StateSurvivesARestart) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ProcessorTest, DaypartPresetLoadsWhenTheClockPassesItsStart) {
+    Send(Packet({0x01, 1, 2, 1, 11})); // Daypart Preset: F3 (item value n is preset n - 1)
+    Send(Packet({0x01, 1, 3, 0, 12}));
+    Send(Packet({0x01, 1, 3, 1, 1}));            // starts at 12:01; the clock stands at 12:00
+    EXPECT_EQ(processor.LedState(start)[3], 10); // DP marker
+    Send(Packet({0x80}), 30s);
+    EXPECT_EQ(processor.CurrentPreset(), 8);
+    Send(Packet({0x80}), 61s);
+    EXPECT_EQ(processor.CurrentPreset(), 10);
+    // Setting the clock back and forth over the start is no passage of time.
+    Send(Packet({0x04, 8}), 62s);
+    Send(Packet({0x01, 5, 0, 1, 0}), 62s);
+    Send(Packet({0x01, 5, 0, 1, 30}), 63s);
+    Send(Packet({0x80}), 64s);
+    EXPECT_EQ(processor.CurrentPreset(), 8);
+}
+
+} // namespace
