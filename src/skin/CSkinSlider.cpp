@@ -114,9 +114,13 @@ void CSkinSlider::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QImage& track = isEnabled() ? stretched_[0] : stretched_[1];
     if (!track.isNull()) {
+        // Saved and restored rather than switched off: the raster engine keeps a clip switched
+        // off with setClipping(false) disabled through the next setClipRegion, so the thumb
+        // would be drawn whole, mask colour included.
+        painter.save();
         painter.setClipRegion(trackRegion_);
         painter.drawImage(QPoint(0, 0), track);
-        painter.setClipping(false);
+        painter.restore();
     }
     const QRect thumb = ThumbRect();
     const int gap = (width() - thumb.width()) / 2;

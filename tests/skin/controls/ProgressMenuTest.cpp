@@ -57,6 +57,36 @@ INSTANTIATE_TEST_SUITE_P(Steps, ProgressSweepTest,
                                            SweepCase{13, 12}, SweepCase{14, 11}, SweepCase{24, 1},
                                            SweepCase{25, 1}, SweepCase{26, 2}, SweepCase{37, 12}));
 
+TEST(Progress, TheCellsMaskColourIsCutOut) {
+    SkinFixture skin;
+    skin.Image("on.bmp", WithCorner(6, 6, kLit, 2, kMagenta));
+    skin.Image("off.bmp", WithCorner(6, 6, kUnlit, 2, kMagenta));
+    skin.Image("strip.bmp", Filled(10, 10, kStrip));
+    ASSERT_TRUE(skin.Load(
+        "IMAGE(ProgressBar::active, \"on.bmp\") IMAGE(ProgressBar::inactive, \"off.bmp\")\n"
+        "LONG(ProgressBar::colormask, #FF00FF)\n"
+        "IMAGE(ProgressBar::background, \"strip.bmp\")\n"
+        "LONG(ProgressBar::resize_line_x, 5) LONG(ProgressBar::resize_line_y, 5)\n"
+        "LONG(ProgressBar::bkcolormask, #FF00FF)\n"
+        "LONG(ProgressBar::width, 100) LONG(ProgressBar::height, 10)\n"
+        "LONG(ProgressBar::ofs_left, 2) LONG(ProgressBar::ofs_top, 2)\n"
+        "LONG(ProgressBar::count, 14)\n"));
+    QWidget host;
+    CSkinProgress strip(&skin.manager);
+    strip.Create(&host, 666, true);
+    host.show();
+    strip.SetPos(5);
+    const QImage shot = strip.grab().toImage();
+    for (int cell : {0, 5}) {
+        const QRect rect = strip.CellRect(cell);
+        const QColor colour = cell == 5 ? kLit : kUnlit;
+        EXPECT_EQ(shot.pixelColor(rect.topLeft()), kStrip) << "cell " << cell;
+        EXPECT_EQ(shot.pixelColor(rect.topLeft() + QPoint(1, 1)), kStrip) << "cell " << cell;
+        EXPECT_EQ(shot.pixelColor(rect.topLeft() + QPoint(2, 0)), colour) << "cell " << cell;
+        EXPECT_EQ(shot.pixelColor(rect.bottomRight()), colour) << "cell " << cell;
+    }
+}
+
 TEST(Progress, NeverLeavesTheStrip) {
     SkinFixture skin;
     ASSERT_TRUE(skin.Load(StripSkin(skin, 50)));

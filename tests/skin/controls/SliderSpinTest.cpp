@@ -108,6 +108,80 @@ INSTANTIATE_TEST_SUITE_P(Tics, SliderTickTest,
                          ::testing::Values(TickCase{200, 300, 50}, TickCase{50, 300, 50},
                                            TickCase{11, 120, 11}));
 
+const QColor kTrackDisabled(70, 0, 0), kThumbDown(0, 120, 220), kThumbDisabled(120, 120, 120);
+
+struct ThumbCase {
+    const char* name;
+    bool enabled;
+    bool dragging;
+    QColor thumb;
+    QColor track;
+};
+
+void PrintTo(const ThumbCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class SliderThumbMaskTest : public ::testing::TestWithParam<ThumbCase> {};
+
+// Each thumb image has a 3 x 3 magenta top-left corner; the track is drawn first through its
+// own clip, so the thumb's clip has to replace that one for the corner to stay out.
+TEST_P(SliderThumbMaskTest, TheThumbsMaskColourIsCutOut) {
+    const ThumbCase& c = GetParam();
+    SkinFixture skin;
+    skin.Image("track.bmp", Filled(40, 20, kTrack));
+    skin.Image("track_off.bmp", Filled(40, 20, kTrackDisabled));
+    skin.Image("up.bmp", WithCorner(20, 8, kThumb, 3, kMagenta));
+    skin.Image("down.bmp", WithCorner(20, 8, kThumbDown, 3, kMagenta));
+    skin.Image("off.bmp", WithCorner(20, 8, kThumbDisabled, 3, kMagenta));
+    ASSERT_TRUE(skin.Load("IMAGE(Slider::background, \"track.bmp\")\n"
+                          "IMAGE(Slider::background_disabled, \"track_off.bmp\")\n"
+                          "LONG(Slider::resize_line_y, 10) LONG(Slider::bkcolormask, #FF00FF)\n"
+                          "IMAGE(Slider::up, \"up.bmp\") IMAGE(Slider::down, \"down.bmp\")\n"
+                          "IMAGE(Slider::thumb_disabled, \"off.bmp\")\n"
+                          "LONG(Slider::thumbcolormask, #FF00FF)\n"
+                          "LONG(Slider::thumb_center, 4)\n"
+                          "LONG(Slider::offset_top, 10) LONG(Slider::offset_bottom, 10)\n"));
+    QWidget host;
+    CSkinSlider slider{"Slider", &skin.manager};
+    slider.Create(&host, 1000);
+    slider.setRange(0, 10);
+    slider.setGeometry(0, 0, 40, 120);
+    slider.setValue(5);
+    host.resize(100, 200);
+    host.show();
+    slider.setEnabled(c.enabled);
+    const QRect thumb = slider.ThumbRect();
+    if (c.dragging) {
+        QTest::mousePress(&slider, Qt::LeftButton, {}, thumb.center());
+        ASSERT_TRUE(slider.IsDragging());
+    }
+
+    const QImage shot = slider.grab().toImage();
+    int magenta = 0;
+    for (int y = thumb.top(); y <= thumb.bottom(); ++y) {
+        for (int x = thumb.left(); x <= thumb.right(); ++x) {
+            magenta += shot.pixelColor(x, y) == kMagenta ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(magenta, 0);
+    EXPECT_EQ(shot.pixelColor(thumb.topLeft()), c.track) << "the track shows through";
+    EXPECT_EQ(shot.pixelColor(thumb.topLeft() + QPoint(2, 2)), c.track);
+    EXPECT_EQ(shot.pixelColor(thumb.topLeft() + QPoint(3, 0)), c.thumb);
+    EXPECT_EQ(shot.pixelColor(thumb.topLeft() + QPoint(0, 3)), c.thumb);
+    EXPECT_EQ(shot.pixelColor(thumb.bottomRight()), c.thumb);
+    if (c.dragging) {
+        QTest::mouseRelease(&slider, Qt::LeftButton, {}, thumb.center());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(States, SliderThumbMaskTest,
+                         ::testing::Values(ThumbCase{"up", true, false, kThumb, kTrack},
+                                           ThumbCase{"dragging", true, true, kThumbDown, kTrack},
+                                           ThumbCase{"disabled", false, false, kThumbDisabled,
+                                                     kTrackDisabled}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // A spin 60 x 24 with 10 x 12 arrows at its right edge.
 struct SpinOnHost {
     SpinOnHost() {
@@ -138,6 +212,32 @@ TEST(Spin, ArrowsAndTextRectFollowTheSkin) {
     const QImage shot = s.spin.grab().toImage();
     EXPECT_EQ(shot.pixelColor(55, 5), QColor(Qt::green));
     EXPECT_EQ(shot.pixelColor(55, 18), QColor(Qt::red));
+}
+
+TEST(Spin, TheArrowsMaskColourIsCutOut) {
+    SkinFixture skin;
+    const QColor background(0, 0, 90);
+    skin.Image("bk.bmp", Filled(20, 20, background));
+    skin.Image("up.bmp", WithCorner(10, 12, Qt::green, 3, kMagenta));
+    skin.Image("down.bmp", WithCorner(10, 12, Qt::red, 3, kMagenta));
+    ASSERT_TRUE(skin.Load("IMAGE(Spin::background, \"bk.bmp\")\n"
+                          "LONG(Spin::resize_line_x, 10) LONG(Spin::resize_line_y, 10)\n"
+                          "LONG(Spin::bkcolormask, #FF00FF) LONG(Spin::buttoncolormask, #FF00FF)\n"
+                          "IMAGE(Spin::up_up, \"up.bmp\") IMAGE(Spin::down_up, \"down.bmp\")\n"
+                          "LONG(Spin::width, 60) LONG(Spin::height, 24)\n"));
+    QWidget host;
+    CSkinSpin spin{"Spin", &skin.manager};
+    spin.Create(&host, 500);
+    host.resize(100, 50);
+    host.show();
+    const QImage shot = spin.grab().toImage();
+    for (const auto& [arrow, colour] : {std::pair{spin.UpRect(), QColor(Qt::green)},
+                                        std::pair{spin.DownRect(), QColor(Qt::red)}}) {
+        EXPECT_EQ(shot.pixelColor(arrow.topLeft()), background);
+        EXPECT_EQ(shot.pixelColor(arrow.topLeft() + QPoint(2, 2)), background);
+        EXPECT_EQ(shot.pixelColor(arrow.topLeft() + QPoint(3, 0)), colour);
+        EXPECT_EQ(shot.pixelColor(arrow.bottomRight()), colour);
+    }
 }
 
 TEST(Spin, TwoFieldsCarryIntoTheWholeNumber) {
