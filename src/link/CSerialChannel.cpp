@@ -1,40 +1,20 @@
 #include "link/CSerialChannel.h"
 
-#include <future>
-
 #include <asio/post.hpp>
 #include <asio/write.hpp>
 
 #include "link/CConnectionSettings.h"
 
-CSerialChannel::CSerialChannel(IChannelSink* sink)
-    : CLinkChannel(sink), work_(asio::make_work_guard(io_)), port_(io_) {
-    thread_ = std::thread([this] { io_.run(); });
-}
+CSerialChannel::CSerialChannel(IChannelSink* sink) : CLinkChannel(sink), port_(thread_.Context()) {}
 
 CSerialChannel::~CSerialChannel() {
-    RunOnThread([this] { port_.Close(); });
-    work_.reset();
-    io_.stop();
-    thread_.join();
-}
-
-template <typename Fn> void CSerialChannel::RunOnThread(Fn fn) {
-    if (io_.get_executor().running_in_this_thread() || io_.stopped()) {
-        fn();
-        return;
-    }
-    std::promise<void> done;
-    asio::post(io_, [&] {
-        fn();
-        done.set_value();
-    });
-    done.get_future().wait();
+    thread_.Run([this] { port_.Close(); });
+    thread_.Stop();
 }
 
 void CSerialChannel::Open(const CConnectionSettings& settings) {
     int error = 0;
-    RunOnThread([&] {
+    thread_.Run([&] {
         error = port_.Open(settings.portName);
         if (error == 0) {
             error = port_.Setup(settings.baud, settings.data, settings.parity, settings.stop);
@@ -58,7 +38,7 @@ void CSerialChannel::Open(const CConnectionSettings& settings) {
 
 void CSerialChannel::Close() {
     bool wasOpen = false;
-    RunOnThread([&] {
+    thread_.Run([&] {
         wasOpen = port_.IsOpen();
         open_ = false;
         port_.Close();
@@ -72,7 +52,7 @@ void CSerialChannel::Close() {
 }
 
 void CSerialChannel::Send(const ByteString& bytes) {
-    asio::post(io_, [this, bytes] {
+    asio::post(thread_.Context(), [this, bytes] {
         if (!port_.IsOpen()) {
             return;
         }

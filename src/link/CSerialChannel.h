@@ -4,11 +4,8 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
-#include <thread>
 
-#include <asio/executor_work_guard.hpp>
-#include <asio/io_context.hpp>
-
+#include "link/CIoThread.h"
 #include "link/CLinkChannel.h"
 #include "link/CReplyAccumulator.h"
 #include "link/CSerialPort.h"
@@ -30,11 +27,8 @@ public:
 private:
     void StartRead();
     void StartWrite();
-    // Runs fn on the channel's thread and waits for it (runs it at once on that thread).
-    template <typename Fn> void RunOnThread(Fn fn);
 
-    asio::io_context io_;
-    asio::executor_work_guard<asio::io_context::executor_type> work_;
+    CIoThread thread_;
     CSerialPort port_;
     std::atomic<bool> open_{false};
     // Used on the channel's thread only.
@@ -42,5 +36,4 @@ private:
     std::array<std::uint8_t, 260> readBuffer_{};
     std::deque<ByteString> writes_;
     bool writing_ = false;
-    std::thread thread_;
 };

@@ -1,45 +1,25 @@
 #include "link/CUdpClient.h"
 
-#include <future>
-
 #include <asio/post.hpp>
 #include <asio/ip/address_v4.hpp>
 
 #include "link/IUdpClientSink.h"
 
-CUdpClient::CUdpClient(IUdpClientSink* sink)
-    : sink_(sink), work_(asio::make_work_guard(io_)), socket_(io_) {
-    thread_ = std::thread([this] { io_.run(); });
-}
+CUdpClient::CUdpClient(IUdpClientSink* sink) : sink_(sink), socket_(thread_.Context()) {}
 
 CUdpClient::~CUdpClient() {
-    RunOnThread([this] {
+    thread_.Run([this] {
         std::error_code ec;
         socket_.close(ec);
     });
-    work_.reset();
-    io_.stop();
-    thread_.join();
-}
-
-template <typename Fn> void CUdpClient::RunOnThread(Fn fn) {
-    if (io_.get_executor().running_in_this_thread() || io_.stopped()) {
-        fn();
-        return;
-    }
-    std::promise<void> done;
-    asio::post(io_, [&] {
-        fn();
-        done.set_value();
-    });
-    done.get_future().wait();
+    thread_.Stop();
 }
 
 void CUdpClient::Connect(const std::string& host, std::uint16_t port) {
     std::error_code ec;
     asio::ip::address_v4 address = asio::ip::make_address_v4(host, ec);
     if (ec) {
-        asio::ip::udp::resolver resolver(io_);
+        asio::ip::udp::resolver resolver(thread_.Context());
         auto results = resolver.resolve(asio::ip::udp::v4(), host, std::string(), ec);
         if (!ec && results.empty()) {
             ec = asio::error::host_not_found;
@@ -51,13 +31,13 @@ void CUdpClient::Connect(const std::string& host, std::uint16_t port) {
         address = results.begin()->endpoint().address().to_v4();
     }
     peer_ = asio::ip::udp::endpoint(address, port);
-    RunOnThread([&] { socket_.open(asio::ip::udp::v4(), ec); });
+    thread_.Run([&] { socket_.open(asio::ip::udp::v4(), ec); });
     if (ec) {
         sink_->OnError(ec.value());
         return;
     }
     state_ = State::Connect;
-    asio::post(io_, [this] {
+    asio::post(thread_.Context(), [this] {
         std::error_code error;
         socket_.connect(peer_, error);
         if (error) {
@@ -70,7 +50,7 @@ void CUdpClient::Connect(const std::string& host, std::uint16_t port) {
 }
 
 void CUdpClient::Send(const ByteString& bytes) {
-    asio::post(io_, [this, bytes] {
+    asio::post(thread_.Context(), [this, bytes] {
         if (!socket_.is_open()) {
             return;
         }
@@ -86,7 +66,7 @@ void CUdpClient::Send(const ByteString& bytes) {
 }
 
 void CUdpClient::Close() {
-    RunOnThread([this] {
+    thread_.Run([this] {
         std::error_code ec;
         socket_.close(ec);
         state_ = State::Stop;

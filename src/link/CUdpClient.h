@@ -4,13 +4,11 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
-#include <thread>
 
-#include <asio/executor_work_guard.hpp>
-#include <asio/io_context.hpp>
 #include <asio/ip/udp.hpp>
 
 #include "link/ByteString.h"
+#include "link/CIoThread.h"
 #include "link/CReplyAccumulator.h"
 
 class IUdpClientSink;
@@ -39,16 +37,13 @@ public:
 
 private:
     void StartReceive();
-    template <typename Fn> void RunOnThread(Fn fn);
 
     IUdpClientSink* sink_;
     std::atomic<State> state_{State::Idle};
-    asio::io_context io_;
-    asio::executor_work_guard<asio::io_context::executor_type> work_;
+    CIoThread thread_;
     asio::ip::udp::socket socket_;
     asio::ip::udp::endpoint peer_;
     // Used on the client's thread only.
     CReplyAccumulator accumulator_;
     std::array<std::uint8_t, 260> receiveBuffer_{};
-    std::thread thread_;
 };

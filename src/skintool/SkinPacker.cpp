@@ -26,8 +26,10 @@ std::string SortKey(const std::string& name) {
     return key;
 }
 
-std::optional<std::vector<char>> ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
+} // namespace
+
+std::optional<std::vector<char>> SkinPacker::ReadFile(const std::string& path) {
+    std::ifstream in(fs::path(path), std::ios::binary);
     if (!in) {
         return std::nullopt;
     }
@@ -37,8 +39,6 @@ std::optional<std::vector<char>> ReadFile(const fs::path& path) {
     }
     return bytes;
 }
-
-} // namespace
 
 std::optional<std::vector<std::string>> SkinPacker::Files(const std::string& folder,
                                                           std::string& error) {
@@ -82,7 +82,7 @@ std::optional<std::vector<std::uint8_t>> SkinPacker::Pack(const std::string& fol
     for (const std::string& name : *names) {
         std::string relative = name;
         std::replace(relative.begin(), relative.end(), '\\', '/');
-        const auto bytes = ReadFile(fs::path(folder) / relative);
+        const auto bytes = ReadFile((fs::path(folder) / relative).string());
         if (!bytes) {
             error = "cannot read " + (fs::path(folder) / relative).string();
             return std::nullopt;

@@ -41,21 +41,10 @@ public:
     }
 };
 
-std::optional<std::vector<char>> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return bytes;
-}
 
 // Parses the script file into skin; false (reported) on a read or syntax error.
 bool ParseScript(const std::string& path, CSkin& skin) {
-    const auto bytes = ReadFile(path);
+    const auto bytes = SkinPacker::ReadFile(path);
     if (!bytes) {
         std::cerr << "solvei-skin: cannot read " << path << '\n';
         return false;
@@ -115,7 +104,7 @@ int Append(const std::vector<std::string>& args) {
 }
 
 int List(const std::vector<std::string>& args) {
-    if (!ReadFile(args[0])) {
+    if (!SkinPacker::ReadFile(args[0])) {
         std::cerr << "solvei-skin: cannot read " << args[0] << '\n';
         return kFailure;
     }
