@@ -98,7 +98,7 @@ CLinkSession::Status CLinkSession::Await(Kind kind, Event& out) {
 CLinkSession::Status CLinkSession::AwaitIdle() {
     for (;;) {
         // The engine is asked without our lock held: it calls us with its own lock held.
-        const bool idle = m_engine->IsState(LinkState::Idle) && !m_engine->IsActive();
+        const bool idle = m_engine->IsIdle();
         std::unique_lock lock(m_mutex);
         if (!m_connected) {
             return Status::NoResponse;

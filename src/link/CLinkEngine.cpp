@@ -102,6 +102,11 @@ bool CLinkEngine::IsState(LinkState state) const {
     return state_ == state;
 }
 
+bool CLinkEngine::IsIdle() const {
+    std::lock_guard guard(lock_);
+    return state_ == LinkState::Idle && queue_.empty() && !IsActive();
+}
+
 int CLinkEngine::Tries() const {
     std::lock_guard guard(lock_);
     return tries_;

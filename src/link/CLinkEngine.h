@@ -61,6 +61,8 @@ public:
     void Connect();
     [[nodiscard]] bool IsConnected() const;
     [[nodiscard]] bool IsState(LinkState state) const;
+    // Idle with nothing queued and no transfer running: every request made so far is done.
+    [[nodiscard]] bool IsIdle() const;
     void SetPolling(bool on);
 
     void Disconnect();

@@ -186,6 +186,7 @@ TEST_F(LinkEngineTest, WriteBehindAPollIsQueuedAndPollsAreSkippedMeanwhile) {
     ASSERT_TRUE(listener.WaitForLog("Skipping Packet"));
     engine->SetPolling(false);
     EXPECT_EQ(peer.Sent().size(), 1u);
+    EXPECT_FALSE(engine->IsIdle());
     peer.Feed(LedReply(0x01));
     auto write = peer.WaitSent(2);
     ASSERT_TRUE(write.has_value());
@@ -194,6 +195,7 @@ TEST_F(LinkEngineTest, WriteBehindAPollIsQueuedAndPollsAreSkippedMeanwhile) {
     EXPECT_EQ(listener.Count("leds"), 1u);
     peer.Feed(Ack({0x01, 9, 8, 7, 6}));
     ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(engine->IsIdle());
     EXPECT_EQ(peer.Sent().size(), 2u);
 }
 
