@@ -55,6 +55,7 @@ public:
     void OnPreset(int, const ByteString&) override {}
     void OnPresetSent(int, const ByteString&) override {}
     void OnLog(const std::string&) override {}
+    void OnTransferFailed(std::uint8_t) override {}
 
     void WaitFor(const std::uint64_t& counter, std::uint64_t count) {
         std::unique_lock lock(mutex_);

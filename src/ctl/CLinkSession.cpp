@@ -35,12 +35,6 @@ void CLinkSession::Push(Event event) {
             m_errorCode = event.number;
         }
         if (event.kind == Kind::Log) {
-            // The link reports a cancelled transfer like a finished one, with the data as
-            // far as it got; only its log tells them apart.
-            if (event.text == "Cancel Transmission" || event.text == "Transmission Cancelled." ||
-                event.text == "XModem error: Unknown Package") {
-                m_transferBroken = true;
-            }
             if (m_logWatcher) {
                 m_logWatcher(event.text);
             }
@@ -356,6 +350,28 @@ void CLinkSession::OnPreset(int n, const ByteString& data) {
 }
 void CLinkSession::OnPresetSent(int n, const ByteString& data) {
     Push({Kind::PresetSent, n, data});
+}
+
+void CLinkSession::OnTransferFailed(std::uint8_t command) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_transferBroken = true;
+    }
+    // Whoever waits for the transfer's result wakes up and learns it was cancelled.
+    switch (command) {
+    case 0x83:
+        Push({Kind::Config});
+        break;
+    case 0x85:
+        Push({Kind::Preset});
+        break;
+    case 0x02:
+        Push({Kind::PresetSent});
+        break;
+    default: // an upgrade: its sender waits for the link to go idle
+        m_changed.notify_all();
+        break;
+    }
 }
 
 void CLinkSession::OnLog(const std::string& line) {

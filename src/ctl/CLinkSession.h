@@ -73,6 +73,7 @@ public:
     void OnPreset(int n, const ByteString& data) override;
     void OnPresetSent(int n, const ByteString& data) override;
     void OnLog(const std::string& line) override;
+    void OnTransferFailed(std::uint8_t command) override;
 
 private:
     enum class Kind {
@@ -109,7 +110,7 @@ private:
     Status AwaitIdle();
     [[nodiscard]] Clock::duration QuietLimit() const;
     void Forget();
-    // The transfer's result, or Cancelled when the log showed it ended before its end.
+    // The transfer's result, or Cancelled when the link reported it ended before its end.
     Status TransferResult(Status status) const;
 
     CConnectionSettings& m_settings;

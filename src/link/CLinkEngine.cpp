@@ -539,6 +539,10 @@ void CLinkEngine::OnTransferComplete() {
     if (listener_ == nullptr) {
         return;
     }
+    if (WasCancelled()) {
+        listener_->OnTransferFailed(static_cast<std::uint8_t>(kind_));
+        return;
+    }
     switch (kind_) {
     case TransferKind::GetConfig:
         listener_->OnConfig(Data());

@@ -16,6 +16,7 @@ void CXModem::StartSend(const ByteString& data) {
     work_ = data;
     block_ = 0;
     eotSent_ = false;
+    cancelled_ = false;
     // The first block goes out at once, as if the receiver had asked with "C".
     OnData(ByteString{kStart});
 }
@@ -30,6 +31,7 @@ void CXModem::StartReceive() {
     Log("Send handshake");
     block_ = 0;
     eotSent_ = false;
+    cancelled_ = false;
     SendRaw(ByteString{kStart});
 }
 
@@ -83,6 +85,7 @@ bool CXModem::OnSendData(const ByteString& bytes) {
         return false;
     }
     LogError("Unknown Package");
+    cancelled_ = true;
     End();
     return true;
 }
@@ -99,6 +102,7 @@ bool CXModem::OnReceiveData(const ByteString& bytes) {
         if (block[0] != kSoh || block[1] != expected ||
             block[2] != static_cast<std::uint8_t>(0xFF - expected)) {
             Log("Cancel Transmission");
+            cancelled_ = true;
             SendRaw(ByteString{kCan});
             finishing_ = true;
             return true;
@@ -121,6 +125,7 @@ bool CXModem::OnReceiveData(const ByteString& bytes) {
             finishing_ = true;
         } else if (work_[0] == kCan) {
             Log("Transmission Cancelled.");
+            cancelled_ = true;
             End();
         }
     }

@@ -27,6 +27,9 @@ public:
     [[nodiscard]] bool IsActive() const { return active_; }
     [[nodiscard]] bool IsFinishing() const { return finishing_; }
     [[nodiscard]] bool IsSending() const { return sending_; }
+    // The last transfer ended before its end: cancelled by either side or broken off by an
+    // unexpected byte. Its data is incomplete.
+    [[nodiscard]] bool WasCancelled() const { return cancelled_; }
     // Send side: the data to send. Receive side: the data received so far.
     [[nodiscard]] const ByteString& Data() const { return data_; }
 
@@ -57,6 +60,7 @@ private:
     bool active_ = false;
     bool sending_ = false;
     bool eotSent_ = false;
+    bool cancelled_ = false;
     ByteString data_;
     ByteString work_;
     std::uint32_t block_ = 0;

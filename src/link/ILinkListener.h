@@ -24,4 +24,8 @@ public:
     virtual void OnPreset(int n, const ByteString& data) = 0;
     virtual void OnPresetSent(int n, const ByteString& data) = 0;
     virtual void OnLog(const std::string& line) = 0;
+    // A transfer ended before its end (cancelled by either side, or broken off by an
+    // unexpected byte). Its data is incomplete, so it is reported here instead of as received
+    // or sent. command: the request whose transfer it was (0x02, 0x03, 0x83 or 0x85).
+    virtual void OnTransferFailed(std::uint8_t command) = 0;
 };

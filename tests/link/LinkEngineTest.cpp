@@ -362,6 +362,56 @@ TEST_F(LinkEngineTest, SendsAPresetByXModemAndRepeatsARefusedBlockAtOnce) {
     EXPECT_EQ(listener.LogCount("XModem error: NACK"), 1u);
 }
 
+TEST_F(LinkEngineTest, BrokenTransfersAreReportedAsFailedNotAsReceivedOrSent) {
+    struct Case {
+        const char* name;
+        std::function<void()> request;
+        ByteString requestBytes;
+        ByteString acknowledgement;
+        ByteString breakingAnswer; // the processor's answer to the first block or "C"
+        std::string successEvent;
+        int command;
+    };
+    const std::vector<Case> cases = {
+        {"receive cancelled by the processor", [&] { engine->GetConfig(1234); },
+         BuildGetConfig(1234), Ack({0x83}), ByteString{0x18}, "config", 0x83},
+        {"receive with a bad block header", [&] { engine->GetPreset(4); }, BuildGetPreset(4),
+         Ack({0x85, 0x04}), XBlock(7, 0x11), "preset", 0x85},
+        {"send cancelled by the processor", [&] { engine->SendPreset(5, ByteString(300, 0x5A)); },
+         BuildSendPreset(5), Ack({0x02, 0x05}), ByteString{0x18}, "presetSent", 0x02},
+    };
+    Connect();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t failedBefore = listener.Count("transferFailed");
+        // The request is acknowledged and the packet after it gets the breaking answer;
+        // anything else (a late packet of the case before) goes unanswered.
+        auto acknowledged = std::make_shared<bool>(false);
+        auto broken = std::make_shared<bool>(false);
+        peer.SetResponder(
+            [c, acknowledged, broken](const ByteString& p) -> std::optional<ByteString> {
+                if (!*acknowledged) {
+                    if (p != c.requestBytes) {
+                        return std::nullopt;
+                    }
+                    *acknowledged = true;
+                    return c.acknowledgement;
+                }
+                if (!*broken) {
+                    *broken = true;
+                    return c.breakingAnswer;
+                }
+                return std::nullopt;
+            });
+        c.request();
+        ASSERT_TRUE(listener.WaitFor("transferFailed", failedBefore + 1));
+        EXPECT_EQ(listener.Events("transferFailed").back().n, c.command);
+        ASSERT_TRUE(WaitIdle());
+        EXPECT_EQ(listener.Count(c.successEvent), 0u);
+        EXPECT_FALSE(engine->IsActive());
+    }
+}
+
 TEST_F(LinkEngineTest, DestroyingMidTransferReturns) {
     settings.replyTimeoutMs = 600000;
     Connect();

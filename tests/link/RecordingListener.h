@@ -32,6 +32,7 @@ public:
     void OnBypass(int n) override { Add("bypass", n); }
     void OnPreset(int n, const ByteString& data) override { Add("preset", n, data); }
     void OnPresetSent(int n, const ByteString& data) override { Add("presetSent", n, data); }
+    void OnTransferFailed(std::uint8_t command) override { Add("transferFailed", command); }
     void OnLog(const std::string& line) override {
         std::lock_guard lock(mutex_);
         logs_.push_back(line);

@@ -71,6 +71,7 @@ TEST(XModemSend, SplitsDataIntoPaddedBlocksThenEot) {
         EXPECT_TRUE(x.OnData(kAckByte));
         EXPECT_EQ(x.completions, 1);
         EXPECT_FALSE(x.IsActive());
+        EXPECT_FALSE(x.WasCancelled());
         EXPECT_EQ(x.Data(), data);
     }
 }
@@ -88,6 +89,10 @@ TEST(XModemSend, NakAsksForARepeatAndOtherBytesEndTheTransfer) {
     EXPECT_EQ(x.logs.back(), "XModem error: Unknown Package");
     EXPECT_EQ(x.completions, 1);
     EXPECT_FALSE(x.IsActive());
+    EXPECT_TRUE(x.WasCancelled());
+    // A new transfer starts with a clean slate.
+    x.StartSend(Pattern(1));
+    EXPECT_FALSE(x.WasCancelled());
 }
 
 TEST(XModemSend, LoneNakAndStartAreCompleteRepliesOnlyWhileSending) {
@@ -142,6 +147,7 @@ TEST(XModemReceive, AcceptsBlocksInOrderAndEndsAfterEot) {
     EXPECT_TRUE(x.IsFinishing());
     x.End();
     EXPECT_EQ(x.completions, 1);
+    EXPECT_FALSE(x.WasCancelled());
     EXPECT_EQ(x.Data(), data);
 }
 
@@ -179,6 +185,7 @@ TEST(XModemReceive, WrongHeaderOrNumberCancels) {
         EXPECT_EQ(x.sent.back(), kCanByte);
         EXPECT_EQ(x.logs.back(), "Cancel Transmission");
         EXPECT_TRUE(x.IsFinishing());
+        EXPECT_TRUE(x.WasCancelled());
         EXPECT_EQ(x.Data().size(), 128u);
     }
 }
@@ -201,7 +208,10 @@ TEST(XModemReceive, SenderCancelEndsWithWhatArrived) {
     EXPECT_EQ(x.logs.back(), "Transmission Cancelled.");
     EXPECT_EQ(x.completions, 1);
     EXPECT_FALSE(x.IsActive());
+    EXPECT_TRUE(x.WasCancelled());
     EXPECT_EQ(x.Data(), Pattern(128));
+    x.StartReceive();
+    EXPECT_FALSE(x.WasCancelled());
 }
 
 } // namespace
