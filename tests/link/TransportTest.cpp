@@ -42,6 +42,9 @@ ByteString XBlock(std::uint8_t number, const ByteString& data) {
 }
 
 enum class Transport { Udp, Pty };
+void PrintTo(Transport t, std::ostream* os) {
+    *os << (t == Transport::Udp ? "Udp" : "Pty");
+}
 
 // The whole link against a small processor on a real transport, played by the test thread.
 class LinkOverTransport : public ::testing::TestWithParam<Transport> {

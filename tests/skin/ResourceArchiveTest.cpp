@@ -52,6 +52,11 @@ struct ExtractCase {
     std::optional<std::string> data;
 };
 
+// Test names carry the case's name, not a dump of its bytes.
+void PrintTo(const ExtractCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 const ExtractCase kExtractCases[] = {
     {"FoundBehindProgram", kProgram + Archive("none", {{"skin.ini", "a"}, {"b.bmp", "bb"}}),
      "b.bmp", "bb"},

@@ -34,6 +34,11 @@ struct ScriptCase {
     int errorLine;      // -1: no error
 };
 
+// Test names carry the case's name, not a dump of its bytes.
+void PrintTo(const ScriptCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 const std::string kLongToken(5000, 'x');
 
 const ScriptCase kScriptCases[] = {
