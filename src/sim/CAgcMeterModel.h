@@ -8,7 +8,10 @@
 
 // A simple four-band AGC with a limiter, run on a synthetic programme signal, that yields the
 // eight meter rows of the LED state. It advances with the steady clock in fixed steps, so the
-// meters move at the same speed however often they are read.
+// meters move at the same speed however often they are read. Each band has its own content
+// (slow wandering level plus transients: kicks in the bass, sibilance in the treble) and its
+// own speed (bass rides slower than treble), so the bands move apart as they do on air; the
+// limiter catches the transients that the slow AGC lets through.
 class CAgcMeterModel {
 public:
     using Clock = std::chrono::steady_clock;
@@ -57,7 +60,11 @@ private:
     std::normal_distribution<double> m_noise{0.0, 1.5};
     std::optional<Clock::time_point> m_last;
     double m_seconds = 0;
-    std::array<double, 4> m_gainDb{};
+    std::array<double, 4> m_gainDb{};      // multiband gains, one per band
+    double m_wideGainDb = 0;               // the one gain of wideband mode
+    std::array<double, 4> m_bandDriftDb{}; // slowly wandering level of each band's content
+    std::array<double, 4> m_bandBurstDb{}; // decaying transients in each band
+    double m_limiterDb = 0;
     std::array<Peak, 8> m_agcPeaks{};
     std::array<Peak, 8> m_ioPeaks{};
     Rows m_agcRows{};

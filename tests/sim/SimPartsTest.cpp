@@ -1,3 +1,4 @@
+#include <array>
 #include <chrono>
 #include <functional>
 #include <numeric>
@@ -193,6 +194,52 @@ TEST(AgcMeterModelTest, MetersMoveGainReducesAndBypassReducesNothing) {
     model.Advance(t0 + 21s, bypass);
     for (std::size_t r = 0; r < 6; ++r) {
         EXPECT_EQ(model.GetRows(false)[r].lit, 0) << r;
+    }
+}
+
+TEST(AgcMeterModelTest, BandsRideApartAndTheLimiterCatchesPeaks) {
+    // Four bands fed alike and ridden at one rate would move in lockstep; on air each band has
+    // its own content and speed, and the limiter acts on transients now and then only.
+    CAgcMeterModel::Settings preset; // a factory preset: warmer drive, slow release, trims
+    preset.driveDb = 5;
+    preset.releaseDbPerSecond = 1;
+    preset.gateDb = -50;
+    preset.bandTrimDb = {-6, -9, 0, -9};
+    preset.ceilingDb = -0.7;
+    const std::array<CAgcMeterModel::Settings, 2> cases = {CAgcMeterModel::Settings{}, preset};
+    const auto t0 = CAgcMeterModel::Clock::now();
+    for (std::size_t c = 0; c < cases.size(); ++c) {
+        ASSERT_TRUE(cases[c].multiband);
+        for (const std::uint32_t seed : {1u, 3u, 7u}) {
+            CAgcMeterModel model(seed);
+            int frames = 0;
+            int apart = 0;
+            int limiting = 0;
+            std::array<std::set<int>, 4> bandValues;
+            // 60 s polled every 50 ms, from rest, as a watching user sees it.
+            for (int ms = 0; ms <= 60000; ms += 50) {
+                model.Advance(t0 + std::chrono::milliseconds(ms), cases[c]);
+                const auto agc = model.GetRows(false);
+                std::set<int> bands;
+                for (std::size_t b = 0; b < 4; ++b) {
+                    bands.insert(agc[b].lit);
+                    bandValues[b].insert(agc[b].lit);
+                }
+                ++frames;
+                apart += bands.size() >= 2 ? 1 : 0;
+                limiting += agc[5].lit > 0 ? 1 : 0;
+            }
+            const std::string where = "case " + std::to_string(c) + " seed " +
+                                      std::to_string(seed) + ": " + std::to_string(apart) +
+                                      " apart, " + std::to_string(limiting) + " limiting of " +
+                                      std::to_string(frames);
+            EXPECT_GE(apart * 2, frames) << where;
+            EXPECT_GT(limiting, 0) << where;
+            EXPECT_LT(limiting * 2, frames) << where;
+            for (std::size_t b = 0; b < 4; ++b) {
+                EXPECT_GT(bandValues[b].size(), 3u) << where << ", band " << b;
+            }
+        }
     }
 }
 
