@@ -55,6 +55,10 @@ struct RawCase {
     Bytes bytes;
     const char* outline;
 };
+// Listed by its name, not as a dump of its bytes.
+void PrintTo(const RawCase& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class RawFormat : public testing::TestWithParam<RawCase> {};
 
@@ -162,6 +166,10 @@ struct InheritCase {
     std::string records;
     std::vector<std::pair<std::string, int>> expected; // node name, condition c or 0
 };
+// Listed by its name, not as a dump of its bytes.
+void PrintTo(const InheritCase& c, std::ostream* os) {
+    *os << c.what;
+}
 
 void CollectConditions(const ControlNode& node, std::vector<std::pair<std::string, int>>& out) {
     for (const auto& child : node.children) {

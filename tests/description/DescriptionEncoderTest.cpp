@@ -117,6 +117,10 @@ struct RoundTripCase {
     const char* source;
     const char* json;
 };
+// Listed by its name, not as a dump of its bytes.
+void PrintTo(const RoundTripCase& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class RoundTrip : public testing::TestWithParam<RoundTripCase> {};
 

@@ -31,6 +31,10 @@ struct TextCase {
     std::uint8_t value;
     const char* text;
 };
+// Listed by its name, not as a dump of its bytes.
+void PrintTo(const TextCase& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class ValueTexts : public testing::TestWithParam<TextCase> {};
 

@@ -53,6 +53,10 @@ struct VisibilityCase {
     Hidden expected;
     bool pageTreeChanged, currentPageChanged;
 };
+// Listed by its name, not as a dump of its bytes.
+void PrintTo(const VisibilityCase& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class Visibility : public testing::TestWithParam<VisibilityCase> {};
 

@@ -73,6 +73,10 @@ struct StateCase {
     QColor image;
     QColor text;
 };
+// Listed by its name, not as a dump of its bytes.
+void PrintTo(const StateCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ButtonStateTest : public ::testing::TestWithParam<StateCase> {};
 

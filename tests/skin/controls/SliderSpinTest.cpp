@@ -278,6 +278,10 @@ struct OneFieldCase {
     double value;
     QString text;
 };
+// Listed by its name, not as a dump of its bytes.
+void PrintTo(const OneFieldCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SpinOneFieldTest : public ::testing::TestWithParam<OneFieldCase> {};
 

@@ -45,6 +45,10 @@ struct BackgroundCase {
     std::string keys;
     QColor corner;
 };
+// Listed by its name, not as a dump of its bytes.
+void PrintTo(const BackgroundCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class StaticBackgroundTest : public ::testing::TestWithParam<BackgroundCase> {};
 
