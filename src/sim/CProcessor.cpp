@@ -403,7 +403,8 @@ CAgcMeterModel::Settings CProcessor::MeterSettings() const {
     static constexpr double kReleaseRates[] = {1, 3, 8};
     s.releaseDbPerSecond = kReleaseRates[std::min<int>(m_parameters.Read(kRelease), 2)];
     s.gateDb = Display(kGate, -45);
-    s.multiband = m_parameters.Find(kAgcMode) == nullptr || m_parameters.Read(kAgcMode) != 0;
+    // Multiband is the first choice, so a processor out of the box rides four bands.
+    s.multiband = m_parameters.Find(kAgcMode) == nullptr || m_parameters.Read(kAgcMode) == 0;
     for (std::uint8_t band = 0; band < 4; ++band) {
         s.bandTrimDb[band] = Display({0, 1, band}, 0);
     }
