@@ -9,6 +9,7 @@
 
 #include "ctl/CLedState.h"
 #include "ctl/CMeterView.h"
+#include "ctl/PresetLabel.h"
 #include "description/ControlDescription.h"
 #include "description/DescriptionJson.h"
 
@@ -81,9 +82,7 @@ bool CCtlCommands::Preset(std::size_t arg, bool userOnly, int& out) {
 }
 
 std::string CCtlCommands::PresetLabel(int number) {
-    return (number < kUserPresets ? "U" + std::to_string(number + 1)
-                                  : "F" + std::to_string(number - kUserPresets + 1)) +
-           ":";
+    return ::PresetLabel(number) + ":";
 }
 
 void CCtlCommands::Done(const std::string& json) {

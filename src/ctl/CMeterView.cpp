@@ -2,13 +2,15 @@
 
 #include <array>
 
+#include "ctl/PresetLabel.h"
+
 namespace {
 
 std::string Marker(int preset) {
     if (preset == 0xFF) {
         return "-";
     }
-    return (preset < 8 ? "U" + std::to_string(preset + 1) : "F" + std::to_string(preset - 7));
+    return PresetLabel(preset);
 }
 
 } // namespace

@@ -35,7 +35,8 @@ CPresetStore::CPresetStore(int count, const CParameterStore& parameters) {
             const int f = n - kUserPresets;
             std::string name = kFactoryNames[static_cast<std::size_t>(f) % kFactoryNames.size()];
             if (f >= static_cast<int>(kFactoryNames.size())) {
-                name += " " + std::to_string(f / kFactoryNames.size() + 1);
+                name += ' ';
+                name += std::to_string(f / kFactoryNames.size() + 1);
             }
             preset.name = MakeName(name);
             for (auto value : baseline) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -11,8 +12,12 @@ namespace SimPacket {
 
 // An acknowledgement: 0x06, the echoed code, the data and the checksum.
 inline std::vector<std::uint8_t> Ack(std::uint8_t code, std::span<const std::uint8_t> data = {}) {
-    std::vector<std::uint8_t> reply{0x06, code};
-    reply.insert(reply.end(), data.begin(), data.end());
+    // Sized once and filled in place: inserting a span behind a braced list makes GCC 12 warn
+    // about a copy out of bounds that cannot happen.
+    std::vector<std::uint8_t> reply(data.size() + 2);
+    reply[0] = 0x06;
+    reply[1] = code;
+    std::copy(data.begin(), data.end(), reply.begin() + 2);
     reply.push_back(Checksum(reply));
     return reply;
 }
