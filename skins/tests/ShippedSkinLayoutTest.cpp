@@ -14,9 +14,9 @@
 #include <QWidget>
 
 #include "skin/CSkin.h"
-#include "skin/CSkinButton.h"
-#include "skin/CSkinButtonGroup.h"
-#include "skin/CSkinDialog.h"
+#include "widgets/CSkinButton.h"
+#include "widgets/CSkinButtonGroup.h"
+#include "widgets/CSkinDialog.h"
 #include "skin/CSkinManager.h"
 #include "skin/IMessageBox.h"
 

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "skin/IMessageBox.h"
+
+// Everything the application asks the operator in a box or a file dialog. The main window
+// holds one; the running program shows real dialogs, tests record the calls and answer them.
+class IOperatorDialogs : public IMessageBox {
+public:
+    // The file the operator chose to open, or nothing when the dialog was cancelled.
+    // filter: the dialog's file-type filter, e.g. "Preset Files (*.pst)".
+    [[nodiscard]] virtual std::optional<std::string> ChooseOpenFile(const std::string& filter) = 0;
+    // The file the operator chose to save to, or nothing when the dialog was cancelled.
+    [[nodiscard]] virtual std::optional<std::string> ChooseSaveFile(const std::string& filter) = 0;
+};

@@ -1,0 +1,178 @@
+#include "widgets/CSkinDialog.h"
+
+#include <algorithm>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+
+#include "widgets/CSkinStatic.h"
+#include "skin/ControlId.h"
+#include "skin/SkinDrawing.h"
+
+CSkinDialog::CSkinDialog(std::string section, CSkinManager* manager)
+    : CSkinClient(std::move(section), manager) {}
+
+CSkinDialog::~CSkinDialog() {
+    statics_.clear();
+    if (Window() != nullptr) {
+        Detach();
+    }
+}
+
+void CSkinDialog::Create(QWidget* parent, std::optional<QPoint> offset, bool popup) {
+    child_ = parent != nullptr && !popup;
+    if (child_) {
+        setParent(parent, Qt::Widget);
+    } else {
+        setParent(parent, Qt::Window | Qt::FramelessWindowHint);
+    }
+    setCursor(Qt::ArrowCursor);
+    Attach(this);
+    if (parent != nullptr) {
+        topLevel_ = false;
+    }
+    ApplySkin();
+    if (offset) {
+        move(pos() + *offset);
+    }
+    show();
+}
+
+int CSkinDialog::DoModal(QWidget* parent) {
+    QWidget* active = QApplication::activeWindow();
+    modalEnded_ = false;
+    modalResult_ = 0;
+    Create(parent, std::nullopt, true);
+    if (parent != nullptr) {
+        parent->setEnabled(false);
+    }
+    if (QScreen* screen = this->screen()) {
+        const QRect area = screen->geometry();
+        move(area.left() + (area.width() - width()) / 2,
+             area.top() + (area.height() - height()) / 2);
+    }
+    if (!modalEnded_) {
+        QEventLoop loop;
+        modalLoop_ = &loop;
+        loop.exec(QEventLoop::DialogExec);
+        modalLoop_ = nullptr;
+    }
+    if (parent != nullptr) {
+        parent->setEnabled(true);
+        if (parent == active) {
+            parent->activateWindow();
+        }
+    }
+    return modalResult_;
+}
+
+void CSkinDialog::EndModal(int result) {
+    modalResult_ = result;
+    modalEnded_ = true;
+    if (modalLoop_ != nullptr) {
+        modalLoop_->exit(result);
+    }
+    hide();
+}
+
+void CSkinDialog::ApplySkin() {
+    background_ = GetImage("background");
+    const QSize size = background_ != nullptr ? background_->size() : QSize(0, 0);
+    setGeometry(GetLong("offset_left"), GetLong("offset_top"), size.width(), size.height());
+    if (background_ != nullptr) {
+        QRegion region = CreateRegionFromBitmap(*background_, GetLong("bkcolormask"));
+        // An empty mask would mean "no mask" to Qt; a window cut out completely shows nothing.
+        setMask(region.isEmpty() ? QRegion(-1, -1, 1, 1) : region);
+    } else {
+        clearMask();
+    }
+    // Only a top-level window can be translucent; a child panel is drawn into its parent.
+    const int32_t transparency = std::clamp<int32_t>(GetLong("transparency"), 0, 255);
+    if (isWindow()) {
+        setWindowOpacity((255 - transparency) / 255.0);
+    }
+    setWindowTitle(QString::fromStdString(GetString("caption")));
+    ApplyStatics();
+    update();
+}
+
+void CSkinDialog::ApplyStatics() {
+    // The statics are made once per list: a skin switch re-skins the existing ones (the
+    // manager calls their own ApplySkin) and only a different list replaces them.
+    const std::string list = GetString("statics");
+    if (list == staticsList_ && (!statics_.empty() || list.empty())) {
+        return;
+    }
+    staticsList_ = list;
+    statics_.clear();
+    if (list.empty()) {
+        return;
+    }
+    size_t start = 0;
+    while (true) {
+        const size_t end = list.find(';', start);
+        const std::string name =
+            list.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        auto text = std::make_unique<CSkinStatic>(name, Manager());
+        text->Create(this, FindFreeControlId());
+        statics_.push_back(std::move(text));
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+}
+
+std::vector<CSkinStatic*> CSkinDialog::Statics() const {
+    std::vector<CSkinStatic*> result;
+    for (const auto& text : statics_) {
+        result.push_back(text.get());
+    }
+    return result;
+}
+
+void CSkinDialog::paintEvent(QPaintEvent*) {
+    if (background_ != nullptr) {
+        QPainter painter(this);
+        painter.drawImage(QPoint(0, 0), *background_);
+    }
+}
+
+void CSkinDialog::mousePressEvent(QMouseEvent* event) {
+    if (!child_ && event->button() == Qt::LeftButton && !dragging_) {
+        dragAnchor_ = event->position().toPoint();
+        dragging_ = true;
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void CSkinDialog::mouseMoveEvent(QMouseEvent* event) {
+    if (dragging_) {
+        move(pos() + (event->position().toPoint() - dragAnchor_));
+        return;
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+void CSkinDialog::mouseReleaseEvent(QMouseEvent* event) {
+    if (dragging_ && event->button() == Qt::LeftButton) {
+        dragging_ = false;
+        return;
+    }
+    QWidget::mouseReleaseEvent(event);
+}
+
+void CSkinDialog::closeEvent(QCloseEvent* event) {
+    // Closing a modal window through the window system ends its loop instead of leaving the
+    // caller waiting on a hidden window.
+    if (modalLoop_ != nullptr) {
+        EndModal(0);
+    }
+    QWidget::closeEvent(event);
+}

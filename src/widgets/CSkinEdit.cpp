@@ -1,0 +1,45 @@
+#include "widgets/CSkinEdit.h"
+
+#include <QPalette>
+
+#include "skin/ControlId.h"
+#include "skin/SkinDrawing.h"
+#include "widgets/SkinFont.h"
+
+CSkinEdit::CSkinEdit(std::string section, CSkinManager* manager)
+    : CSkinClient(std::move(section), manager) {}
+
+CSkinEdit::~CSkinEdit() {
+    if (Window() != nullptr) {
+        Detach();
+    }
+}
+
+void CSkinEdit::Create(QWidget* parent, unsigned controlId) {
+    setParent(parent);
+    SetControlId(this, controlId);
+    setFrame(false);
+    Attach(this);
+    ApplySkin();
+    show();
+}
+
+void CSkinEdit::ApplySkin() {
+    setGeometry(GetLong("offset_left"), GetLong("offset_top"), GetLong("width"), GetLong("height"));
+    const QColor background = ColorFromSkin(GetLong("bkcolor"));
+    const QColor text = ColorFromSkin(GetLong("textcolor"));
+    QPalette colours = palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        colours.setColor(group, QPalette::Base, background);
+        colours.setColor(group, QPalette::Window, background);
+        colours.setColor(group, QPalette::Text, text);
+    }
+    // A disabled field keeps its colours but its text fades halfway into the background.
+    colours.setColor(QPalette::Disabled, QPalette::Text,
+                     QColor((text.red() + background.red()) / 2,
+                            (text.green() + background.green()) / 2,
+                            (text.blue() + background.blue()) / 2));
+    setPalette(colours);
+    setAutoFillBackground(true);
+    setFont(::SkinFont(*this));
+}

@@ -1,0 +1,183 @@
+#include "widgets/CSkinSlider.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "skin/ControlId.h"
+#include "skin/SkinDrawing.h"
+
+CSkinSlider::CSkinSlider(std::string section, CSkinManager* manager)
+    : QSlider(Qt::Vertical), CSkinClient(std::move(section), manager) {
+    // The minimum is at the top, so the up key and the wheel move towards it.
+    setInvertedControls(true);
+    setInvertedAppearance(true);
+    setTickPosition(QSlider::TicksBothSides);
+    setTickInterval(1);
+}
+
+CSkinSlider::~CSkinSlider() {
+    if (Window() != nullptr) {
+        Detach();
+    }
+}
+
+void CSkinSlider::Create(QWidget* parent, unsigned controlId) {
+    setParent(parent);
+    SetControlId(this, controlId);
+    Attach(this);
+    ApplySkin();
+    show();
+}
+
+void CSkinSlider::ApplySkin() {
+    const char* thumbKeys[] = {"up", "down", "thumb_disabled"};
+    const int32_t thumbMask = GetLong("thumbcolormask");
+    for (int i = 0; i < 3; ++i) {
+        thumbs_[i] = GetImage(thumbKeys[i]);
+        thumbRegions_[i] =
+            thumbs_[i] != nullptr ? CreateRegionFromBitmap(*thumbs_[i], thumbMask) : QRegion();
+    }
+    tracks_[0] = GetImage("background");
+    tracks_[1] = GetImage("background_disabled");
+    resizeLine_ = QPoint(GetLong("resize_line_x"), GetLong("resize_line_y"));
+    trackMask_ = GetLong("bkcolormask");
+    tickColour_ = ColorFromSkin(GetLong("color"));
+    thumbCenter_ = GetLong("thumb_center");
+    offsetTop_ = GetLong("offset_top");
+    offsetBottom_ = GetLong("offset_bottom");
+    PrepareTrack();
+    update();
+}
+
+void CSkinSlider::resizeEvent(QResizeEvent* event) {
+    QSlider::resizeEvent(event);
+    PrepareTrack();
+}
+
+void CSkinSlider::PrepareTrack() {
+    for (int i = 0; i < 2; ++i) {
+        stretched_[i] = tracks_[i] != nullptr
+                            ? StretchByResizeLines(*tracks_[i], resizeLine_, size())
+                            : QImage();
+    }
+    trackRegion_ =
+        stretched_[0].isNull() ? QRegion() : CreateRegionFromBitmap(stretched_[0], trackMask_);
+}
+
+double CSkinSlider::Scale() const {
+    // Fewer than two tics leave no distance to divide: everything sits on the first tic.
+    const int64_t tics = int64_t{maximum()} - minimum() + 1;
+    if (tics < 2) {
+        return 0.0;
+    }
+    return static_cast<double>(height() - offsetBottom_ - offsetTop_) /
+           static_cast<double>(tics - 1);
+}
+
+QRect CSkinSlider::ThumbRect() const {
+    const QImage* thumb = thumbs_[ThumbUp];
+    const QSize size = thumb != nullptr ? thumb->size() : QSize(0, 0);
+    const double top = (double(value()) - minimum()) * Scale() + offsetTop_ - thumbCenter_;
+    return QRect(QPoint((width() - size.width()) / 2, static_cast<int>(top)), size);
+}
+
+int CSkinSlider::PositionAt(double y) const {
+    const double scale = Scale();
+    if (scale <= 0.0) {
+        return minimum();
+    }
+    // Rounded to the nearest tic; floor keeps negative ranges exact.
+    const double tic = std::floor((y - offsetTop_) / scale + 0.5) + minimum();
+    const double limit = std::numeric_limits<int>::max();
+    return static_cast<int>(std::clamp(tic, -limit, limit));
+}
+
+std::vector<int> CSkinSlider::TickMarks() const {
+    std::vector<int> marks;
+    const int64_t tics = int64_t{maximum()} - minimum() + 1;
+    const double scale = Scale();
+    const int every = height() > 4 * tics ? 1 : 4;
+    double y = offsetTop_;
+    for (int64_t i = 0; i < tics && i < 100000; ++i, y += scale) {
+        if (i % every == 0) {
+            marks.push_back(static_cast<int>(y));
+        }
+    }
+    return marks;
+}
+
+void CSkinSlider::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QImage& track = isEnabled() ? stretched_[0] : stretched_[1];
+    if (!track.isNull()) {
+        // Saved and restored rather than switched off: the raster engine keeps a clip switched
+        // off with setClipping(false) disabled through the next setClipRegion, so the thumb
+        // would be drawn whole, mask colour included.
+        painter.save();
+        painter.setClipRegion(trackRegion_);
+        painter.drawImage(QPoint(0, 0), track);
+        painter.restore();
+    }
+    const QRect thumb = ThumbRect();
+    const int gap = (width() - thumb.width()) / 2;
+    painter.setPen(tickColour_);
+    for (int y : TickMarks()) {
+        painter.drawLine(0, y, gap - 7, y);
+        painter.drawLine(width() - gap + 6, y, width(), y);
+    }
+    const int state = !isEnabled() ? ThumbDisabled : dragging_ ? ThumbDown : ThumbUp;
+    if (thumbs_[state] != nullptr) {
+        painter.setClipRegion(thumbRegions_[state].translated(thumb.topLeft()));
+        painter.drawImage(thumb.topLeft(), *thumbs_[state]);
+    }
+}
+
+void CSkinSlider::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QSlider::mousePressEvent(event);
+        return;
+    }
+    event->accept();
+    const int y = static_cast<int>(event->position().y());
+    if (ThumbRect().contains(event->position().toPoint())) {
+        dragging_ = true;
+        dragOffset_ = ThumbRect().top() + thumbCenter_ - y;
+        setSliderDown(true);
+        update();
+        return;
+    }
+    if (dragging_) {
+        dragging_ = false;
+        setSliderDown(false);
+        update();
+        return;
+    }
+    setValue(PositionAt(y));
+    update();
+}
+
+void CSkinSlider::mouseMoveEvent(QMouseEvent* event) {
+    if (!dragging_) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    const int old = value();
+    setSliderPosition(PositionAt(event->position().y() + dragOffset_));
+    if (value() != old) {
+        update();
+    }
+}
+
+void CSkinSlider::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && dragging_) {
+        dragging_ = false;
+        setSliderDown(false);
+        update();
+    }
+    event->accept();
+}
