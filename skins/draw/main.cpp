@@ -5,6 +5,9 @@
 #include <QCommandLineParser>
 #include <QGuiApplication>
 
+#include <QDir>
+
+#include "AppIcon.h"
 #include "Mockup.h"
 #include "SkinImages.h"
 
@@ -22,10 +25,27 @@ int main(int argc, char** argv) {
                               "and <base>-offline.png.",
                               "base");
     parser.addOption(mockup);
+    QCommandLineOption icons("icons",
+                             "Write only the application icon, as <dir>/hicolor/NxN/apps/"
+                             "solvei-remote.png at the usual sizes.",
+                             "dir");
+    parser.addOption(icons);
     parser.process(app);
+    if (parser.isSet(icons)) {
+        for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+            const QString dir =
+                QString("%1/hicolor/%2x%2/apps").arg(parser.value(icons)).arg(size);
+            const QString file = dir + "/solvei-remote.png";
+            if (!QDir().mkpath(dir) || !AppIcon::Draw(size).save(file)) {
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+                return 1;
+            }
+        }
+        return 0;
+    }
     const QStringList args = parser.positionalArguments();
     if (args.size() != 1) {
-        std::fprintf(stderr, "usage: solvei-skin-draw FOLDER [--mockup BASE]\n");
+        std::fprintf(stderr, "usage: solvei-skin-draw FOLDER [--mockup BASE] | --icons DIR\n");
         return 1;
     }
 
