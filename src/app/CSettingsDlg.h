@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <QString>
+
+#include "app/SerialPortList.h"
+#include "widgets/CSkinDialog.h"
+
+class CConnectionSettings;
+class CSkinButtonGroup;
+class CSkinEdit;
+class CSkinManager;
+class IMessageBox;
+
+// The connection settings panel (section "Settings"): the port selector ("ConnectGroup"),
+// host, port and lock code. It edits the one settings record.
+//
+// Use: the main window constructs it with the skin manager and the settings record (and a
+// log sink for the debug log), calls Create(mainWindow) once, which builds the port list and
+// fills the controls from the record, and shows or hides it for the offline view. Connect
+// calls Apply() and then CheckValues(boxes); only when that returns true does a connection
+// start.
+class CSettingsDlg : public CSkinDialog {
+    Q_OBJECT
+public:
+    static constexpr unsigned kSelectorId = 1050;
+    static constexpr unsigned kHostId = 1051;
+    static constexpr unsigned kPortId = 1052;
+    static constexpr unsigned kLockCodeId = 1053;
+    static constexpr const char* kPasswordMessage = "Check Password. It must be four digits long";
+    static constexpr const char* kPortMessage = "Check Port. It must be six digits long";
+
+    using LogSink = SerialPortList::LogSink;
+
+    CSettingsDlg(CSkinManager* manager, CConnectionSettings& settings, SerialPortScan scan = {},
+                 LogSink log = {});
+    ~CSettingsDlg() override;
+
+    // Creates the panel as a child of parent and initialises it from the settings record.
+    void Create(QWidget* parent);
+
+    // Writes the controls into the record with the fixed link timing and serial line, and
+    // saves it. With no port selected the record says Ethernet.
+    void Apply();
+    // Tells the operator what is wrong with the applied lock code and port, each in its own
+    // box with an empty caption; true when both are fine.
+    [[nodiscard]] bool CheckValues(IMessageBox& boxes) const;
+    // Chooses entry index as a click on it does.
+    void Select(int index);
+
+    [[nodiscard]] QString LockCodeText() const;
+    [[nodiscard]] const SerialPortList& Ports() const { return ports_; }
+    [[nodiscard]] CSkinButtonGroup* Selector() const { return selector_.get(); }
+    [[nodiscard]] CSkinEdit* HostEdit() const { return host_.get(); }
+    [[nodiscard]] CSkinEdit* PortEdit() const { return port_.get(); }
+    [[nodiscard]] CSkinEdit* LockCodeEdit() const { return lockCode_.get(); }
+
+private:
+    void Initialise();
+    void EnableHostAndPort(int selection);
+
+    CConnectionSettings& settings_;
+    SerialPortList ports_;
+    LogSink log_;
+    std::unique_ptr<CSkinButtonGroup> selector_;
+    std::unique_ptr<CSkinEdit> host_;
+    std::unique_ptr<CSkinEdit> port_;
+    std::unique_ptr<CSkinEdit> lockCode_;
+};
