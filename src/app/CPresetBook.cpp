@@ -1,0 +1,286 @@
+#include "app/CPresetBook.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "app/IOperatorDialogs.h"
+#include "app/IPresetLink.h"
+#include "app/IPresetListView.h"
+#include "app/IPresetTimer.h"
+#include "app/IPresetWindow.h"
+#include "app/PresetFile.h"
+
+namespace {
+constexpr const char* kFileFilter = "All Files (*)";
+constexpr std::uint8_t kGetPresetCommand = 0x85;
+constexpr std::uint8_t kSendPresetCommand = 0x02;
+
+bool IsUserPreset(int preset) {
+    return preset >= 0 && preset < kUserPresetCount;
+}
+
+std::string Quoted(const std::string& path) {
+    return "\"" + path + "\"";
+}
+} // namespace
+
+CPresetBook::CPresetBook(IPresetLink& link, IOperatorDialogs& dialogs, IPresetListView& list,
+                         IPresetWindow& window, IPresetTimer& pause)
+    : link_(link), dialogs_(dialogs), list_(list), window_(window), pause_(pause) {}
+
+void CPresetBook::OnFactoryPresetNumber(int count) {
+    pause_.Stop();
+    pending_.clear();
+    reloadAfterSend_ = false;
+    bulkDownload_ = true;
+    count_ = std::clamp(count, 0, 0xFF);
+    list_.RemoveAllPresets();
+    link_.SetPolling(false);
+    if (count_ == 0) {
+        // Nothing to download: the connect would otherwise wait for ever.
+        FinishDownload();
+        return;
+    }
+    FetchPreset(0, false);
+}
+
+void CPresetBook::OnPreset(int preset, const ByteString& data) {
+    // The read this reply answers; reads before it that never came back are dropped.
+    PendingRead read;
+    read.preset = preset;
+    const auto match = std::find_if(pending_.begin(), pending_.end(),
+                                    [preset](const PendingRead& p) { return p.preset == preset; });
+    if (match != pending_.end()) {
+        read = *match;
+        pending_.erase(pending_.begin(), match + 1);
+    }
+    if (!read.path.empty() && !PresetFile::Write(read.path, data) && read.chosen) {
+        Tell("The preset could not be written to " + Quoted(read.path) + ".");
+    }
+    if (bulkDownload_) {
+        AddPresetToList(preset);
+        if (preset < count_ - 1) {
+            pause_.Start(kDownloadPause, [this, preset] {
+                if (bulkDownload_) {
+                    FetchPreset(preset + 1, false);
+                }
+            });
+        } else {
+            FinishDownload();
+        }
+        return;
+    }
+    if (read.readBack) {
+        AddPresetToList(preset);
+        if (preset == list_.CurrentPreset()) {
+            link_.LoadPreset(static_cast<std::uint8_t>(preset));
+        }
+        reloadAfterSend_ = false;
+    } else if (!read.chosen && !read.path.empty()) {
+        // An automatic file nobody reads: it must not stay in the working folder.
+        std::error_code error;
+        std::filesystem::remove(read.path, error);
+    }
+}
+
+void CPresetBook::OnPresetSent(int preset) {
+    const bool readBack = reloadAfterSend_;
+    const std::size_t before = pending_.size();
+    FetchPreset(preset, false);
+    if (pending_.size() > before) {
+        pending_.back().readBack = readBack;
+    }
+}
+
+void CPresetBook::OnPresetLoaded(int preset) {
+    if (window_.HasConditionValues()) {
+        lastLoaded_ = preset;
+    }
+    window_.ReadLoadedPresetValues();
+    if (lastLoaded_ >= 0) {
+        list_.ClearSelectionMark(lastLoaded_);
+    }
+}
+
+void CPresetBook::OnTransferFailed(std::uint8_t command) {
+    if (command == kGetPresetCommand) {
+        if (pending_.empty()) {
+            return;
+        }
+        const PendingRead read = pending_.front();
+        pending_.pop_front();
+        if (bulkDownload_) {
+            bulkDownload_ = false;
+            pause_.Stop();
+            return;
+        }
+        if (read.readBack) {
+            reloadAfterSend_ = false;
+        }
+        if (read.chosen) {
+            Tell("The preset could not be read from the processor. Nothing was written to " +
+                 Quoted(read.path) + ".");
+        }
+    } else if (command == kSendPresetCommand) {
+        if (reloadAfterSend_) {
+            reloadAfterSend_ = false;
+            Tell("Sending the preset file to the processor broke off. The preset list is "
+                 "unchanged.");
+        }
+    }
+}
+
+void CPresetBook::OnDisconnected() {
+    pause_.Stop();
+    pending_.clear();
+    bulkDownload_ = false;
+    reloadAfterSend_ = false;
+}
+
+void CPresetBook::RunCommand(PresetCommand command) {
+    const int preset = list_.SelectedPreset();
+    if (preset < 0) {
+        return;
+    }
+    switch (command) {
+    case PresetCommand::Load:
+        link_.LoadPreset(static_cast<std::uint8_t>(preset));
+        break;
+    case PresetCommand::Save:
+        if (!IsUserPreset(preset)) {
+            return; // factory presets cannot be overwritten
+        }
+        link_.SavePreset(static_cast<std::uint8_t>(preset));
+        ResetCompareIfOn();
+        list_.ClearSelectionMark(preset);
+        break;
+    case PresetCommand::Rename:
+        if (IsUserPreset(preset)) {
+            list_.StartRename(preset);
+        }
+        break;
+    case PresetCommand::LoadFromFile:
+        if (!IsUserPreset(preset)) {
+            return;
+        }
+        // Only a preset that went out is read back; a cancelled dialog leaves nothing pending.
+        if (SendPresetFromFile(preset, true)) {
+            reloadAfterSend_ = true;
+        }
+        list_.ClearSelectionMark(preset);
+        break;
+    case PresetCommand::SaveToFile:
+        FetchPreset(preset, true);
+        ResetCompareIfOn();
+        list_.ClearSelectionMark(preset);
+        break;
+    }
+}
+
+void CPresetBook::OnNameEdited(int preset) {
+    if (IsUserPreset(preset) && preset < count_) {
+        link_.RenamePreset(static_cast<std::uint8_t>(preset), list_.PresetName(preset));
+    }
+}
+
+void CPresetBook::FetchPreset(int preset, bool ask) {
+    if (preset < 0 || preset >= count_) {
+        return;
+    }
+    PendingRead read;
+    read.preset = preset;
+    read.chosen = ask;
+    if (ask) {
+        // Cancelled: the preset is still read, and its data goes nowhere.
+        if (auto chosen = dialogs_.ChooseSaveFile(kFileFilter)) {
+            read.path = *chosen;
+        }
+    } else {
+        read.path = PresetFile::AutomaticName(preset);
+    }
+    pending_.push_back(read);
+    link_.GetPreset(static_cast<std::uint8_t>(preset));
+}
+
+bool CPresetBook::SendPresetFromFile(int preset, bool ask) {
+    std::string path;
+    if (ask) {
+        auto chosen = dialogs_.ChooseOpenFile(kFileFilter);
+        if (!chosen || chosen->empty()) {
+            return false;
+        }
+        path = *chosen;
+    } else {
+        path = PresetFile::AutomaticName(preset);
+    }
+    PresetFile::ReadResult file = PresetFile::Read(path, PresetFile::kMaxSendBytes);
+    switch (file.status) {
+    case PresetFile::ReadStatus::Ok:
+        break;
+    case PresetFile::ReadStatus::ShortRead:
+        window_.Log("File Read Error");
+        break;
+    case PresetFile::ReadStatus::IsDirectory:
+        if (ask) {
+            Tell(Quoted(path) + " is a folder, not a preset file. Nothing was sent.");
+        }
+        return false;
+    case PresetFile::ReadStatus::CannotOpen:
+        if (ask) {
+            Tell("The preset file " + Quoted(path) + " cannot be read. Nothing was sent.");
+        }
+        return false;
+    case PresetFile::ReadStatus::TooLarge:
+        if (ask) {
+            Tell("The file " + Quoted(path) +
+                 " is too large to be a preset (more than 64 KiB). Nothing was sent.");
+        }
+        return false;
+    }
+    if (file.data.empty()) {
+        if (ask) {
+            Tell("The preset file " + Quoted(path) + " is empty. Nothing was sent.");
+        }
+        return false;
+    }
+    link_.SendPreset(static_cast<std::uint8_t>(preset), file.data);
+    return true;
+}
+
+ByteString CPresetBook::ReadPresetFile(const std::string& path) {
+    PresetFile::ReadResult file = PresetFile::Read(path);
+    if (file.status == PresetFile::ReadStatus::ShortRead) {
+        window_.Log("File Read Error");
+    }
+    return std::move(file.data);
+}
+
+void CPresetBook::AddPresetToList(int preset) {
+    if (!list_.HasPreset(preset)) {
+        list_.InsertPreset(preset);
+    }
+    const std::string path = PresetFile::AutomaticName(preset);
+    list_.SetPresetName(preset, PresetFile::NameFromData(ReadPresetFile(path)));
+    std::error_code error;
+    std::filesystem::remove(path, error);
+}
+
+std::string CPresetBook::PendingPath() const {
+    return pending_.empty() ? std::string() : pending_.front().path;
+}
+
+void CPresetBook::FinishDownload() {
+    bulkDownload_ = false;
+    window_.OnPresetDownloadFinished();
+    link_.SetPolling(true);
+}
+
+void CPresetBook::ResetCompareIfOn() {
+    if (window_.IsCompareMode()) {
+        window_.ResetCompare();
+    }
+}
+
+void CPresetBook::Tell(const std::string& text) {
+    dialogs_.Show(text, "", IMessageBox::Icon::Warning);
+}

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <string>
+
+#include "app/PresetCommand.h"
+#include "link/ByteString.h"
+
+class IOperatorDialogs;
+class IPresetLink;
+class IPresetListView;
+class IPresetTimer;
+class IPresetWindow;
+
+// The main window's preset bookkeeping: filling the preset list after a connect, the five
+// preset commands, preset files and the read-back after a file was sent. The window feeds it
+// the link's preset messages and the list's signals; it answers through the link, the
+// operator dialogs, the list and the window.
+//
+// Wiring in the main window:
+//   WM_LINK_FACTORY_PRESET (3016)  -> OnFactoryPresetNumber(count)
+//   WM_LINK_PRESET (3014)          -> OnPreset(n, data)
+//   WM_LINK_PRESET_SENT (3017)     -> OnPresetSent(n)
+//   WM_LINK_PRESET_LOADED (3018)   -> OnPresetLoaded(n)
+//   OnTransferFailed 0x02 / 0x85   -> OnTransferFailed(command)
+//   WM_LINK_DISCONNECTED (3009)    -> OnDisconnected()
+//   buttons 109..113, 0x543        -> RunCommand(command)
+//   0x544 (name edited)            -> OnNameEdited(n)
+//   IParameterModelHost::IsPresetDownloadRunning -> IsDownloadRunning()
+class CPresetBook {
+public:
+    // The pause between two presets of the connect-time download.
+    static constexpr std::chrono::milliseconds kDownloadPause{15};
+
+    CPresetBook(IPresetLink& link, IOperatorDialogs& dialogs, IPresetListView& list,
+                IPresetWindow& window, IPresetTimer& pause);
+
+    // The processor's preset count: empties the list, turns polling off and downloads every
+    // preset into the list, one after another.
+    void OnFactoryPresetNumber(int count);
+    // One preset's data from the processor.
+    void OnPreset(int preset, const ByteString& data);
+    // The processor took a preset sent from a file: read it back.
+    void OnPresetSent(int preset);
+    // The processor loaded a preset: its values are read again.
+    void OnPresetLoaded(int preset);
+    // A preset transfer broke off (command 0x85 Get Preset or 0x02 Send Preset): nothing is
+    // written and the list stays as it was. During the connect-time download the download
+    // ends here; the window decides what becomes of the connection.
+    void OnTransferFailed(std::uint8_t command);
+    // The link is gone: pauses and pending reads end.
+    void OnDisconnected();
+
+    // Runs command on the list's selected preset; nothing without a selection.
+    void RunCommand(PresetCommand command);
+    // The operator renamed preset in the list: sends the list's text.
+    void OnNameEdited(int preset);
+
+    // Queues Get Preset. With ask the operator chooses where the data goes (nowhere when
+    // cancelled); without it, the preset's automatic file in the working folder.
+    void FetchPreset(int preset, bool ask);
+    // Queues Send Preset with a file's content: the operator's choice with ask, else the
+    // preset's automatic file. True when something was sent.
+    bool SendPresetFromFile(int preset, bool ask);
+    // Reads a preset file; a short read is logged as "File Read Error" and what was read is
+    // used. A file that cannot be opened gives empty data.
+    ByteString ReadPresetFile(const std::string& path);
+    // Takes the preset's name from its automatic file into the list (adding the item while
+    // the list is filled) and deletes the file.
+    void AddPresetToList(int preset);
+
+    [[nodiscard]] int Count() const { return count_; }
+    [[nodiscard]] bool IsDownloadRunning() const { return bulkDownload_; }
+    [[nodiscard]] bool IsReloadPending() const { return reloadAfterSend_; }
+    // Where the next preset read goes: a file path, or empty for nowhere.
+    [[nodiscard]] std::string PendingPath() const;
+    [[nodiscard]] int LastLoadedPreset() const { return lastLoaded_; }
+
+private:
+    // One Get Preset on its way: where its data goes. Replies come in request order, so a
+    // read queued behind another (a Save to file behind a read-back) keeps its own file.
+    struct PendingRead {
+        int preset = 0;
+        std::string path;      // empty: nowhere
+        bool chosen = false;   // the operator chose the path
+        bool readBack = false; // the read-back of a preset sent from a file
+    };
+
+    void FinishDownload();
+    void ResetCompareIfOn();
+    void Tell(const std::string& text);
+
+    IPresetLink& link_;
+    IOperatorDialogs& dialogs_;
+    IPresetListView& list_;
+    IPresetWindow& window_;
+    IPresetTimer& pause_;
+    int count_ = 0;
+    bool bulkDownload_ = false;
+    bool reloadAfterSend_ = false;
+    std::deque<PendingRead> pending_;
+    int lastLoaded_ = -1;
+};

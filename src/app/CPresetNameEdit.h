@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+#include <QRect>
+
+#include "widgets/CSkinEdit.h"
+
+class CSkinManager;
+
+// The in-place editor of a preset name (skin section "ListEdit"). The list places it over
+// the name; a skin change keeps that place. Enter or leaving the field ends the edit,
+// Escape cancels it.
+class CPresetNameEdit : public CSkinEdit {
+    Q_OBJECT
+public:
+    // The processor keeps 15 bytes of a name.
+    static constexpr int kMaxNameLength = 15;
+
+    explicit CPresetNameEdit(CSkinManager* manager, std::string section = "ListEdit");
+
+    void ApplySkin() override;
+
+signals:
+    void editEnded(bool accept);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+};
