@@ -26,6 +26,10 @@ void ParameterModel::OnDescriptionLoaded(std::shared_ptr<ControlNode> root) {
     }
 }
 
+bool ParameterModel::IsLinkUp() const {
+    return link_.IsConnected();
+}
+
 void ParameterModel::ReadParameter(const ParamAddress& address) {
     if (link_.IsConnected()) {
         link_.ReadParameter(address);

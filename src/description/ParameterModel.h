@@ -28,6 +28,8 @@ public:
     // first item (the initial read).
     void OnDescriptionLoaded(std::shared_ptr<ControlNode> root);
 
+    // True while the link is up: pages are built and filled only then.
+    [[nodiscard]] bool IsLinkUp() const;
     void ReadParameter(const ParamAddress& address);
     void WriteParameter(const ParamAddress& address, std::uint8_t value, bool updateModel);
     // Stores value in the first item of every set with that address in every named node.

@@ -45,7 +45,9 @@ struct FakeHost : IParameterModelHost {
 
 struct FakeControl : IBoundControl {
     void ShowDeviceValue(std::uint8_t value) override { shown.push_back(value); }
+    void SetControlEnabled(bool on) override { enabled = on; }
     std::vector<int> shown;
+    bool enabled = true;
 };
 
 ParamAddress At(std::uint8_t c) {

@@ -1,0 +1,125 @@
+#include "pages/CPageController.h"
+
+#include <QStringList>
+
+#include "description/ParameterModel.h"
+#include "pages/CPageTree.h"
+#include "pages/IPageHost.h"
+#include "pages/PageBuilder.h"
+#include "pages/ParamSpin.h"
+#include "pages/ParameterPage.h"
+
+CPageController::CPageController(IPageHost& host, ParameterModel& model, CPageTree& tree,
+                                 CSkinManager* skin, PageClock clock)
+    : host_(host), model_(model), tree_(tree) {
+    context_.skin = skin;
+    context_.model = &model_;
+    context_.registry = &model_.Registry();
+    context_.clock = std::move(clock);
+}
+
+CPageController::~CPageController() {
+    DestroyPage();
+}
+
+void CPageController::OnConnectStarted() {
+    firstRebuild_ = true;
+}
+
+void CPageController::OnDescriptionLoaded(std::shared_ptr<ControlNode> root) {
+    ClearPageLists();
+    tree_.hide();
+    tree_.Build(root);
+    model_.OnDescriptionLoaded(std::move(root));
+}
+
+void CPageController::ClearPageLists() {
+    model_.Registry().Clear();
+    presetFields_.clear();
+}
+
+void CPageController::ShowPage(int index, bool rebuild) {
+    host_.HideSettingsPanel();
+    if (!model_.IsLinkUp()) {
+        return;
+    }
+    current_ = index;
+    if (rebuild) {
+        tree_.setEnabled(false);
+        page_.reset();
+        ClearPageLists();
+        const CPageTree::Page* entry = tree_.Lookup(index);
+        if (entry != nullptr) {
+            context_.windowFont = host_.WindowFont();
+            const QRect area = host_.PageArea();
+            page_ = PageBuilder(context_).BuildPage(host_.PageParent(), area.size(),
+                                                    &entry->node->sets, entry->path, presetFields_);
+        }
+        if (host_.IsCompareLatched()) {
+            SetCompareMode(true);
+        }
+        if (page_) {
+            page_->move(host_.PageArea().topLeft());
+            page_->hide();
+        }
+        FillPresetNames();
+    }
+    StartPageRefresh();
+}
+
+void CPageController::SetCompareMode(bool compare) {
+    compare_ = compare;
+    model_.Registry().SetCompareMode(compare);
+}
+
+void CPageController::StartPageRefresh() {
+    model_.StartPageRefresh();
+}
+
+void CPageController::OnPageRefreshed() {
+    if (page_) {
+        page_->show();
+        page_->raise();
+    }
+    tree_.setEnabled(true);
+}
+
+void CPageController::RebuildPageTree() {
+    tree_.hide();
+    ClearPageLists();
+    tree_.Build(model_.Root());
+    if (host_.IsTreeLatched()) {
+        tree_.show();
+    }
+    if (firstRebuild_) {
+        firstRebuild_ = false;
+        ShowPage(0, true);
+        tree_.SelectFirstItem();
+    }
+}
+
+void CPageController::RebuildCurrentPage() {
+    int index = current_;
+    const CPageTree::Page* page = tree_.Lookup(index);
+    if (page != nullptr && page->hidden) {
+        index = page->fallback;
+    }
+    ShowPage(index, true);
+}
+
+void CPageController::DestroyPage() {
+    ClearPageLists();
+    page_.reset();
+}
+
+void CPageController::FillPresetNames() {
+    QStringList names{QStringLiteral("Off")};
+    for (const std::string& name : host_.PresetNames()) {
+        names.push_back(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+    }
+    for (const PresetNameField& field : presetFields_) {
+        if (field.spin != nullptr) {
+            field.spin->SetItems(field.field, names);
+        }
+    }
+}
