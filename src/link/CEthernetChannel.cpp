@@ -3,7 +3,8 @@
 #include "link/CConnectionSettings.h"
 #include "link/CUdpClient.h"
 
-CEthernetChannel::CEthernetChannel(IChannelSink* sink) : CLinkChannel(sink), clientSink_(*this) {}
+CEthernetChannel::CEthernetChannel(IChannelSink* sink, CIoThread& io)
+    : CLinkChannel(sink), io_(io), clientSink_(*this) {}
 
 CEthernetChannel::~CEthernetChannel() = default;
 
@@ -11,7 +12,7 @@ void CEthernetChannel::Open(const CConnectionSettings& settings) {
     if (client_) {
         return;
     }
-    client_ = std::make_unique<CUdpClient>(&clientSink_);
+    client_ = std::make_unique<CUdpClient>(&clientSink_, io_);
     client_->Connect(settings.host, static_cast<std::uint16_t>(settings.port));
 }
 

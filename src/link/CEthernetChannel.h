@@ -5,17 +5,22 @@
 #include "link/CLinkChannel.h"
 #include "link/IUdpClientSink.h"
 
+class CIoThread;
 class CUdpClient;
 
-// The link over UDP: a UDP client made on Open and destroyed on Close.
+// The link over UDP: a UDP client on the given I/O thread, made on Open and destroyed on
+// Close.
 class CEthernetChannel : public CLinkChannel {
 public:
-    explicit CEthernetChannel(IChannelSink* sink);
+    CEthernetChannel(IChannelSink* sink, CIoThread& io);
     ~CEthernetChannel() override;
 
     void Open(const CConnectionSettings& settings) override;
     void Close() override;
     void Send(const ByteString& bytes) override;
+
+    // The client while open, else none (for tests).
+    [[nodiscard]] CUdpClient* Client() { return client_.get(); }
 
 private:
     // Forwards the client's reports to the channel's own notifications.
@@ -34,6 +39,7 @@ private:
         CEthernetChannel& channel_;
     };
 
+    CIoThread& io_;
     ClientSink clientSink_;
     std::unique_ptr<CUdpClient> client_;
 };

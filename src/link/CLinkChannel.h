@@ -6,8 +6,7 @@ class CConnectionSettings;
 class IChannelSink;
 
 // One transport to the processor. The owner opens it once, sends packets one at a time and
-// finally closes and destroys it. Close must not be called while the caller holds a lock
-// that the sink's callbacks take: it waits for the channel's thread.
+// finally closes and destroys it. Reports go to the sink, possibly from inside these calls.
 class CLinkChannel {
 public:
     explicit CLinkChannel(IChannelSink* sink) : sink_(sink) {}

@@ -4,6 +4,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include <asio/post.hpp>
+
 #include "link/CConnectionSettings.h"
 #include "link/CEthernetChannel.h"
 #include "link/CLinkChannel.h"
@@ -13,11 +15,12 @@
 
 namespace {
 
-std::unique_ptr<CLinkChannel> MakeChannel(IChannelSink* sink, const CConnectionSettings& settings) {
+std::unique_ptr<CLinkChannel> MakeChannel(IChannelSink* sink, CIoThread& io,
+                                          const CConnectionSettings& settings) {
     if (settings.serial != 0) {
-        return std::make_unique<CSerialChannel>(sink);
+        return std::make_unique<CSerialChannel>(sink, io);
     }
-    return std::make_unique<CEthernetChannel>(sink);
+    return std::make_unique<CEthernetChannel>(sink, io);
 }
 
 std::string HexLine(const char* prefix, const ByteString& bytes) {
@@ -36,105 +39,137 @@ std::string HexLine(const char* prefix, const ByteString& bytes) {
 } // namespace
 
 CLinkEngine::CLinkEngine(ILinkListener* listener, CConnectionSettings& settings)
-    : settings_(settings), listener_(listener), factory_(MakeChannel) {
-    thread_ = std::thread([this] { ThreadMain(); });
+    : settings_(settings), listener_(listener), replyTimer_(io_.Context()),
+      pollTimer_(io_.Context()) {
+    factory_ = [this](IChannelSink* sink, const CConnectionSettings& s) {
+        return MakeChannel(sink, io_, s);
+    };
 }
 
 CLinkEngine::~CLinkEngine() {
-    {
-        std::lock_guard guard(lock_);
+    io_.Run([this] {
         stopping_ = true;
-    }
-    {
-        std::lock_guard signal(signalMutex_);
-        stop_ = true;
-        replyDue_.reset();
-        pollDue_.reset();
-    }
-    wake_.notify_one();
-    thread_.join();
-    std::unique_ptr<CLinkChannel> channel;
-    {
-        std::lock_guard guard(lock_);
-        channel = std::move(channel_);
-    }
-    // Destroyed without the lock: the channel waits for its thread, which may be calling in.
-    channel.reset();
+        CancelReplyTimer();
+        ++pollArming_;
+        pollTimer_.cancel();
+        // Destroyed on the thread that drives it, without a report.
+        channel_.reset();
+    });
+    io_.Stop();
+}
+
+void CLinkEngine::Call(std::function<void()> fn) {
+    callsOnTheirWay_.fetch_add(1);
+    asio::post(io_.Context(), [this, fn = std::move(fn)] {
+        fn();
+        Publish();
+        // Last: a query that sees no call on its way sees what this one did.
+        callsOnTheirWay_.fetch_sub(1);
+    });
+}
+
+void CLinkEngine::Publish() {
+    const bool active = IsActive();
+    stateView_.store(state_);
+    activeView_.store(active);
+    triesView_.store(tries_);
+    idleView_.store(state_ == LinkState::Idle && queue_.empty() && !active);
 }
 
 void CLinkEngine::SetChannelFactory(ChannelFactory factory) {
-    std::lock_guard guard(lock_);
-    factory_ = std::move(factory);
+    io_.Run([&] { factory_ = std::move(factory); });
 }
 
 void CLinkEngine::Connect() {
-    std::unique_ptr<CLinkChannel> old;
-    {
-        std::lock_guard guard(lock_);
-        if (state_ != LinkState::Disconnected) {
-            return;
-        }
-        old = std::move(channel_);
-    }
-    // A channel left from a failed attempt is closed without the lock held.
-    old.reset();
+    // Copied here: the caller may edit its record while the connection is being made.
+    Call([this, settings = settings_] { ConnectHere(settings); });
+}
 
-    std::lock_guard guard(lock_);
-    if (state_ != LinkState::Disconnected || channel_) {
+void CLinkEngine::ConnectHere(const CConnectionSettings& settings) {
+    if (state_ != LinkState::Disconnected) {
         return;
     }
+    // A channel left from a failed attempt goes first.
+    channel_.reset();
     CXModem::Reset();
-    replyTimeoutMs_ = static_cast<int>(settings_.replyTimeoutMs);
-    maxTries_ = static_cast<int>(settings_.maxTries);
-    channel_ = factory_ ? factory_(this, settings_) : nullptr;
+    connection_ = settings;
+    replyTimeoutMs_ = static_cast<int>(connection_.replyTimeoutMs);
+    maxTries_ = static_cast<int>(connection_.maxTries);
+    if (factory_) {
+        channel_ = factory_(this, connection_);
+    }
     if (channel_) {
-        channel_->Open(settings_);
+        channel_->Open(connection_);
     }
 }
 
 bool CLinkEngine::IsConnected() const {
-    std::lock_guard guard(lock_);
-    return state_ != LinkState::Disconnected;
+    return stateView_.load() != LinkState::Disconnected;
 }
 
 bool CLinkEngine::IsState(LinkState state) const {
-    std::lock_guard guard(lock_);
-    return state_ == state;
+    return stateView_.load() == state;
 }
 
 bool CLinkEngine::IsIdle() const {
-    std::lock_guard guard(lock_);
-    return state_ == LinkState::Idle && queue_.empty() && !IsActive();
-}
-
-int CLinkEngine::Tries() const {
-    std::lock_guard guard(lock_);
-    return tries_;
+    return callsOnTheirWay_.load() == 0 && idleView_.load();
 }
 
 void CLinkEngine::SetPolling(bool on) {
-    const std::uint32_t rate = on ? settings_.pollRate : 0;
-    {
-        std::lock_guard signal(signalMutex_);
-        if (on && rate > 0 && !stop_) {
-            pollPeriod_ = std::chrono::milliseconds(std::max<std::uint32_t>(1, 1000 / rate));
-            pollDue_ = Clock::now() + pollPeriod_;
-        } else if (!on) {
-            pollDue_.reset();
-        }
-    }
-    wake_.notify_one();
+    const std::uint32_t rate = settings_.pollRate;
+    Call([this, on, rate] { SetPollingHere(on, rate); });
 }
 
-void CLinkEngine::Request(const ByteString& packet, bool queueWhenBusy) {
-    if (IsConnected()) {
-        SubmitPacket(packet, queueWhenBusy, false);
+void CLinkEngine::SetPollingHere(bool on, std::uint32_t rate) {
+    if (!on) {
+        ++pollArming_;
+        pollTimer_.cancel();
+        return;
     }
+    if (rate == 0 || stopping_) {
+        return;
+    }
+    pollPeriod_ = std::chrono::milliseconds(std::max<std::uint32_t>(1, 1000 / rate));
+    pollDue_ = std::chrono::steady_clock::now() + pollPeriod_;
+    ++pollArming_;
+    ArmPollTimer();
+}
+
+void CLinkEngine::ArmPollTimer() {
+    pollTimer_.expires_at(pollDue_);
+    pollTimer_.async_wait([this, arming = pollArming_](const std::error_code& error) {
+        if (error || arming != pollArming_) {
+            return;
+        }
+        // A periodic timer: late expiries fold into one.
+        const auto now = std::chrono::steady_clock::now();
+        while (pollDue_ <= now) {
+            pollDue_ += pollPeriod_;
+        }
+        ArmPollTimer();
+        // Dropped with "Skipping Packet" while the link is busy.
+        if (state_ != LinkState::Disconnected) {
+            SubmitPacket(BuildReadLeds(), false, false);
+        }
+        Publish();
+    });
+}
+
+void CLinkEngine::Request(ByteString packet, bool queueWhenBusy) {
+    Call([this, packet = std::move(packet), queueWhenBusy] {
+        if (state_ != LinkState::Disconnected) {
+            SubmitPacket(packet, queueWhenBusy, false);
+        }
+    });
 }
 
 void CLinkEngine::Disconnect() {
-    SetPolling(false);
-    Request(BuildDisconnect());
+    Call([this] {
+        SetPollingHere(false, 0);
+        if (state_ != LinkState::Disconnected) {
+            SubmitPacket(BuildDisconnect(), true, false);
+        }
+    });
 }
 
 void CLinkEngine::WriteParameter(std::uint8_t a, std::uint8_t b, std::uint8_t c,
@@ -143,22 +178,24 @@ void CLinkEngine::WriteParameter(std::uint8_t a, std::uint8_t b, std::uint8_t c,
 }
 
 void CLinkEngine::SendPreset(std::uint8_t preset, const ByteString& data) {
-    std::lock_guard guard(lock_);
-    if (!IsConnected()) {
-        return;
-    }
-    upload_ = data;
-    sendPresetNumber_ = preset;
-    SubmitPacket(BuildSendPreset(preset), true, false);
+    Call([this, preset, data] {
+        if (state_ == LinkState::Disconnected) {
+            return;
+        }
+        upload_ = data;
+        sendPresetNumber_ = preset;
+        SubmitPacket(BuildSendPreset(preset), true, false);
+    });
 }
 
 void CLinkEngine::SendUpgrade(const ByteString& data) {
-    std::lock_guard guard(lock_);
-    if (!IsConnected()) {
-        return;
-    }
-    upload_ = data;
-    SubmitPacket(BuildSendUpgrade(), true, false);
+    Call([this, data] {
+        if (state_ == LinkState::Disconnected) {
+            return;
+        }
+        upload_ = data;
+        SubmitPacket(BuildSendUpgrade(), true, false);
+    });
 }
 
 void CLinkEngine::LoadPreset(std::uint8_t preset) {
@@ -204,22 +241,23 @@ void CLinkEngine::GetFactoryPresetNumber() {
 }
 
 void CLinkEngine::GetPreset(std::uint8_t preset) {
-    std::lock_guard guard(lock_);
-    if (!IsConnected()) {
-        return;
-    }
-    getPresetNumber_ = preset;
-    SubmitPacket(BuildGetPreset(preset), true, false);
+    Call([this, preset] {
+        if (state_ == LinkState::Disconnected) {
+            return;
+        }
+        getPresetNumber_ = preset;
+        SubmitPacket(BuildGetPreset(preset), true, false);
+    });
 }
 
 void CLinkEngine::SubmitPacket(const ByteString& packet, bool queueWhenBusy, bool raw) {
-    std::lock_guard guard(lock_);
     if (state_ == LinkState::Disconnected) {
         return;
     }
-    if (state_ == LinkState::Idle && raw == IsActive()) {
-        lastPacket_ = packet;
-        Post(LinkState::Send, packet);
+    // Idle with packets queued means the idle step is due to send the first of them: a new
+    // packet waits behind them rather than jump ahead.
+    if (state_ == LinkState::Idle && raw == IsActive() && queue_.empty()) {
+        SendNow(packet);
     } else if (queueWhenBusy) {
         queue_.push_back(packet);
     } else {
@@ -227,212 +265,188 @@ void CLinkEngine::SubmitPacket(const ByteString& packet, bool queueWhenBusy, boo
     }
 }
 
+void CLinkEngine::SendNow(const ByteString& packet) {
+    lastPacket_ = packet;
+    Post(LinkState::Send, packet);
+}
+
 void CLinkEngine::RequestDisconnect() {
     Post(LinkState::Disconnect);
 }
 
 void CLinkEngine::Post(LinkState state, ByteString payload) {
-    std::lock_guard guard(lock_);
     state_ = state;
     payload_ = std::move(payload);
-    if (stopping_) {
+    stateView_.store(state);
+    if (mailboxDue_ || stopping_) {
         return;
     }
-    {
-        std::lock_guard signal(signalMutex_);
-        mailbox_ = true;
-    }
-    wake_.notify_one();
+    mailboxDue_ = true;
+    asio::post(io_.Context(), [this] {
+        mailboxDue_ = false;
+        ServeMailbox();
+        Publish();
+    });
 }
 
 void CLinkEngine::ArmReplyTimer() {
-    std::lock_guard signal(signalMutex_);
-    replyDue_ = Clock::now() + std::chrono::milliseconds(replyTimeoutMs_);
+    const std::uint64_t arming = ++replyArming_;
+    replyTimer_.expires_after(std::chrono::milliseconds(replyTimeoutMs_));
+    replyTimer_.async_wait([this, arming](const std::error_code& error) {
+        // A reply or a disconnect posted since the arming must not be replaced by it.
+        if (error || arming != replyArming_ || state_ != LinkState::WaitReply) {
+            return;
+        }
+        Post(LinkState::ReplyTimeout, lastPacket_);
+        Publish();
+    });
 }
 
 void CLinkEngine::CancelReplyTimer() {
-    std::lock_guard signal(signalMutex_);
-    replyDue_.reset();
+    ++replyArming_;
+    replyTimer_.cancel();
 }
 
-void CLinkEngine::ThreadMain() {
-    std::unique_lock signal(signalMutex_);
-    for (;;) {
-        auto due = [](const std::optional<Clock::time_point>& t, Clock::time_point now) {
-            return t && *t <= now;
-        };
-        Clock::time_point now = Clock::now();
-        while (!mailbox_ && !stop_ && !due(replyDue_, now) && !due(pollDue_, now)) {
-            std::optional<Clock::time_point> next = replyDue_;
-            if (pollDue_ && (!next || *pollDue_ < *next)) {
-                next = pollDue_;
-            }
-            if (next) {
-                wake_.wait_until(signal, *next);
-            } else {
-                wake_.wait(signal);
-            }
-            wakeups_.fetch_add(1);
-            now = Clock::now();
-        }
-        if (mailbox_) {
-            signal.unlock();
-            ServeMailbox();
-            signal.lock();
-        } else if (due(replyDue_, now)) {
-            replyDue_.reset();
-            signal.unlock();
-            {
-                // A reply or a disconnect posted since the expiry must not be replaced by it.
-                std::lock_guard guard(lock_);
-                if (state_ == LinkState::WaitReply) {
-                    Post(LinkState::ReplyTimeout, lastPacket_);
-                }
-            }
-            signal.lock();
-        } else if (due(pollDue_, now)) {
-            // A periodic timer: late expiries fold into one.
-            while (*pollDue_ <= now) {
-                *pollDue_ += pollPeriod_;
-            }
-            signal.unlock();
-            ReadLeds();
-            signal.lock();
-        } else if (stop_) {
-            return;
-        }
-    }
-}
-
+// Each step acts on the state it was posted with. A step that calls out (the channel, the
+// reply's effects) posts its next state only if nothing else was posted meanwhile: a channel
+// reports a failure from inside Send, a reply asks for a disconnect, and those must stand.
 void CLinkEngine::ServeMailbox() {
-    LinkState state;
-    ByteString payload;
-    {
-        std::lock_guard guard(lock_);
-        state = state_;
-        payload = payload_;
-        std::lock_guard signal(signalMutex_);
-        mailbox_ = false;
-    }
+    const LinkState state = state_;
+    const ByteString payload = std::move(payload_);
+    payload_.clear();
     switch (state) {
     case LinkState::Disconnected:
         if (listener_ != nullptr) {
             listener_->OnDisconnected();
         }
         break;
-    case LinkState::Connected: {
-        {
-            std::lock_guard guard(lock_);
-            lastPacket_.clear();
-            tries_ = 0;
-            Post(LinkState::Idle);
-        }
+    case LinkState::Connected:
+        lastPacket_.clear();
+        tries_ = 0;
+        Post(LinkState::Idle);
         if (listener_ != nullptr) {
             listener_->OnConnected();
         }
         break;
-    }
-    case LinkState::Idle: {
-        std::lock_guard guard(lock_);
+    case LinkState::Idle:
         lastPacket_.clear();
         if (!queue_.empty()) {
             Log("Uncaching Packet");
             ByteString next = std::move(queue_.front());
             queue_.pop_front();
-            SubmitPacket(next, true, IsActive());
+            SendNow(next);
         }
         break;
-    }
-    case LinkState::Send: {
-        std::lock_guard guard(lock_);
-        const std::string text = PacketLogText(payload);
-        if (!text.empty()) {
-            Log(text);
-        }
-        if (channel_) {
-            channel_->Send(payload);
-        }
-        Post(LinkState::WaitReply, payload);
+    case LinkState::Send:
+        ServeSend(payload);
         break;
-    }
-    case LinkState::WaitReply: {
-        std::lock_guard guard(lock_);
-        if (IsFinishing()) {
-            // The last packet of a transfer is answered by nothing.
-            End();
-            Post(LinkState::Idle);
-        } else {
-            lastPacket_ = payload;
-            ArmReplyTimer();
-        }
+    case LinkState::WaitReply:
+        ServeWaitReply(payload);
         break;
-    }
-    case LinkState::Reply: {
-        CancelReplyTimer();
-        std::lock_guard guard(lock_);
-        if (ProcessReply(payload)) {
-            if (state_ != LinkState::Disconnect) {
-                tries_ = 0;
-                Post(LinkState::Idle);
-            }
-        } else {
-            Post(LinkState::Repeat, lastPacket_);
-        }
+    case LinkState::Reply:
+        ServeReply(payload);
         break;
-    }
     case LinkState::Repeat:
         ServeRepeat(payload);
         break;
     case LinkState::Disconnect:
         ServeDisconnect();
         break;
-    case LinkState::ReplyTimeout: {
-        std::lock_guard guard(lock_);
+    case LinkState::ReplyTimeout:
         Post(LinkState::Repeat, payload);
         break;
     }
+}
+
+void CLinkEngine::ServeSend(const ByteString& payload) {
+    const std::string text = PacketLogText(payload);
+    if (!text.empty()) {
+        Log(text);
+    }
+    if (channel_) {
+        channel_->Send(payload);
+    }
+    if (state_ == LinkState::Send) {
+        Post(LinkState::WaitReply, payload);
+    }
+}
+
+void CLinkEngine::ServeWaitReply(const ByteString& payload) {
+    if (IsFinishing()) {
+        // The last packet of a transfer is answered by nothing.
+        End();
+        if (state_ == LinkState::WaitReply) {
+            Post(LinkState::Idle);
+        }
+        return;
+    }
+    lastPacket_ = payload;
+    ArmReplyTimer();
+}
+
+void CLinkEngine::ServeReply(const ByteString& payload) {
+    CancelReplyTimer();
+    const bool accepted = ProcessReplyHere(payload);
+    if (state_ != LinkState::Reply) {
+        return; // the reply asked for a disconnect
+    }
+    if (accepted) {
+        tries_ = 0;
+        Post(LinkState::Idle);
+    } else {
+        Post(LinkState::Repeat, lastPacket_);
     }
 }
 
 void CLinkEngine::ServeRepeat(const ByteString& payload) {
-    std::lock_guard guard(lock_);
     ++tries_;
     LogF("Try: %d", tries_);
     if (tries_ >= maxTries_) {
         Log("Too many tries. Disconnecting.");
         RequestDisconnect();
-    } else if (!payload.empty()) {
-        Log(HexLine("Command retry send", payload));
-        Post(LinkState::Idle);
-        SubmitPacket(payload, true, false);
-    } else {
+    } else if (payload.empty()) {
         // Nothing to repeat: back to idle rather than stay in this state for good.
         Post(LinkState::Idle);
+    } else {
+        Log(HexLine("Command retry send", payload));
+        if (IsActive()) {
+            // A transfer's packet is repeated through the queue, by the idle step, before
+            // anything else waiting there.
+            queue_.push_front(payload);
+            Post(LinkState::Idle);
+        } else {
+            SendNow(payload);
+        }
     }
 }
 
 void CLinkEngine::ServeDisconnect() {
     CancelReplyTimer();
-    std::unique_ptr<CLinkChannel> channel;
-    {
-        std::lock_guard guard(lock_);
-        queue_.clear();
-        SetPolling(false);
-        channel = std::move(channel_);
-    }
-    // Closing waits for the channel's thread, which may be waiting for this lock.
+    queue_.clear();
+    SetPollingHere(false, 0);
+    // Moved out first: the channel's report of its closing is the engine's own doing.
+    std::unique_ptr<CLinkChannel> channel = std::move(channel_);
     if (channel) {
         channel->Close();
         channel.reset();
     }
-    std::lock_guard guard(lock_);
-    // Requests made while the channel closed must not go out on the next connection.
     queue_.clear();
     Post(LinkState::Disconnected);
 }
 
 bool CLinkEngine::ProcessReply(const ByteString& reply) {
-    std::lock_guard guard(lock_);
+    if (io_.IsCurrent()) {
+        return ProcessReplyHere(reply);
+    }
+    bool accepted = false;
+    io_.Run([&] {
+        accepted = ProcessReplyHere(reply);
+        Publish();
+    });
+    return accepted;
+}
+
+bool CLinkEngine::ProcessReplyHere(const ByteString& reply) {
     if (IsActive()) {
         return OnData(reply);
     }
@@ -492,18 +506,28 @@ void CLinkEngine::ReportReply(const ByteString& r) {
 }
 
 void CLinkEngine::OnConnected() {
+    if (!io_.IsCurrent()) {
+        Call([this] { OnConnected(); });
+        return;
+    }
     Post(LinkState::Connected);
 }
 
 void CLinkEngine::OnDisconnected() {
-    std::lock_guard guard(lock_);
+    if (!io_.IsCurrent()) {
+        Call([this] { OnDisconnected(); });
+        return;
+    }
     if (channel_) {
         Post(LinkState::Disconnected);
     }
 }
 
 void CLinkEngine::OnError(int code) {
-    std::lock_guard guard(lock_);
+    if (!io_.IsCurrent()) {
+        Call([this, code] { OnError(code); });
+        return;
+    }
     if (!channel_) {
         return;
     }
@@ -516,8 +540,11 @@ void CLinkEngine::OnError(int code) {
 }
 
 void CLinkEngine::OnReceived(const ByteString& bytes) {
+    if (!io_.IsCurrent()) {
+        Call([this, bytes] { OnReceived(bytes); });
+        return;
+    }
     Log(HexLine("Recieved ", bytes));
-    std::lock_guard guard(lock_);
     // Only a reply to a packet that went out is taken. Bytes that arrive while a packet waits
     // to go out or a disconnect is pending would otherwise replace that step and lose it.
     if (state_ == LinkState::WaitReply || state_ == LinkState::Reply ||
@@ -527,8 +554,9 @@ void CLinkEngine::OnReceived(const ByteString& bytes) {
 }
 
 int CLinkEngine::ExpectedReplyLength(const ByteString& bytes) {
-    std::lock_guard guard(lock_);
-    return IsActive() ? CXModem::ExpectedLength(bytes) : ::ExpectedReplyLength(bytes);
+    // A transport on another thread sees the transfer flag as last published.
+    const bool active = io_.IsCurrent() ? IsActive() : activeView_.load();
+    return active ? CXModem::ExpectedLength(bytes) : ::ExpectedReplyLength(bytes);
 }
 
 void CLinkEngine::SendRaw(const ByteString& bytes) {

@@ -2,21 +2,20 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <string>
-#include <thread>
+
+#include <asio/steady_timer.hpp>
 
 #include "link/ByteString.h"
+#include "link/CConnectionSettings.h"
+#include "link/CIoThread.h"
 #include "link/CXModem.h"
 #include "link/IChannelSink.h"
 
-class CConnectionSettings;
 class CLinkChannel;
 class ILinkListener;
 
@@ -45,23 +44,32 @@ enum class TransferKind : std::uint8_t {
 // The one object that talks to the processor: one request at a time, repeated when the reply
 // is refused, garbled or late, given up after the settings' number of tries; requests made
 // while busy wait in a queue; the LED state is polled while polling is on. Results go to the
-// listener. A communication thread lives as long as the engine; it serves mailbox, reply
-// timer, poll timer and stop in that order and sleeps while nothing is due.
+// listener.
+//
+// One thread, living as long as the engine, owns all of its state and its channel: it serves
+// the mailbox (one state and its payload; a post replaces what was posted before), the reply
+// timer and the poll timer, and drives the channel's port or socket on the same io_context.
+// Every public operation only hands its work to that thread, so no step can see the state
+// change behind its back; queries read a copy the thread publishes after each step.
 class CLinkEngine : public CXModem, public IChannelSink {
 public:
     using ChannelFactory = std::function<std::unique_ptr<CLinkChannel>(
         IChannelSink* sink, const CConnectionSettings& settings)>;
 
     CLinkEngine(ILinkListener* listener, CConnectionSettings& settings);
+    // Closes the channel without a report and ends the thread; does not wait for replies.
     ~CLinkEngine() override;
 
     // Replaces how Connect makes its channel (serial or UDP from the settings by default).
     void SetChannelFactory(ChannelFactory factory);
 
+    // Starts a connection with a copy of the settings as they are now; the outcome reaches
+    // the listener (OnConnected, or OnError). Never waits for the channel or a name lookup.
     void Connect();
     [[nodiscard]] bool IsConnected() const;
     [[nodiscard]] bool IsState(LinkState state) const;
-    // Idle with nothing queued and no transfer running: every request made so far is done.
+    // Idle with nothing queued, no transfer running and no call still on its way to the
+    // thread: every request made so far is done.
     [[nodiscard]] bool IsIdle() const;
     void SetPolling(bool on);
 
@@ -83,10 +91,12 @@ public:
     void GetFactoryPresetNumber();
     void GetPreset(std::uint8_t preset);
 
-    // Acts on one delivered reply; false means the last request is to be repeated.
+    // Acts on one delivered reply; false means the last request is to be repeated. Runs on
+    // the engine's thread (a call from another thread waits for it there).
     bool ProcessReply(const ByteString& reply);
 
-    // IChannelSink
+    // IChannelSink. The engine's own channels call these on its thread; a call from another
+    // thread is handed over to it.
     void OnConnected() override;
     void OnDisconnected() override;
     void OnError(int code) override;
@@ -100,8 +110,8 @@ public:
     static constexpr std::size_t kMaxLogLength = 4096;
 
     // For tests: how often the thread returned from waiting, and the current try count.
-    [[nodiscard]] std::uint64_t WakeupCount() const { return wakeups_.load(); }
-    [[nodiscard]] int Tries() const;
+    [[nodiscard]] std::uint64_t WakeupCount() const { return io_.WakeupCount(); }
+    [[nodiscard]] int Tries() const { return triesView_.load(); }
 
 protected:
     void SendRaw(const ByteString& bytes) override;
@@ -109,47 +119,62 @@ protected:
     void LogError(const std::string& text) override;
 
 private:
-    using Clock = std::chrono::steady_clock;
-
+    // Hands fn to the thread; it counts as on its way until it has run.
+    void Call(std::function<void()> fn);
+    // Publishes the state that the queries read; after every step of the thread.
+    void Publish();
+    void ConnectHere(const CConnectionSettings& settings);
+    void SetPollingHere(bool on, std::uint32_t rate);
+    void ArmPollTimer();
+    void Request(ByteString packet, bool queueWhenBusy = true);
     void SubmitPacket(const ByteString& packet, bool queueWhenBusy, bool raw);
-    void Request(const ByteString& packet, bool queueWhenBusy = true);
+    void SendNow(const ByteString& packet);
     void RequestDisconnect();
     void Post(LinkState state, ByteString payload = {});
     void ArmReplyTimer();
     void CancelReplyTimer();
-    void ThreadMain();
     void ServeMailbox();
+    void ServeSend(const ByteString& payload);
+    void ServeWaitReply(const ByteString& payload);
+    void ServeReply(const ByteString& payload);
     void ServeRepeat(const ByteString& payload);
     void ServeDisconnect();
+    bool ProcessReplyHere(const ByteString& reply);
     void ReportReply(const ByteString& reply);
 
     CConnectionSettings& settings_;
-    std::unique_ptr<CLinkChannel> channel_;
     ILinkListener* listener_;
+    // Declared before everything that lives on it, so it is destroyed after them.
+    CIoThread io_;
+
+    // Used on the engine's thread only.
+    std::unique_ptr<CLinkChannel> channel_;
     ChannelFactory factory_;
+    CConnectionSettings connection_; // the copy the current connection was made with
     int tries_ = 0;
     std::deque<ByteString> queue_;
     ByteString lastPacket_;
     ByteString upload_;
     LinkState state_ = LinkState::Disconnected;
     ByteString payload_;
+    bool mailboxDue_ = false;
     TransferKind kind_ = TransferKind::None;
     std::uint8_t getPresetNumber_ = 0;
     std::uint8_t sendPresetNumber_ = 0;
-    // Taken from the settings on every connect.
     int replyTimeoutMs_ = 0;
     int maxTries_ = 0;
     bool stopping_ = false;
-    mutable std::recursive_mutex lock_;
+    asio::steady_timer replyTimer_;
+    std::uint64_t replyArming_ = 0; // an expiry of an earlier arming is stale
+    asio::steady_timer pollTimer_;
+    std::uint64_t pollArming_ = 0;
+    std::chrono::steady_clock::duration pollPeriod_{};
+    std::chrono::steady_clock::time_point pollDue_{};
 
-    // Thread signals. Taken after lock_ when both are needed, never the other way round.
-    std::mutex signalMutex_;
-    std::condition_variable wake_;
-    bool mailbox_ = false;
-    bool stop_ = false;
-    std::optional<Clock::time_point> replyDue_;
-    std::optional<Clock::time_point> pollDue_;
-    Clock::duration pollPeriod_{};
-    std::atomic<std::uint64_t> wakeups_{0};
-    std::thread thread_;
+    // What the queries read, written by the engine's thread.
+    std::atomic<LinkState> stateView_{LinkState::Disconnected};
+    std::atomic<bool> idleView_{false};
+    std::atomic<bool> activeView_{false};
+    std::atomic<int> triesView_{0};
+    std::atomic<int> callsOnTheirWay_{0};
 };

@@ -26,7 +26,8 @@ bool CRegDword::Read() {
 
 bool CRegDword::Write() const {
     auto store = OpenRegistryGroup();
-    store->setValue(QString::fromStdString(name_), static_cast<qulonglong>(value_));
+    // A 32-bit type: the registry stores it as a DWORD (a 64-bit one would become a QWORD).
+    store->setValue(QString::fromStdString(name_), QVariant::fromValue<quint32>(value_));
     store->sync();
     return store->status() == QSettings::NoError;
 }

@@ -1,20 +1,23 @@
 #include "link/CSerialChannel.h"
 
-#include <asio/post.hpp>
 #include <asio/write.hpp>
 
 #include "link/CConnectionSettings.h"
 
-CSerialChannel::CSerialChannel(IChannelSink* sink) : CLinkChannel(sink), port_(thread_.Context()) {}
+CSerialChannel::CSerialChannel(IChannelSink* sink, CIoThread& io)
+    : CLinkChannel(sink), io_(io), port_(io.Context()), readPause_(io.Context()) {}
 
 CSerialChannel::~CSerialChannel() {
-    thread_.Run([this] { port_.Close(); });
-    thread_.Stop();
+    io_.Run([this] {
+        readPause_.cancel();
+        port_.Close();
+        alive_.reset();
+    });
 }
 
 void CSerialChannel::Open(const CConnectionSettings& settings) {
     int error = 0;
-    thread_.Run([&] {
+    io_.Run([&] {
         error = port_.Open(settings.portName);
         if (error == 0) {
             error = port_.Setup(settings.baud, settings.data, settings.parity, settings.stop);
@@ -26,7 +29,6 @@ void CSerialChannel::Open(const CConnectionSettings& settings) {
             port_.Close();
             return;
         }
-        open_ = true;
         StartRead();
     });
     if (error != 0) {
@@ -38,11 +40,11 @@ void CSerialChannel::Open(const CConnectionSettings& settings) {
 
 void CSerialChannel::Close() {
     bool wasOpen = false;
-    thread_.Run([&] {
+    io_.Run([&] {
         wasOpen = port_.IsOpen();
-        open_ = false;
+        readPause_.cancel();
         port_.Close();
-        writes_.clear();
+        next_.reset();
     });
     if (wasOpen) {
         NotifyDisconnected();
@@ -52,50 +54,83 @@ void CSerialChannel::Close() {
 }
 
 void CSerialChannel::Send(const ByteString& bytes) {
-    asio::post(thread_.Context(), [this, bytes] {
-        if (!port_.IsOpen()) {
+    io_.Dispatch([this, bytes, alive = std::weak_ptr<char>(alive_)] {
+        if (alive.expired() || !port_.IsOpen()) {
             return;
         }
         accumulator_.Clear();
-        writes_.push_back(bytes);
-        if (!writing_) {
-            StartWrite();
+        if (writing_) {
+            next_ = bytes;
+        } else {
+            StartWrite(bytes);
         }
     });
 }
 
-void CSerialChannel::StartWrite() {
+void CSerialChannel::StartWrite(ByteString bytes) {
+    onLine_ = std::move(bytes);
     writing_ = true;
-    asio::async_write(port_.Port(), asio::buffer(writes_.front()),
-                      [this](const std::error_code& ec, std::size_t) {
-                          writing_ = false;
-                          // A failed write ends this packet; the reply time-out repeats it.
-                          if (ec == asio::error::operation_aborted || !port_.IsOpen()) {
-                              writes_.clear();
-                              return;
-                          }
-                          if (!writes_.empty()) {
-                              writes_.pop_front();
-                          }
-                          if (!writes_.empty()) {
-                              StartWrite();
-                          }
-                      });
+    asio::async_write(
+        port_.Port(), asio::buffer(onLine_),
+        [this, alive = std::weak_ptr<char>(alive_)](const std::error_code& error, std::size_t) {
+            if (alive.expired()) {
+                return;
+            }
+            writing_ = false;
+            // A failed write ends this packet; the reply time-out repeats it.
+            if (error == asio::error::operation_aborted || !port_.IsOpen()) {
+                next_.reset();
+                return;
+            }
+            if (next_) {
+                ByteString bytes = std::move(*next_);
+                next_.reset();
+                StartWrite(std::move(bytes));
+            }
+        });
+}
+
+void CSerialChannel::FailPendingRead(const std::error_code& error) {
+    io_.Run([this, error] {
+        injectedError_ = error;
+        std::error_code ignored;
+        port_.Port().cancel(ignored);
+    });
 }
 
 void CSerialChannel::StartRead() {
     port_.Port().async_read_some(
-        asio::buffer(readBuffer_), [this](const std::error_code& ec, std::size_t n) {
-            // Cancelled means closed; any other failure ends reading and the reply
-            // time-out takes over.
-            if (ec) {
-                return;
+        asio::buffer(readBuffer_),
+        [this, alive = std::weak_ptr<char>(alive_)](const std::error_code& error, std::size_t n) {
+            if (!alive.expired()) {
+                OnRead(error, n);
             }
-            accumulator_.AddSerial(
-                readBuffer_.data(), n, [this](const ByteString& b) { return ExpectedLength(b); },
-                [this](const ByteString& reply) { NotifyReceived(reply); });
-            if (port_.IsOpen()) {
+        });
+}
+
+void CSerialChannel::OnRead(std::error_code error, std::size_t size) {
+    if (error == asio::error::operation_aborted && injectedError_) {
+        error = *injectedError_;
+        injectedError_.reset();
+    }
+    if (error == asio::error::operation_aborted || !port_.IsOpen()) {
+        return; // closed
+    }
+    if (error) {
+        // A failed read ends that read only; reading goes on after a pause.
+        readPause_.expires_after(kReadRetryPause);
+        readPause_.async_wait([this, alive = std::weak_ptr<char>(alive_)](std::error_code ec) {
+            if (!alive.expired() && !ec && port_.IsOpen()) {
                 StartRead();
             }
         });
+        return;
+    }
+    std::weak_ptr<char> alive = alive_;
+    accumulator_.AddSerial(
+        readBuffer_.data(), size, [this](const ByteString& b) { return ExpectedLength(b); },
+        [this](const ByteString& reply) { NotifyReceived(reply); });
+    if (!alive.expired() && port_.IsOpen()) {
+        StartRead();
+    }
 }

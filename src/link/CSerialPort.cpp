@@ -45,10 +45,17 @@ int CSerialPort::Open(const std::string& name) {
     if (ec) {
         return Fail(ec.value());
     }
-    // asio opens serial devices shared; another holder must see the port as in use.
+    // asio opens serial devices shared; another holder must see the port as in use. The
+    // lock comes first: exclusive mode belongs to the device, not to this handle, so setting
+    // it before knowing the port is ours would lock its owner out of its own port.
     const int fd = port_.native_handle();
-    if (::ioctl(fd, TIOCEXCL) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno == EWOULDBLOCK ? EBUSY : errno;
+        port_.close(ec);
+        return Fail(error);
+    }
+    if (::ioctl(fd, TIOCEXCL) != 0) {
+        const int error = errno;
         port_.close(ec);
         return Fail(error);
     }

@@ -21,7 +21,9 @@ public:
     // Line codes as stored in the settings: baud 0-3 (9600, 19200, 38400, 57600), data 0-3
     // (5 to 8 bits), parity 0-2 (none, odd, even), stop 0-1 (one, two).
     int Setup(unsigned baudCode, unsigned dataCode, unsigned parityCode, unsigned stopCode);
-    // Flow code 0 none, 1 hardware, 2 software (XON/XOFF).
+    // Flow code 0 none, 1 hardware, 2 software (XON/XOFF). Hardware handshaking is meant to
+    // let the line hold the processor back (RTS) without holding back what is sent (CTS).
+    // Linux has one switch for both directions (CRTSCTS), so there CTS holds the output too.
     int SetHandshaking(unsigned flowCode);
     // Closing a closed port succeeds and does nothing.
     int Close();

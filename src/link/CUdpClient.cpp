@@ -1,64 +1,84 @@
 #include "link/CUdpClient.h"
 
-#include <asio/post.hpp>
 #include <asio/ip/address_v4.hpp>
 
 #include "link/IUdpClientSink.h"
 
-CUdpClient::CUdpClient(IUdpClientSink* sink) : sink_(sink), socket_(thread_.Context()) {}
+CUdpClient::CUdpClient(IUdpClientSink* sink, CIoThread& io)
+    : sink_(sink), io_(io), socket_(io.Context()), resolver_(io.Context()) {}
 
 CUdpClient::~CUdpClient() {
-    thread_.Run([this] {
-        std::error_code ec;
-        socket_.close(ec);
+    io_.Run([this] {
+        CloseSocket();
+        alive_.reset();
     });
-    thread_.Stop();
+}
+
+void CUdpClient::CloseSocket() {
+    resolver_.cancel();
+    std::error_code ignored;
+    socket_.close(ignored);
 }
 
 void CUdpClient::Connect(const std::string& host, std::uint16_t port) {
-    std::error_code ec;
-    asio::ip::address_v4 address = asio::ip::make_address_v4(host, ec);
-    if (ec) {
-        asio::ip::udp::resolver resolver(thread_.Context());
-        auto results = resolver.resolve(asio::ip::udp::v4(), host, std::string(), ec);
-        if (!ec && results.empty()) {
-            ec = asio::error::host_not_found;
-        }
-        if (ec) {
-            sink_->OnError(ec.value());
-            return;
-        }
-        address = results.begin()->endpoint().address().to_v4();
-    }
-    peer_ = asio::ip::udp::endpoint(address, port);
-    thread_.Run([&] { socket_.open(asio::ip::udp::v4(), ec); });
-    if (ec) {
-        sink_->OnError(ec.value());
-        return;
-    }
-    state_ = State::Connect;
-    asio::post(thread_.Context(), [this] {
+    io_.Run([this, host, port] {
         std::error_code error;
-        socket_.connect(peer_, error);
-        if (error) {
-            sink_->OnError(error.value());
+        const asio::ip::address_v4 address = asio::ip::make_address_v4(host, error);
+        if (!error) {
+            ConnectTo(asio::ip::udp::endpoint(address, port));
             return;
         }
-        sink_->OnConnected();
-        StartReceive();
+        // A name lookup may take seconds; the thread serves everything else meanwhile.
+        resolver_.async_resolve(
+            asio::ip::udp::v4(), host, std::string(),
+            [this, port, alive = std::weak_ptr<char>(alive_)](
+                std::error_code ec, const asio::ip::udp::resolver::results_type& results) {
+                if (alive.expired() || ec == asio::error::operation_aborted) {
+                    return;
+                }
+                if (!ec && results.empty()) {
+                    ec = asio::error::host_not_found;
+                }
+                if (ec) {
+                    sink_->OnError(ec.value());
+                    return;
+                }
+                ConnectTo(
+                    asio::ip::udp::endpoint(results.begin()->endpoint().address().to_v4(), port));
+            });
     });
 }
 
+void CUdpClient::ConnectTo(const asio::ip::udp::endpoint& peer) {
+    std::error_code error;
+    socket_.open(asio::ip::udp::v4(), error);
+    if (!error) {
+        // Fixes the datagram peer: only its datagrams are received.
+        socket_.connect(peer, error);
+    }
+    if (error) {
+        std::error_code ignored;
+        socket_.close(ignored);
+        sink_->OnError(error.value());
+        return;
+    }
+    state_ = State::Connect;
+    sink_->OnConnected();
+    if (socket_.is_open()) {
+        StartReceive();
+    }
+}
+
 void CUdpClient::Send(const ByteString& bytes) {
-    asio::post(thread_.Context(), [this, bytes] {
-        if (!socket_.is_open()) {
+    io_.Dispatch([this, bytes, alive = std::weak_ptr<char>(alive_)] {
+        if (alive.expired() || !socket_.is_open()) {
             return;
         }
         accumulator_.Clear();
-        std::error_code ec;
-        const std::size_t sent = socket_.send(asio::buffer(bytes), 0, ec);
-        if (ec || sent != bytes.size()) {
-            sink_->OnError(ec ? ec.value() : static_cast<int>(asio::error::message_size));
+        std::error_code error;
+        const std::size_t sent = socket_.send(asio::buffer(bytes), 0, error);
+        if (error || sent != bytes.size()) {
+            sink_->OnError(error ? error.value() : static_cast<int>(asio::error::message_size));
             return;
         }
         state_ = State::Receive;
@@ -66,31 +86,52 @@ void CUdpClient::Send(const ByteString& bytes) {
 }
 
 void CUdpClient::Close() {
-    thread_.Run([this] {
-        std::error_code ec;
-        socket_.close(ec);
+    io_.Run([this] {
+        CloseSocket();
         state_ = State::Stop;
     });
     sink_->OnDisconnected();
 }
 
-void CUdpClient::StartReceive() {
-    socket_.async_receive(asio::buffer(receiveBuffer_), [this](const std::error_code& ec,
-                                                               std::size_t n) {
-        if (ec == asio::error::operation_aborted || !socket_.is_open()) {
-            return;
-        }
-        // A refused or reset datagram (no peer listening yet) ends only this receive;
-        // the reply time-out repeats the request. Anything else ends receiving.
-        if (ec && ec != asio::error::connection_refused && ec != asio::error::connection_reset) {
-            return;
-        }
-        if (!ec) {
-            accumulator_.AddDatagram(
-                receiveBuffer_.data(), n,
-                [this](const ByteString& b) { return sink_->ExpectedLength(b); },
-                [this](const ByteString& reply) { sink_->OnReceived(reply); });
-        }
-        StartReceive();
+void CUdpClient::FailPendingReceive(const std::error_code& error) {
+    io_.Run([this, error] {
+        injectedError_ = error;
+        std::error_code ignored;
+        socket_.cancel(ignored);
     });
+}
+
+void CUdpClient::StartReceive() {
+    socket_.async_receive(
+        asio::buffer(receiveBuffer_),
+        [this, alive = std::weak_ptr<char>(alive_)](const std::error_code& error, std::size_t n) {
+            if (!alive.expired()) {
+                OnReceive(error, n);
+            }
+        });
+}
+
+void CUdpClient::OnReceive(std::error_code error, std::size_t size) {
+    if (error == asio::error::operation_aborted && injectedError_) {
+        error = *injectedError_;
+        injectedError_.reset();
+    }
+    // Only closing ends receiving. Any other error (an ICMP "port unreachable" or
+    // "administratively prohibited" surfaces as one) ends this receive alone; the reply
+    // time-out repeats the request and the answer to it must still be heard.
+    if (error == asio::error::operation_aborted || error == asio::error::bad_descriptor ||
+        !socket_.is_open()) {
+        return;
+    }
+    if (!error) {
+        std::weak_ptr<char> alive = alive_;
+        accumulator_.AddDatagram(
+            receiveBuffer_.data(), size,
+            [this](const ByteString& b) { return sink_->ExpectedLength(b); },
+            [this](const ByteString& reply) { sink_->OnReceived(reply); });
+        if (alive.expired() || !socket_.is_open()) {
+            return;
+        }
+    }
+    StartReceive();
 }

@@ -2,8 +2,8 @@
 
 #include "link/ByteString.h"
 
-// How a transport channel reports to its owner. Called from the channel's own thread
-// (and from Open/Close callers); the channel holds none of its own locks while it calls.
+// How a transport channel reports to its owner. The link engine's channels call it on the
+// engine's thread, which drives their port or socket, also from inside Open, Send and Close.
 class IChannelSink {
 public:
     virtual ~IChannelSink() = default;

@@ -5,8 +5,12 @@
 
 #include "link/ByteString.h"
 
-// What the link engine reports. Calls come from the engine's own thread and from the
-// transport's thread, so an implementation only hands the data on (posts it).
+// What the link engine reports. Every call comes from the engine's own thread, one at a time,
+// never from the thread that made the request. A listener copies what it needs and posts it
+// to where it is used (the application posts a QEvent to its main window; a headless caller
+// queues it and wakes its waiting thread) and returns at once. It must not block, wait for
+// another thread, or touch windows; it may call the engine's request operations, which only
+// hand their work to the engine's thread.
 class ILinkListener {
 public:
     virtual ~ILinkListener() = default;

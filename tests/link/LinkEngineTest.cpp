@@ -1,5 +1,8 @@
 #include <functional>
+#include <future>
 #include <memory>
+#include <optional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -173,6 +176,90 @@ TEST_F(LinkEngineTest, SilentProcessorIsGivenUpAfterTenTries) {
     EXPECT_EQ(Exchange([&] { engine->ReadVersion(); }, Ack({0x80, 1, 2, 3})), BuildReadVersion());
     ASSERT_TRUE(listener.WaitFor("version"));
     EXPECT_EQ(peer.Sent().size(), 11u);
+
+    // The count of tries starts afresh too: a refusal on the new connection is its first try,
+    // not one beyond the limit.
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Exchange([&] { engine->ReadVersion(); }, {0x15}), BuildReadVersion());
+    auto again = peer.WaitSent(13);
+    ASSERT_TRUE(again.has_value());
+    EXPECT_EQ(*again, BuildReadVersion());
+    peer.Feed(Ack({0x80, 4, 5, 6}));
+    ASSERT_TRUE(listener.WaitFor("version", 2));
+    EXPECT_EQ(listener.Count("disconnected"), 1u);
+    EXPECT_EQ(listener.LogCount("Too many tries. Disconnecting."), 1u);
+    EXPECT_TRUE(engine->IsConnected());
+}
+
+// A transport failure reported while the engine is in the middle of a step (here: from inside
+// the channel's Send) ends the connection; the step must not carry on over the disconnect,
+// which would leave the engine connected after the listener was told of the error.
+TEST_F(LinkEngineTest, FailureReportedDuringASendEndsTheConnection) {
+    struct Case {
+        const char* name;
+        std::function<void()> request;
+        std::size_t failingSend;
+        std::optional<ByteString> answerToFirst; // none: the first send times out
+    };
+    const std::vector<Case> cases = {
+        {"first transmission", [&] { engine->ReadVersion(); }, 1, std::nullopt},
+        {"repetition after a refusal", [&] { engine->ReadParameter(1, 2, 3); }, 2,
+         ByteString{0x15}},
+        {"repetition after a time-out", [&] { engine->WriteParameter(1, 2, 3, 4); }, 2,
+         std::nullopt},
+        {"first block of a transfer", [&] { engine->SendPreset(2, ByteString(200, 0x22)); }, 2,
+         Ack({0x02, 0x02})},
+    };
+    settings.replyTimeoutMs = 30;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t round = listener.Count("disconnected");
+        if (!engine) {
+            Connect();
+        } else {
+            engine->Connect();
+            ASSERT_TRUE(listener.WaitFor("connected", round + 1));
+            ASSERT_TRUE(WaitIdle());
+        }
+        const std::size_t before = peer.Sent().size();
+        peer.failSendAt = before + c.failingSend;
+        peer.failSendCode = 113;
+        c.request();
+        if (c.answerToFirst) {
+            ASSERT_TRUE(peer.WaitSent(before + 1).has_value());
+            peer.Feed(*c.answerToFirst);
+        }
+        ASSERT_TRUE(listener.WaitFor("disconnected", round + 1));
+        EXPECT_EQ(listener.Events("error").back().n, 113);
+        EXPECT_EQ(peer.Closes(), static_cast<int>(round + 1));
+        EXPECT_TRUE(listener.WaitUntilUnlocked([&] { return !engine->IsConnected(); }));
+        // Nothing goes out on the dead connection, not even a repetition.
+        EXPECT_EQ(peer.Sent().size(), before + c.failingSend);
+    }
+}
+
+// A request made while the reply to another is being handled waits behind what was queued
+// before it.
+TEST_F(LinkEngineTest, RequestsGoOutInTheOrderTheyWereMade) {
+    Connect();
+    for (std::uint8_t i = 0; i < 20; ++i) {
+        SCOPED_TRACE(static_cast<int>(i));
+        const std::size_t before = peer.Sent().size();
+        engine->ReadVersion();
+        ASSERT_TRUE(peer.WaitSent(before + 1).has_value());
+        engine->WriteParameter(1, 1, 1, i); // queued behind the read
+        peer.Feed(Ack({0x80, 1, 2, 3}));
+        engine->ReadParameter(2, 2, i); // made while the read's reply is handled
+        auto second = peer.WaitSent(before + 2);
+        ASSERT_TRUE(second.has_value());
+        EXPECT_EQ(*second, BuildWriteParameter(1, 1, 1, i));
+        peer.Feed(Ack({0x01, 1, 1, 1, i}));
+        auto third = peer.WaitSent(before + 3);
+        ASSERT_TRUE(third.has_value());
+        EXPECT_EQ(*third, BuildReadParameter(2, 2, i));
+        peer.Feed(Ack({0x81, 2, 2, i, 0}));
+        ASSERT_TRUE(WaitIdle());
+    }
 }
 
 TEST_F(LinkEngineTest, WriteBehindAPollIsQueuedAndPollsAreSkippedMeanwhile) {
@@ -220,7 +307,8 @@ TEST_F(LinkEngineTest, BytesThatArriveWhileIdleAreIgnored) {
     Connect();
     peer.Feed(LedReply(0x02));
     peer.Feed({0x15});
-    EXPECT_EQ(listener.LogCount("Recieved  - 15"), 1u);
+    // The engine takes bytes in the order they came; once the second is logged, both are in.
+    ASSERT_TRUE(listener.WaitForLog("Recieved  - 15"));
     EXPECT_TRUE(engine->IsState(LinkState::Idle));
     EXPECT_EQ(listener.Count("leds"), 0u);
     Exchange([&] { engine->GetFactoryPresetNumber(); }, Ack({0x84, 0x02}));
@@ -261,6 +349,7 @@ TEST_F(LinkEngineTest, TransportFailureWhileWaitingDisconnects) {
 TEST_F(LinkEngineTest, LogLinesAreCutAt4096Characters) {
     Connect();
     peer.Feed(ByteString(2000, 0x15));
+    ASSERT_TRUE(listener.WaitForLogStartingWith("Recieved "));
     const auto logs = listener.Logs();
     ASSERT_FALSE(logs.empty());
     EXPECT_EQ(logs.back().size(), CLinkEngine::kMaxLogLength);
@@ -421,8 +510,18 @@ TEST_F(LinkEngineTest, DestroyingMidTransferReturns) {
     ASSERT_TRUE(sent.has_value());
     peer.Feed(Ack({0x85, 0x07}));
     ASSERT_TRUE(listener.WaitForLog("Send handshake"));
-    engine.reset(); // must not wait for the silent processor
-    EXPECT_EQ(listener.Count("config") + listener.Count("preset"), 0u);
+    // Destruction must not wait for the silent processor (its reply time-out is ten minutes).
+    // It runs on a thread of its own, so a hang fails here instead of stalling the run.
+    auto done = std::make_shared<std::promise<void>>();
+    std::thread([e = std::move(engine), done]() mutable {
+        e.reset();
+        done->set_value();
+    }).detach();
+    ASSERT_EQ(done->get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(peer.Closes(), 0); // gone without a disconnect exchange or a report
+    EXPECT_EQ(listener.Count("config") + listener.Count("preset") +
+                  listener.Count("transferFailed") + listener.Count("disconnected"),
+              0u);
 }
 
 // The thread sleeps while nothing is due: with polling on and every poll answered, each

@@ -72,6 +72,16 @@ public:
     bool WaitForLog(const std::string& line, std::size_t count = 1) {
         return WaitUntil([&] { return LogCountLocked(line) >= count; });
     }
+    bool WaitForLogStartingWith(const std::string& prefix) {
+        return WaitUntil([&] {
+            for (const auto& l : logs_) {
+                if (l.rfind(prefix, 0) == 0) {
+                    return true;
+                }
+            }
+            return false;
+        });
+    }
     std::size_t Count(const std::string& kind) {
         std::lock_guard lock(mutex_);
         return CountLocked(kind);

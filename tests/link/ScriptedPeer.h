@@ -126,6 +126,10 @@ public:
 
     // Set before Connect: Open reports this error instead of connecting.
     int openError = 0;
+    // Set before the request: the channel reports failSendCode from inside its Send of
+    // packet number failSendAt (counting from 1), as a transport whose send fails does.
+    std::size_t failSendAt = 0;
+    int failSendCode = 0;
 
 private:
     class Channel : public CLinkChannel {
@@ -159,12 +163,19 @@ private:
             NotifyDisconnected();
         }
         void Send(const ByteString& bytes) override {
-            std::lock_guard lock(peer_.mutex_);
-            peer_.sent_.push_back(bytes);
-            if (peer_.responder_) {
-                peer_.pending_.push_back(bytes);
+            bool fail = false;
+            {
+                std::lock_guard lock(peer_.mutex_);
+                peer_.sent_.push_back(bytes);
+                fail = peer_.sent_.size() == peer_.failSendAt;
+                if (peer_.responder_ && !fail) {
+                    peer_.pending_.push_back(bytes);
+                }
+                peer_.changed_.notify_all();
             }
-            peer_.changed_.notify_all();
+            if (fail) {
+                NotifyError(peer_.failSendCode);
+            }
         }
 
     private:

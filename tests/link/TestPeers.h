@@ -5,14 +5,12 @@
 #include <optional>
 #include <string>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include "BareUdpPeer.h"
 #include "link/ByteString.h"
 #include "link/CConnectionSettings.h"
 
@@ -30,56 +28,25 @@ public:
     static constexpr int kLimitMs = 20000;
 };
 
-// A UDP socket on 127.0.0.1 that answers whoever last wrote to it.
+// A bare UDP socket on 127.0.0.1 that answers whoever last wrote to it.
 class UdpPeer : public TestPeer {
 public:
-    UdpPeer() {
-        fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-    }
-    ~UdpPeer() override { ::close(fd_); }
-
     void Configure(CConnectionSettings& settings) override {
         settings.serial = 0;
         settings.portName = "TCP";
         settings.host = "127.0.0.1";
-        settings.port = port_;
+        settings.port = socket_.Port();
     }
 
-    std::optional<ByteString> Read(std::size_t count) override {
-        pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, kLimitMs) != 1) {
-            return std::nullopt;
-        }
-        ByteString buffer(2048);
-        socklen_t length = sizeof client_;
-        const ssize_t n = ::recvfrom(fd_, buffer.data(), buffer.size(), 0,
-                                     reinterpret_cast<sockaddr*>(&client_), &length);
-        if (n < 0) {
-            return std::nullopt;
-        }
-        buffer.resize(static_cast<std::size_t>(n));
-        if (buffer.size() != count) {
-            return buffer; // the caller's comparison shows the difference
-        }
-        return buffer;
+    // One datagram, whatever its size: the caller's comparison shows a difference.
+    std::optional<ByteString> Read(std::size_t) override {
+        return socket_.Receive(std::chrono::milliseconds(kLimitMs));
     }
 
-    void Write(const ByteString& bytes) override {
-        ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&client_),
-                 sizeof client_);
-    }
+    void Write(const ByteString& bytes) override { socket_.Reply(bytes); }
 
 private:
-    int fd_ = -1;
-    std::uint16_t port_ = 0;
-    sockaddr_in client_{};
+    BareUdpPeer socket_;
 };
 
 // A pseudo-terminal: the link opens the slave by its path, the test holds the master.

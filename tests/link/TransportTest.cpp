@@ -1,5 +1,10 @@
+#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <system_error>
+
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <string>
 #include <vector>
 
@@ -9,9 +14,11 @@
 #include "TestPeers.h"
 #include "link/CConnectionSettings.h"
 #include "link/CEthernetChannel.h"
+#include "link/CIoThread.h"
 #include "link/CLinkEngine.h"
 #include "link/CSerialChannel.h"
 #include "link/CSerialPort.h"
+#include "link/CUdpClient.h"
 #include "link/IChannelSink.h"
 #include "link/LinkPacket.h"
 
@@ -238,7 +245,7 @@ public:
     void OnConnected() override { Add("connected"); }
     void OnDisconnected() override { Add("disconnected"); }
     void OnError(int code) override { Add("error " + std::to_string(code)); }
-    void OnReceived(const ByteString&) override { Add("received"); }
+    void OnReceived(const ByteString& bytes) override { Add("received", bytes); }
     int ExpectedReplyLength(const ByteString& bytes) override {
         return ::ExpectedReplyLength(bytes);
     }
@@ -246,14 +253,30 @@ public:
         std::lock_guard lock(mutex_);
         return reports_;
     }
+    std::vector<ByteString> Received() {
+        std::lock_guard lock(mutex_);
+        return received_;
+    }
+    // Waits until count reports have come in.
+    bool WaitForReports(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::milliseconds(TestPeer::kLimitMs),
+                                 [&] { return reports_.size() >= count; });
+    }
 
 private:
-    void Add(const std::string& r) {
+    void Add(const std::string& r, const ByteString& bytes = {}) {
         std::lock_guard lock(mutex_);
         reports_.push_back(r);
+        if (r == "received") {
+            received_.push_back(bytes);
+        }
+        changed_.notify_all();
     }
     std::mutex mutex_;
+    std::condition_variable changed_;
     std::vector<std::string> reports_;
+    std::vector<ByteString> received_;
 };
 
 TEST(SerialChannel, PortHeldElsewhereFailsAndDoubleCloseReports) {
@@ -262,13 +285,14 @@ TEST(SerialChannel, PortHeldElsewhereFailsAndDoubleCloseReports) {
     settings.SetLinkDefaults();
     pty.Configure(settings);
 
+    CIoThread io;
     RecordingSink first;
-    CSerialChannel holder(&first);
+    CSerialChannel holder(&first, io);
     holder.Open(settings);
     EXPECT_EQ(first.Reports(), std::vector<std::string>{"connected"});
 
     RecordingSink second;
-    CSerialChannel other(&second);
+    CSerialChannel other(&second, io);
     other.Open(settings);
     EXPECT_EQ(second.Reports(), std::vector<std::string>{"error -1"});
     EXPECT_EQ(CheckPort(pty.SlavePath()), 2);
@@ -294,18 +318,183 @@ TEST(SerialPort, PortNamesAndCheckPort) {
     EXPECT_EQ(CheckPort(pty.SlavePath()), 0);
 }
 
-TEST(EthernetChannel, UnresolvableHostIsReportedAtOpen) {
+// The name is looked up in the background; its failure is reported, and no connect follows.
+TEST(EthernetChannel, UnresolvableHostIsReported) {
     CConnectionSettings settings;
     settings.SetLinkDefaults();
     settings.host = "";
     settings.port = 1203;
+    CIoThread io;
     RecordingSink sink;
-    CEthernetChannel channel(&sink);
+    CEthernetChannel channel(&sink, io);
     channel.Open(settings);
+    ASSERT_TRUE(sink.WaitForReports(1));
     const auto reports = sink.Reports();
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports.front().rfind("error ", 0), 0u);
     channel.Close();
+    EXPECT_EQ(sink.Reports().back(), "disconnected");
+}
+
+// A receive that fails (a firewall's ICMP reject, a reset) ends that receive alone: the answer
+// to the next request is still heard.
+TEST(EthernetChannel, ReceivingGoesOnAfterAReceiveError) {
+    const std::vector<std::error_code> errors = {
+        asio::error::host_unreachable, asio::error::network_unreachable,
+        asio::error::access_denied,    asio::error::connection_refused,
+        asio::error::connection_reset, std::error_code(EPROTO, std::system_category()),
+        asio::error::message_size,
+    };
+    const ByteString reply = Ack({0x80, '1', '2', '3'});
+    for (const auto& error : errors) {
+        SCOPED_TRACE(error.message());
+        UdpPeer peer;
+        CConnectionSettings settings;
+        settings.SetLinkDefaults();
+        peer.Configure(settings);
+        CIoThread io;
+        RecordingSink sink;
+        CEthernetChannel channel(&sink, io);
+        channel.Open(settings);
+        ASSERT_TRUE(sink.WaitForReports(1));
+        ASSERT_EQ(sink.Reports().front(), "connected");
+        channel.Client()->FailPendingReceive(error);
+        channel.Send(BuildReadVersion());
+        ASSERT_TRUE(peer.Read(2).has_value());
+        peer.Write(reply);
+        ASSERT_TRUE(sink.WaitForReports(2));
+        EXPECT_EQ(sink.Received(), std::vector<ByteString>{reply});
+        channel.Close();
+    }
+}
+
+// A name is looked up without holding anything up, and the link runs on its address.
+TEST(LinkOverUdp, HostNameIsLookedUp) {
+    UdpPeer peer;
+    CConnectionSettings settings;
+    settings.SetLinkDefaults();
+    settings.replyTimeoutMs = 60000;
+    peer.Configure(settings);
+    settings.host = "localhost";
+    RecordingListener listener;
+    CLinkEngine engine(&listener, settings);
+    engine.Connect();
+    ASSERT_TRUE(listener.WaitFor("connected"));
+    engine.GetFactoryPresetNumber();
+    auto got = peer.Read(2);
+    ASSERT_TRUE(got.has_value());
+    EXPECT_EQ(*got, BuildGetFactoryPresetNumber());
+    peer.Write(Ack({0x84, 0x05}));
+    ASSERT_TRUE(listener.WaitFor("factory"));
+    EXPECT_EQ(listener.Events("factory").front().n, 5);
+}
+
+// A name that cannot be looked up is reported through the listener; the engine stays
+// disconnected and a later connection works.
+TEST(LinkOverUdp, FailedLookupIsReportedAndTheNextConnectWorks) {
+    UdpPeer peer;
+    CConnectionSettings settings;
+    settings.SetLinkDefaults();
+    peer.Configure(settings);
+    settings.host = "";
+    RecordingListener listener;
+    CLinkEngine engine(&listener, settings);
+    engine.Connect();
+    ASSERT_TRUE(listener.WaitFor("error"));
+    EXPECT_NE(listener.Events("error").front().n, 0);
+    EXPECT_FALSE(engine.IsConnected());
+    EXPECT_EQ(listener.Count("connected"), 0u);
+    peer.Configure(settings);
+    engine.Connect();
+    ASSERT_TRUE(listener.WaitFor("connected"));
+}
+
+// A failed read (an I/O error, the far end gone for a moment) ends that read alone.
+TEST(SerialChannel, ReadingGoesOnAfterAReadError) {
+    const std::vector<std::error_code> errors = {
+        std::error_code(EIO, std::system_category()),
+        asio::error::eof,
+        std::error_code(EAGAIN, std::system_category()),
+        std::error_code(EBADMSG, std::system_category()),
+    };
+    const ByteString reply = Ack({0x84, 0x02});
+    for (const auto& error : errors) {
+        SCOPED_TRACE(error.message());
+        PtyPeer pty;
+        CConnectionSettings settings;
+        settings.SetLinkDefaults();
+        pty.Configure(settings);
+        CIoThread io;
+        RecordingSink sink;
+        CSerialChannel channel(&sink, io);
+        channel.Open(settings);
+        ASSERT_EQ(sink.Reports(), std::vector<std::string>{"connected"});
+        channel.FailPendingRead(error);
+        pty.Write(reply);
+        ASSERT_TRUE(sink.WaitForReports(2));
+        EXPECT_EQ(sink.Received(), std::vector<ByteString>{reply});
+        channel.Close();
+    }
+}
+
+// Send replaces the packet waiting for the line: while the line is held (here: a full
+// pseudo-terminal), two sends leave only the second to follow the packet on the line.
+TEST(SerialChannel, SendReplacesThePacketWaitingForTheLine) {
+    PtyPeer pty;
+    CConnectionSettings settings;
+    settings.SetLinkDefaults();
+    pty.Configure(settings);
+    CIoThread io;
+    RecordingSink sink;
+    CSerialChannel channel(&sink, io);
+    channel.Open(settings);
+    ASSERT_EQ(sink.Reports(), std::vector<std::string>{"connected"});
+
+    const ByteString onLine(1 << 20, 0x55); // far more than the terminal holds
+    const ByteString first = BuildReadParameter(1, 2, 3);
+    const ByteString second = BuildReadParameter(4, 5, 6);
+    channel.Send(onLine);
+    channel.Send(first);
+    channel.Send(second);
+    ByteString expected = onLine;
+    expected.insert(expected.end(), second.begin(), second.end());
+    auto got = pty.Read(expected.size());
+    ASSERT_TRUE(got.has_value());
+    EXPECT_TRUE(*got == expected) << "the replaced packet went out";
+    // Nothing else is left waiting: the next packet is the next thing on the line.
+    const ByteString third = BuildReadVersion();
+    channel.Send(third);
+    EXPECT_EQ(pty.Read(third.size()), third);
+    channel.Close();
+}
+
+// Checking a port another program holds leaves it as it was: not switched to exclusive mode,
+// which would lock its owner out of reopening it. A port the link holds is exclusive.
+TEST(SerialPort, CheckingAPortHeldElsewhereLeavesItShared) {
+    PtyPeer pty;
+    const auto exclusive = [](int fd) {
+        int on = -1;
+        return ::ioctl(fd, TIOCGEXCL, &on) == 0 ? on : -1;
+    };
+    const int owner = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(owner, 0);
+    ASSERT_EQ(::flock(owner, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(CheckPort(pty.SlavePath()), 2);
+    EXPECT_EQ(exclusive(owner), 0);
+    ::close(owner);
+
+    asio::io_context context;
+    CSerialPort port(context);
+    ASSERT_EQ(port.Open(pty.SlavePath()), 0);
+    const int other = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (other < 0) {
+        EXPECT_EQ(errno, EBUSY); // refused: exclusive (root would have been let in)
+        return;
+    }
+    EXPECT_EQ(exclusive(other), 1);
+    port.Close();
+    EXPECT_EQ(exclusive(other), 0);
+    ::close(other);
 }
 
 } // namespace
