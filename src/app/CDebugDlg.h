@@ -55,8 +55,8 @@ public:
     [[nodiscard]] QPushButton* SaveButton() const { return save_; }
     [[nodiscard]] QPushButton* ClearButton() const { return clear_; }
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
+    // Closing the window (its close box, Escape or close()) stops recording and hides it.
+    void reject() override;
 
 private:
     DebugTimestamp timestamp_;

@@ -45,7 +45,6 @@ public:
 
 private:
     PortProbe Probe(const std::string& name) const;
-    void AddIfFree(const std::string& name, const LogSink& log);
 
     SerialPortScan scan_;
     std::vector<std::string> names_;

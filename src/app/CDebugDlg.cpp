@@ -1,0 +1,124 @@
+#include "app/CDebugDlg.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QListView>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/DebugLineModel.h"
+#include "skin/ControlId.h"
+
+namespace {
+
+constexpr int kListWidth = 580;
+constexpr int kListHeight = 360;
+
+bool Contains(const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+}
+
+} // namespace
+
+CDebugDlg::CDebugDlg(QWidget* mainWindow, DebugClock clock)
+    : QDialog(mainWindow), timestamp_(std::move(clock)),
+      model_(std::make_unique<DebugLineModel>(lines_)) {
+    setWindowTitle(QStringLiteral("Debug"));
+    setModal(false);
+
+    list_ = new QListView(this);
+    SetControlId(list_, kListId);
+    list_->setModel(model_.get());
+    // Every row is one line of one font: the view never measures rows one by one.
+    list_->setUniformItemSizes(true);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setMinimumSize(kListWidth, kListHeight);
+    list_->setToolTip(QStringLiteral("Debug Information"));
+
+    showLeds_ = new QCheckBox(QStringLiteral("Show leds information"), this);
+    SetControlId(showLeds_, kShowLedsId);
+    showLeds_->setChecked(true);
+    showDetail_ = new QCheckBox(QStringLiteral("Show detail information"), this);
+    SetControlId(showDetail_, kShowDetailId);
+    showDetail_->setChecked(false);
+    save_ = new QPushButton(QStringLiteral("&Save to file"), this);
+    SetControlId(save_, kSaveId);
+    save_->setAutoDefault(false);
+    clear_ = new QPushButton(QStringLiteral("&Clear"), this);
+    SetControlId(clear_, kClearId);
+    clear_->setAutoDefault(false);
+
+    auto* controls = new QHBoxLayout;
+    controls->addWidget(showLeds_);
+    controls->addWidget(showDetail_);
+    controls->addStretch(1);
+    controls->addWidget(save_);
+    controls->addWidget(clear_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(list_, 1);
+    layout->addLayout(controls);
+
+    connect(save_, &QPushButton::clicked, this, [this] { (void)SaveToFile(); });
+    connect(clear_, &QPushButton::clicked, this, [this] { ClearLines(); });
+}
+
+CDebugDlg::~CDebugDlg() {
+    // The view lets go of the model before the model and its store go.
+    list_->setModel(nullptr);
+}
+
+bool CDebugDlg::Accepts(const std::string& text) const {
+    if (!showLeds_->isChecked() &&
+        (Contains(text, "Leds") || Contains(text, "Recieved  - 06 - 82"))) {
+        return false;
+    }
+    if (!showDetail_->isChecked() && (Contains(text, "tick") || Contains(text, "Debug :"))) {
+        return false;
+    }
+    return true;
+}
+
+void CDebugDlg::AddLine(const std::string& text) {
+    if (!logging_ || !Accepts(text)) {
+        return;
+    }
+    lines_.Add(timestamp_.Now() + text);
+    model_->LinesAdded();
+}
+
+void CDebugDlg::ClearLines() {
+    lines_.Clear();
+    model_->LinesCleared();
+}
+
+std::string CDebugDlg::SavePath() {
+#ifdef Q_OS_WIN
+    return "c:\\debug.txt";
+#else
+    return QDir(QDir::homePath()).filePath(QStringLiteral("debug.txt")).toStdString();
+#endif
+}
+
+bool CDebugDlg::SaveToFile() {
+    QFile file(QString::fromStdString(SavePath()));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        return false;
+    }
+    bool written = true;
+    for (std::size_t i = 0; i < lines_.Count() && written; ++i) {
+        const std::string& line = lines_.Line(i);
+        written = file.write(line.data(), static_cast<qint64>(line.size())) ==
+                      static_cast<qint64>(line.size()) &&
+                  file.write("\r\n", 2) == 2;
+    }
+    file.close();
+    return written && file.error() == QFileDevice::NoError;
+}
+
+void CDebugDlg::reject() {
+    logging_ = false;
+    QDialog::reject();
+}

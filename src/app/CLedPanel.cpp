@@ -1,0 +1,101 @@
+#include "app/CLedPanel.h"
+
+#include <algorithm>
+
+#include <QPaintEvent>
+#include <QPainter>
+
+#include "app/LedSegmentLayout.h"
+#include "skin/ControlId.h"
+
+CLedPanel::CLedPanel(CSkinManager* manager) : CSkinDialog("Leds", manager) {}
+
+CLedPanel::~CLedPanel() = default;
+
+void CLedPanel::Create(QWidget* parent) {
+    SetControlId(this, kControlId);
+    CSkinDialog::Create(parent, std::nullopt, false);
+}
+
+void CLedPanel::ApplySkin() {
+    // The panel takes its place and size from its own keys, not from the background, and
+    // paints its whole rectangle itself.
+    setGeometry(GetLong("offset_left"), GetLong("offset_top"), GetLong("width"), GetLong("height"));
+    PrepareImages();
+    update();
+}
+
+void CLedPanel::PrepareImages() {
+    // Converted once to the off-screen image's format, so every segment is a plain copy.
+    static const char* const kKeys[kImageCount] = {"led1", "led2", "led3", "led4",
+                                                   "led5", "led6", "led7"};
+    for (int i = 0; i < kImageCount; ++i) {
+        const QImage* image = GetImage(kKeys[i]);
+        leds_[static_cast<std::size_t>(i)] =
+            image != nullptr ? image->convertToFormat(QImage::Format_RGB32) : QImage();
+    }
+    const QImage* background = GetImage(backgroundKey_);
+    background_ =
+        background != nullptr ? background->convertToFormat(QImage::Format_RGB32) : QImage();
+}
+
+void CLedPanel::SetData(const ByteString& reply) {
+    state_.fill(0);
+    std::copy_n(reply.begin(), std::min(reply.size(), kReplySize), state_.begin());
+    hasData_ = true;
+    update();
+}
+
+void CLedPanel::Clear() {
+    state_.fill(0);
+    hasData_ = false;
+    update();
+}
+
+void CLedPanel::SetBackground(const std::string& key) {
+    backgroundKey_ = key;
+    const QImage* background = GetImage(backgroundKey_);
+    background_ =
+        background != nullptr ? background->convertToFormat(QImage::Format_RGB32) : QImage();
+    update();
+}
+
+const QImage& CLedPanel::RenderFrame() {
+    if (frame_.size() != size()) {
+        frame_ = size().isEmpty() ? QImage() : QImage(size(), QImage::Format_RGB32);
+    }
+    if (frame_.isNull()) {
+        return frame_;
+    }
+    QPainter painter(&frame_);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    if (background_.isNull()) {
+        frame_.fill(Qt::black);
+    } else {
+        painter.drawImage(QPoint(0, 0), background_, QRect(QPoint(0, 0), size()));
+    }
+    LedSegmentLayout::ForEach(processorType_, state_.data(), state_.size(), hasData_,
+                              [&](const LedSegmentLayout::Segment& segment) {
+                                  if (segment.image >= kImageCount) {
+                                      return;
+                                  }
+                                  const QImage& image =
+                                      leds_[static_cast<std::size_t>(segment.image)];
+                                  const QImage& sized =
+                                      leds_[static_cast<std::size_t>(segment.size)];
+                                  if (image.isNull()) {
+                                      return;
+                                  }
+                                  painter.drawImage(QPoint(segment.x, segment.y), image,
+                                                    QRect(QPoint(0, 0), sized.size()));
+                              });
+    return frame_;
+}
+
+void CLedPanel::paintEvent(QPaintEvent*) {
+    const QImage& frame = RenderFrame();
+    if (!frame.isNull()) {
+        QPainter painter(this);
+        painter.drawImage(QPoint(0, 0), frame);
+    }
+}

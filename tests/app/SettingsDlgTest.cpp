@@ -1,0 +1,372 @@
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include "app/CSettingsDlg.h"
+#include "link/CConnectionSettings.h"
+#include "skin/CSkinManager.h"
+#include "skin/SkinTestSupport.h"
+#include "widgets/CSkinButton.h"
+#include "widgets/CSkinButtonGroup.h"
+#include "widgets/CSkinEdit.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The shipped skin, a private settings store, device folders of the test's own and a probe
+// that answers from a table (names not in it are missing).
+class SettingsDlgTest : public ::testing::Test {
+protected:
+    SettingsDlgTest()
+        : skin_(fs::path(SOLVEI_SHIPPED_SKIN).parent_path().string(), std::string(), messages_) {
+        const QString store = root_.path() + "/store";
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, store);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, store);
+        devices_ = root_.path().toStdString() + "/dev";
+        byId_ = devices_ + "/serial/by-id";
+        fs::create_directories(byId_);
+        scan_.deviceFolder = devices_;
+        scan_.byIdFolder = byId_;
+        scan_.probe = [this](const std::string& name) {
+            probed_.push_back(name);
+            const auto found = ports_.find(name);
+            return found == ports_.end() ? PortProbe::Missing : found->second;
+        };
+        window_.resize(940, 612);
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(skin_.ChangeSkin(fs::path(SOLVEI_SHIPPED_SKIN).filename().string()));
+    }
+
+    // Values stored by an earlier run.
+    static void Store(const char* key, const QVariant& value) {
+        QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Tarrowin", "FALX");
+        store.setValue(QStringLiteral("Settings/") + key, value);
+    }
+
+    // Starts the panel as the application does: settings read, then the panel created.
+    CSettingsDlg& Open() {
+        settings_.ReadRegistry();
+        settings_.Load();
+        dialog_ = std::make_unique<CSettingsDlg>(
+            &skin_, settings_, scan_, [this](const std::string& line) { log_.push_back(line); });
+        dialog_->Create(&window_);
+        window_.show();
+        return *dialog_;
+    }
+
+    std::vector<std::string> Captions() const {
+        std::vector<std::string> captions;
+        for (const auto& button : dialog_->Selector()->Buttons()) {
+            captions.push_back(button->text().toStdString());
+        }
+        return captions;
+    }
+
+    std::string Device(const std::string& name) const {
+        const std::string path = devices_ + "/" + name;
+        std::ofstream(path).put('\0');
+        return path;
+    }
+
+    RecordingMessageBox messages_;
+    QTemporaryDir root_;
+    CSkinManager skin_;
+    std::string devices_;
+    std::string byId_;
+    std::map<std::string, PortProbe> ports_;
+    std::vector<std::string> probed_;
+    SerialPortScan scan_;
+    std::vector<std::string> log_;
+    QWidget window_;
+    CConnectionSettings settings_;
+    std::unique_ptr<CSettingsDlg> dialog_;
+};
+
+TEST_F(SettingsDlgTest, FirstRunOffersEthernetAndTheFreeComPorts) {
+    ports_ = {{"COM1", PortProbe::Free},   {"COM2", PortProbe::Busy},  {"COM3", PortProbe::Free},
+              {"COM4", PortProbe::Denied}, {"COM20", PortProbe::Free}, {"COM21", PortProbe::Free}};
+    CSettingsDlg& dialog = Open();
+
+    EXPECT_EQ(dialog.Ports().Names(),
+              (std::vector<std::string>{"Ethernet", "COM1", "COM3", "COM20"}));
+    EXPECT_EQ(Captions(), dialog.Ports().Names());
+    EXPECT_EQ(dialog.Selector()->Selection(), 0);
+    EXPECT_EQ(dialog.HostEdit()->text(), "127.0.0.1");
+    EXPECT_EQ(dialog.PortEdit()->text(), "1203");
+    EXPECT_EQ(dialog.LockCodeEdit()->text(), "0007");
+    EXPECT_TRUE(dialog.HostEdit()->isEnabled());
+    EXPECT_TRUE(dialog.PortEdit()->isEnabled());
+    // COM1 to COM20 in order, each asked once.
+    ASSERT_GE(probed_.size(), 20u);
+    for (int n = 1; n <= 20; ++n) {
+        EXPECT_EQ(probed_[static_cast<std::size_t>(n - 1)], "COM" + std::to_string(n));
+    }
+    // The port this user may not open is named once, with what to do about it.
+    ASSERT_EQ(log_.size(), 1u);
+    EXPECT_NE(log_[0].find("COM4"), std::string::npos);
+    EXPECT_NE(log_[0].find("permission denied"), std::string::npos);
+    EXPECT_NE(log_[0].find("dialout"), std::string::npos);
+    // The panel sits in the page area with its skinned parts.
+    EXPECT_EQ(dialog.geometry().topLeft(), QPoint(284, 226));
+    EXPECT_EQ(dialog.Selector()->Caption(), "Connect Via");
+
+    dialog.Apply();
+    EXPECT_EQ(settings_.portName, "Ethernet");
+    EXPECT_EQ(settings_.serial, 0u);
+    EXPECT_EQ(settings_.host, "127.0.0.1");
+    EXPECT_EQ(settings_.port, 1203u);
+    EXPECT_EQ(settings_.lockCode, 7u);
+    EXPECT_EQ(settings_.replyTimeoutMs, 1500u);
+    EXPECT_EQ(settings_.pollRate, 15u);
+    EXPECT_EQ(settings_.maxTries, 10u);
+    EXPECT_EQ(settings_.flow, 0u);
+    EXPECT_EQ(settings_.data, 3u);
+    EXPECT_EQ(settings_.baud, 1u);
+    EXPECT_EQ(settings_.stop, 0u);
+    EXPECT_EQ(settings_.parity, 0u);
+    EXPECT_TRUE(dialog.CheckValues(messages_));
+    EXPECT_TRUE(messages_.messages.empty());
+}
+
+TEST_F(SettingsDlgTest, StoredEthernetIsChosenByNameAndAppliedAsSerialZero) {
+    Store("sPortName", "Ethernet");
+    Store("sHost", "10.1.2.3");
+    Store("dwPort", 4000);
+    ports_ = {{"COM1", PortProbe::Free}};
+    CSettingsDlg& dialog = Open();
+    EXPECT_EQ(settings_.serial, 1u);
+    EXPECT_EQ(dialog.Selector()->Selection(), 0);
+    EXPECT_TRUE(dialog.HostEdit()->isEnabled());
+    EXPECT_EQ(dialog.HostEdit()->text(), "10.1.2.3");
+    EXPECT_EQ(dialog.PortEdit()->text(), "4000");
+    dialog.Apply();
+    EXPECT_EQ(settings_.serial, 0u);
+    EXPECT_EQ(settings_.portName, "Ethernet");
+
+    // What the next start reads back.
+    settings_.WriteRegistry();
+    CConnectionSettings next;
+    next.ReadRegistry();
+    next.Load();
+    EXPECT_EQ(next.portName, "Ethernet");
+    EXPECT_EQ(next.host, "10.1.2.3");
+    EXPECT_EQ(next.port, 4000u);
+}
+
+TEST_F(SettingsDlgTest, AMissingComPortFallsBackToTheFirstSerialEntry) {
+    Store("sPortName", "COM5");
+    ports_ = {{"COM2", PortProbe::Free}, {"COM7", PortProbe::Free}};
+    CSettingsDlg& dialog = Open();
+    EXPECT_EQ(dialog.Ports().Names(), (std::vector<std::string>{"Ethernet", "COM2", "COM7"}));
+    EXPECT_EQ(dialog.Selector()->Selection(), 1);
+    EXPECT_FALSE(dialog.HostEdit()->isEnabled());
+    EXPECT_FALSE(dialog.PortEdit()->isEnabled());
+    dialog.Apply();
+    EXPECT_EQ(settings_.portName, "COM2");
+    EXPECT_EQ(settings_.serial, 1u);
+}
+
+TEST_F(SettingsDlgTest, AStoredComPortAndNoSerialPortsLeftAppliesEthernet) {
+    Store("sPortName", "COM5");
+    CSettingsDlg& dialog = Open();
+    EXPECT_EQ(dialog.Ports().Names(), (std::vector<std::string>{"Ethernet"}));
+    EXPECT_EQ(dialog.Selector()->Selection(), -1);
+    dialog.Apply();
+    EXPECT_EQ(settings_.portName, "Ethernet");
+    EXPECT_EQ(settings_.serial, 0u);
+}
+
+TEST_F(SettingsDlgTest, ChoosingAnEntrySwitchesHostAndPort) {
+    ports_ = {{"COM1", PortProbe::Free}, {"COM2", PortProbe::Free}};
+    CSettingsDlg& dialog = Open();
+    QTest::mouseClick(dialog.Selector()->Buttons()[2].get(), Qt::LeftButton);
+    EXPECT_EQ(dialog.Selector()->Selection(), 2);
+    // The group tells of a selection from the event loop.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog.HostEdit()->isEnabled(); }, 2000));
+    EXPECT_FALSE(dialog.PortEdit()->isEnabled());
+    dialog.Select(0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.HostEdit()->isEnabled(); }, 2000));
+    EXPECT_TRUE(dialog.PortEdit()->isEnabled());
+    dialog.Select(2);
+    dialog.Apply();
+    EXPECT_EQ(settings_.portName, "COM2");
+    EXPECT_EQ(settings_.serial, 2u);
+}
+
+TEST_F(SettingsDlgTest, LockCodeAndPortTakeDigitsOnly) {
+    CSettingsDlg& dialog = Open();
+    for (CSkinEdit* edit : {dialog.LockCodeEdit(), dialog.PortEdit()}) {
+        edit->clear();
+        QTest::keyClicks(edit, "4a2-b 9.1");
+        EXPECT_EQ(edit->text(), "4291");
+    }
+    dialog.HostEdit()->clear();
+    QTest::keyClicks(dialog.HostEdit(), "proc-1.studio");
+    EXPECT_EQ(dialog.HostEdit()->text(), "proc-1.studio");
+    dialog.Apply();
+    EXPECT_EQ(settings_.lockCode, 4291u);
+    EXPECT_EQ(settings_.port, 4291u);
+    EXPECT_EQ(settings_.host, "proc-1.studio");
+}
+
+TEST_F(SettingsDlgTest, AOneDigitLockCodeShowsThreeLeadingZeros) {
+    Store("dwLockCode", 5);
+    CSettingsDlg& dialog = Open();
+    EXPECT_EQ(dialog.LockCodeEdit()->text(), "0005");
+    dialog.Apply();
+    EXPECT_EQ(settings_.lockCode, 5u);
+    EXPECT_TRUE(dialog.CheckValues(messages_));
+}
+
+struct CheckCase {
+    const char* name;
+    const char* lockCode;
+    const char* port;
+    std::uint32_t storedLockCode;
+    std::uint32_t storedPort;
+    std::vector<std::string> boxes;
+};
+
+// Cases print by name.
+void PrintTo(const CheckCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class SettingsCheckTest : public SettingsDlgTest,
+                          public ::testing::WithParamInterface<CheckCase> {};
+
+const std::string kPassword = "Check Password. It must be four digits long";
+const std::string kPort = "Check Port. It must be six digits long";
+
+TEST_P(SettingsCheckTest, AppliedValuesAreCheckedWithTheirOwnMessages) {
+    const CheckCase& c = GetParam();
+    CSettingsDlg& dialog = Open();
+    dialog.LockCodeEdit()->setText(c.lockCode);
+    dialog.PortEdit()->setText(c.port);
+    dialog.Apply();
+    EXPECT_EQ(dialog.CheckValues(messages_), c.boxes.empty());
+    std::vector<std::string> shown;
+    for (const auto& message : messages_.messages) {
+        shown.push_back(message.text);
+        EXPECT_EQ(message.caption, "");
+    }
+    EXPECT_EQ(shown, c.boxes);
+    // The values stay applied either way.
+    EXPECT_EQ(settings_.lockCode, c.storedLockCode);
+    EXPECT_EQ(settings_.port, c.storedPort);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Checks, SettingsCheckTest,
+    ::testing::Values(CheckCase{"Fine", "0042", "1203", 42, 1203, {}},
+                      CheckCase{"Largest", "9999", "65535", 9999, 65535, {}},
+                      CheckCase{"ThreeDigits", "123", "1203", 123, 1203, {kPassword}},
+                      CheckCase{"FiveDigits", "12345", "1203", 12345, 1203, {kPassword}},
+                      CheckCase{"FourDigitsWithZeroes", "0000", "1203", 0, 1203, {}},
+                      CheckCase{"NoLockCode", "", "1203", 0, 1203, {kPassword}},
+                      CheckCase{"PortAbove", "0042", "70000", 42, 70000, {kPort}},
+                      CheckCase{"HugePort", "0042", "99999999999", 42, 4294967295u, {kPort}},
+                      CheckCase{"Both", "7", "65536", 7, 65536, {kPassword, kPort}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SettingsDlgTest, UsbAdaptersFollowTheComPortsByTheirStableNames) {
+    const std::string usb0 = Device("ttyUSB0");
+    const std::string usb1 = Device("ttyUSB1");
+    const std::string usb10 = Device("ttyUSB10");
+    const std::string acm0 = Device("ttyACM0");
+    const std::string acm1 = Device("ttyACM1");
+    Device("ttyS0");
+    const std::string ftdi = byId_ + "/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    fs::create_symlink("../../ttyUSB1", ftdi);
+    ports_ = {{"COM1", PortProbe::Free}, {ftdi, PortProbe::Free},  {usb0, PortProbe::Free},
+              {usb1, PortProbe::Free},   {usb10, PortProbe::Free}, {acm0, PortProbe::Busy},
+              {acm1, PortProbe::Free}};
+    CSettingsDlg& dialog = Open();
+    EXPECT_EQ(dialog.Ports().Names(),
+              (std::vector<std::string>{"Ethernet", "COM1", ftdi, usb0, usb10, acm1}));
+    EXPECT_EQ(Captions(),
+              (std::vector<std::string>{"Ethernet", "COM1", "FTDI_FT232R_USB_UART_A50285BI",
+                                        "ttyUSB0", "ttyUSB10", "ttyACM1"}));
+    EXPECT_EQ(dialog.Selector()->Buttons()[2]->toolTip().toStdString(), ftdi);
+    dialog.Select(2);
+    dialog.Apply();
+    EXPECT_EQ(settings_.portName, ftdi);
+    EXPECT_EQ(settings_.serial, 2u);
+}
+
+TEST_F(SettingsDlgTest, AStoredPseudoTerminalIsListedAndChosen) {
+    // A real pseudo-terminal, reached through a link as the simulator offers it.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string slave = ::ptsname(master);
+    const std::string link = root_.path().toStdString() + "/solvei-serial";
+    fs::create_symlink(slave, link);
+    Store("sPortName", QString::fromStdString(link));
+    // Serial ports as the system has them for COM names; the real probe for paths.
+    scan_.probe = [](const std::string& name) {
+        return name.front() == '/' ? SerialPortList::ProbePort(name) : PortProbe::Missing;
+    };
+    EXPECT_EQ(SerialPortList::ProbePort(link), PortProbe::Free);
+
+    CSettingsDlg& dialog = Open();
+    EXPECT_EQ(dialog.Ports().Names(), (std::vector<std::string>{"Ethernet", link}));
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"Ethernet", "solvei-serial"}));
+    EXPECT_EQ(dialog.Selector()->Selection(), 1);
+    EXPECT_FALSE(dialog.HostEdit()->isEnabled());
+    dialog.Apply();
+    EXPECT_EQ(settings_.portName, link);
+    EXPECT_EQ(settings_.serial, 1u);
+    ::close(master);
+}
+
+TEST_F(SettingsDlgTest, AStoredDeviceThatIsGoneIsNotListed) {
+    Store("sPortName", root_.path() + "/no-such-device");
+    CSettingsDlg& dialog = Open();
+    EXPECT_EQ(dialog.Ports().Names(), (std::vector<std::string>{"Ethernet"}));
+}
+
+struct CaptionCase {
+    const char* name;
+    const char* caption;
+};
+
+// Cases print by name.
+void PrintTo(const CaptionCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class PortCaptionTest : public ::testing::TestWithParam<CaptionCase> {};
+
+TEST_P(PortCaptionTest, ShortCaptionsForPaths) {
+    EXPECT_EQ(SerialPortList::Caption(GetParam().name), GetParam().caption);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Captions, PortCaptionTest,
+    ::testing::Values(
+        CaptionCase{"COM3", "COM3"}, CaptionCase{"Ethernet", "Ethernet"},
+        CaptionCase{"/dev/ttyUSB0", "ttyUSB0"}, CaptionCase{"/dev/pts/4", "pts/4"},
+        CaptionCase{"/dev/serial/by-id/usb-Prolific_PL2303-if00-port0", "Prolific_PL2303"},
+        CaptionCase{"/dev/serial/by-id/usb-Arduino_Uno_1234-if02", "Arduino_Uno_1234"},
+        CaptionCase{"/dev/serial/by-id/pci-Board-ifx", "pci-Board-ifx"}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+} // namespace
