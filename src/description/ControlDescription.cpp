@@ -46,7 +46,15 @@ bool ControlDescription::Load(const std::string& path) {
     while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
         bytes.insert(bytes.end(), chunk, chunk + got);
     }
+    // A read that fails part way (an I/O error, a directory) is no description: parsing
+    // what came would present a cut tree as the processor's.
+    const bool failed = std::ferror(file) != 0;
     std::fclose(file);
+    if (failed) {
+        root_.reset();
+        errors_.clear();
+        return false;
+    }
     Parse(bytes);
     return true;
 }

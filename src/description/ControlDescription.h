@@ -27,7 +27,7 @@ public:
     // every stopped parse.
     explicit ControlDescription(IDescriptionReporter* reporter = nullptr);
 
-    // Reads and parses the file; false (and no root) when it cannot be opened.
+    // Reads and parses the file; false (and no root) when it cannot be opened or read whole.
     [[nodiscard]] bool Load(const std::string& path);
     // Parses a description held in memory; always yields a root.
     void Parse(std::span<const std::uint8_t> data);

@@ -392,6 +392,13 @@ TEST(ControlDescription, LoadReadsAFileAndKeepsEarlierTreesAlive) {
     EXPECT_FALSE(description.Load((dir / "missing.bin").string()));
     EXPECT_EQ(description.Root(), nullptr);
     EXPECT_EQ(old->children.at(0)->name, "One");
+
+    // A path that opens but cannot be read (a directory) fails like a missing file instead
+    // of passing an empty read off as a description.
+    ASSERT_TRUE(description.Load(second));
+    std::filesystem::create_directories(dir / "folder.bin");
+    EXPECT_FALSE(description.Load((dir / "folder.bin").string()));
+    EXPECT_EQ(description.Root(), nullptr);
     std::filesystem::remove_all(dir);
 }
 
