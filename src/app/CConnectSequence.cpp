@@ -1,0 +1,158 @@
+#include "app/CConnectSequence.h"
+
+#include <cstdio>
+#include <fstream>
+
+#include "app/IConnectLink.h"
+#include "app/IConnectView.h"
+#include "link/CConnectionSettings.h"
+#include "skin/IMessageBox.h"
+
+const std::string CConnectSequence::kNoResponse =
+    std::string("No Response from Processor \n") + "Please check cables and connection settings.";
+const std::string CConnectSequence::kIncorrectApplication =
+    std::string("Incorrect Remote Application\n \n") +
+    "The remote application you are using does not match the type of processor you are "
+    "connecting to.  \n" +
+    "Please use the correct remote application.";
+const std::string CConnectSequence::kPermissionsError =
+    std::string("Permissions Error\n \n") +
+    "The remote application cannot be run from CD or a directory without write access "
+    "permissions. \n" +
+    "Please run the apllication from a folder with write access permissions.";
+const std::string CConnectSequence::kTransferBrokeOff =
+    std::string("Transfer Error\n \n") +
+    "The transfer from the processor broke off before its end. \n" +
+    "Please connect again.";
+
+CConnectSequence::CConnectSequence(IConnectLink& link, IConnectView& view, IMessageBox& boxes,
+                                   CConnectionSettings& settings)
+    : link_(link), view_(view), boxes_(boxes), settings_(settings) {}
+
+std::string CConnectSequence::CaptionForVersion(const std::string& version) {
+    std::string caption = "Solvei V";
+    if (!version.empty()) {
+        caption += version[0];
+    }
+    caption += '.';
+    if (version.size() > 1) {
+        caption += version.substr(1, 2);
+    }
+    return caption;
+}
+
+void CConnectSequence::OnConnectPressed() {
+    view_.DropPage();
+    const std::string lockText = view_.ApplySettings();
+    const bool badLock = settings_.lockCode > 9999 || lockText.size() != 4;
+    if (badLock) {
+        boxes_.Show(kCheckPassword, "", IMessageBox::Icon::None);
+    }
+    if (settings_.port > 65535) {
+        boxes_.Show(kCheckPort, "", IMessageBox::Icon::None);
+        return;
+    }
+    if (badLock) {
+        return;
+    }
+    if (link_.IsConnected()) {
+        link_.Disconnect();
+        return;
+    }
+    view_.SetInputEnabled(false);
+    view_.ShowWait();
+    view_.ResetForConnect();
+    failure_.clear();
+    connecting_ = true;
+    link_.Open();
+}
+
+bool CConnectSequence::OnExitPressed() {
+    exitRequested_ = true;
+    if (link_.IsConnected()) {
+        link_.Disconnect();
+        return false;
+    }
+    return true;
+}
+
+void CConnectSequence::OnConnected() {
+    view_.ShowLinkUp();
+    exitRequested_ = false;
+    passwordPending_ = false;
+    processorAnswered_ = false;
+    link_.ReadVersion();
+}
+
+void CConnectSequence::OnVersion(const std::string& text) {
+    view_.SetCaption(CaptionForVersion(text));
+    processorAnswered_ = true;
+    passwordPending_ = true;
+    link_.GetConfig(static_cast<int>(settings_.lockCode));
+}
+
+void CConnectSequence::Fail(const std::string& text) {
+    link_.Disconnect();
+    boxes_.Show(text, "", IMessageBox::Icon::None);
+}
+
+void CConnectSequence::OnConfig(const ByteString& data) {
+    passwordPending_ = false;
+    const std::uint8_t type = data.empty() ? 0 : data.front();
+    view_.SetProcessorType(type);
+    if (type != kServedProcessorType) {
+        Fail(kIncorrectApplication);
+        return;
+    }
+    {
+        std::ofstream file(kDescriptionFile, std::ios::binary | std::ios::trunc);
+        if (!file) {
+            Fail(kPermissionsError);
+            return;
+        }
+        file.write(reinterpret_cast<const char*>(data.data()),
+                   static_cast<std::streamsize>(data.size()));
+        file.close();
+        // A full disk is no better than a read-only folder: nothing usable was stored.
+        if (!file) {
+            std::remove(kDescriptionFile);
+            Fail(kPermissionsError);
+            return;
+        }
+    }
+    view_.LoadDescription(kDescriptionFile);
+    std::remove(kDescriptionFile);
+    link_.GetFactoryPresetNumber();
+}
+
+void CConnectSequence::OnTransferFailed(std::uint8_t command) {
+    if (!connecting_ || !link_.IsConnected()) {
+        return;
+    }
+    // The processor took the lock code: it started the transfer.
+    passwordPending_ = false;
+    failure_ = kTransferBrokeOff;
+    (void)command;
+    link_.Disconnect();
+}
+
+void CConnectSequence::OnDisconnected() {
+    connecting_ = false;
+    if (exitRequested_) {
+        view_.EndProgram();
+        return;
+    }
+    view_.SetInputEnabled(true);
+    view_.ShowLinkDown();
+    view_.CloseWait();
+    if (passwordPending_) {
+        boxes_.Show(kIncorrectPassword, "", IMessageBox::Icon::None);
+    }
+    if (!processorAnswered_) {
+        boxes_.Show(kNoResponse, "", IMessageBox::Icon::None);
+    }
+    if (!failure_.empty()) {
+        boxes_.Show(failure_, "", IMessageBox::Icon::None);
+        failure_.clear();
+    }
+}

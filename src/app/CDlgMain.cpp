@@ -1,0 +1,640 @@
+#include "app/CDlgMain.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLoggingCategory>
+
+#include "app/CDebugDlg.h"
+#include "app/CLedPanel.h"
+#include "app/CLinkEvent.h"
+#include "app/COperatorDialogs.h"
+#include "app/CPresetBook.h"
+#include "app/CPresetEngineLink.h"
+#include "app/CPresetList.h"
+#include "app/CPresetPauseTimer.h"
+#include "app/CSettingsDlg.h"
+#include "app/CWaitDlg.h"
+#include "app/LinkMessages.h"
+#include "app/PresetCommand.h"
+#include "link/CConnectionSettings.h"
+#include "link/CLinkEngine.h"
+#include "skin/CSkin.h"
+#include "skin/CSkinManager.h"
+#include "skin/ControlId.h"
+#include "widgets/CSkinButton.h"
+#include "widgets/CSkinRepeatButton.h"
+#include "pages/CPageController.h"
+#include "pages/CPageTree.h"
+#include "pages/ParameterPage.h"
+
+// The link's log lines, for a developer's console; off unless QT_LOGGING_RULES enables it.
+Q_LOGGING_CATEGORY(lcLinkLog, "solvei.link", QtWarningMsg)
+
+namespace {
+
+// The fixed keys in the order of keys_.
+struct KeySpec {
+    const char* section;
+    unsigned id;
+    void (CDlgMain::*handler)();
+};
+
+const KeySpec kKeys[] = {
+    {"BtnConnect", CDlgMain::kConnect, &CDlgMain::OnConnectClicked},
+    {"BtnExit", CDlgMain::kExit, &CDlgMain::OnExitClicked},
+    {"BtnMinimize", CDlgMain::kMinimize, &CDlgMain::OnMinimizeClicked},
+    {"BtnBypass", CDlgMain::kBypass, &CDlgMain::OnBypassClicked},
+    {"BtnOnline", CDlgMain::kOnline, &CDlgMain::OnOnlineClicked},
+    {"BtnAGC", CDlgMain::kAgc, &CDlgMain::OnAgcClicked},
+    {"BtnIO", CDlgMain::kIo, &CDlgMain::OnIoClicked},
+    {"BtnA", CDlgMain::kA, &CDlgMain::OnAClicked},
+    {"BtnB", CDlgMain::kB, &CDlgMain::OnBClicked},
+    {"BtnMenu", CDlgMain::kMenu, &CDlgMain::OnMenuClicked},
+    {"BtnPresets", CDlgMain::kPresets, &CDlgMain::OnPresetsClicked},
+};
+
+const char* const kPresetKeys[] = {"PresetIconLoad", "PresetIconSave", "PresetIconRename",
+                                   "PresetIconLoadFile", "PresetIconSaveFile"};
+
+} // namespace
+
+CDlgMain::CDlgMain(CSkinManager* manager, CConnectionSettings& settings,
+                   IOperatorDialogs& dialogs)
+    : CSkinDialog("DlgMain", manager), settings_(settings), dialogs_(dialogs), poster_(this),
+      engine_(std::make_unique<CLinkEngine>(&poster_, settings)), engineLink_(*engine_),
+      description_(this), model_(engineLink_, *this, *this),
+      sequence_(engineLink_, *this, dialogs, settings), ledState_(*this) {
+    presetLink_ = std::make_unique<CPresetEngineLink>(*engine_);
+    presetPause_ = std::make_unique<CPresetPauseTimer>();
+    exitTimer_.setSingleShot(true);
+    connect(&exitTimer_, &QTimer::timeout, this, [this] { EndProgram(); });
+    CreateControls();
+    presetBook_ = std::make_unique<CPresetBook>(*presetLink_, dialogs_, *presetList_,
+                                                static_cast<IPresetWindow&>(*this), *presetPause_);
+    SetOfflineView(true);
+}
+
+// Teardown order: debug window, settings panel, page, link engine (its thread stops), then
+// the controls and the description.
+CDlgMain::~CDlgMain() {
+    exitTimer_.stop();
+    wait_.reset();
+    debug_.reset();
+    settingsPanel_.reset();
+    pages_.reset();
+    engine_.reset();
+    presetBook_.reset();
+}
+
+void CDlgMain::CreateControls() {
+    CSkin* skin = Manager()->Current();
+    frame_ = std::make_unique<QWidget>(this);
+    SetControlId(frame_.get(), kFrame);
+    if (skin != nullptr) {
+        frame_->setGeometry(skin->GetLong("Frame", "offset_left"),
+                            skin->GetLong("Frame", "offset_top"), skin->GetLong("Frame", "width"),
+                            skin->GetLong("Frame", "height"));
+    }
+    frame_->hide();
+
+    leds_ = std::make_unique<CLedPanel>(Manager());
+    leds_->Create(this);
+
+    tree_ = std::make_unique<CPageTree>(Manager());
+    tree_->Create(this, kTree);
+    pages_ = std::make_unique<CPageController>(static_cast<IPageHost&>(*this), model_, *tree_,
+                                               Manager());
+    tree_->SetPageCallback([this](int index, bool rebuild) { pages_->ShowPage(index, rebuild); });
+
+    presetList_ = std::make_unique<CPresetList>(Manager());
+    presetList_->Create(this, kList);
+    presetList_->hide();
+    connect(presetList_.get(), &CPresetList::presetCommand, this, [this](int, int command) {
+        presetBook_->RunCommand(static_cast<PresetCommand>(command));
+    });
+    connect(presetList_.get(), &CPresetList::presetNameEdited, this,
+            [this](int preset) { presetBook_->OnNameEdited(preset); });
+    connect(presetList_.get(), &CPresetList::presetSelected, this, &CDlgMain::OnPresetSelected);
+
+    for (std::size_t i = 0; i < keys_.size(); ++i) {
+        keys_[i] = std::make_unique<CSkinButton>(kKeys[i].section, Manager());
+        keys_[i]->Create(this, kKeys[i].id);
+        connect(keys_[i].get(), &QAbstractButton::clicked, this, kKeys[i].handler);
+    }
+    keys_[0]->setText("Connect");
+    Button(kMenu)->SetStuck(true);
+    for (unsigned id : {kBypass, kOnline, kAgc, kIo, kA, kB}) {
+        Button(id)->setEnabled(false);
+    }
+
+    for (std::size_t i = 0; i < presetKeys_.size(); ++i) {
+        presetKeys_[i] = std::make_unique<CSkinButton>(kPresetKeys[i], Manager());
+        presetKeys_[i]->Create(this, kFirstPresetButton + static_cast<unsigned>(i));
+        presetKeys_[i]->hide();
+        connect(presetKeys_[i].get(), &QAbstractButton::clicked, this,
+                [this, i] { presetBook_->RunCommand(static_cast<PresetCommand>(i)); });
+    }
+
+    scrollUp_ = std::make_unique<CSkinRepeatButton>("BtnScrollUp", Manager());
+    scrollUp_->Create(this, kScrollUp);
+    scrollDown_ = std::make_unique<CSkinRepeatButton>("BtnScrollDown", Manager());
+    scrollDown_->Create(this, kScrollDown);
+    AttachScrollButtons(tree_.get());
+
+    settingsPanel_ = std::make_unique<CSettingsDlg>(
+        Manager(), settings_, SerialPortScan{}, [this](const std::string& line) { Log(line); });
+    settingsPanel_->Create(this);
+
+    debug_ = std::make_unique<CDebugDlg>(this);
+    debug_->hide();
+}
+
+CSkinButton* CDlgMain::Button(unsigned id) const {
+    for (const auto& key : keys_) {
+        if (ControlId(key.get()) == id) {
+            return key.get();
+        }
+    }
+    for (const auto& key : presetKeys_) {
+        if (ControlId(key.get()) == id) {
+            return key.get();
+        }
+    }
+    return nullptr;
+}
+
+QWidget* CDlgMain::Page() const {
+    return pages_ ? pages_->Page() : nullptr;
+}
+
+CSkinRepeatButton* CDlgMain::ScrollButton(bool down) const {
+    return down ? scrollDown_.get() : scrollUp_.get();
+}
+
+void CDlgMain::Repaint(CSkinButton* button) {
+    button->update();
+}
+
+// ---- link events ----
+
+bool CDlgMain::event(QEvent* event) {
+    if (IsLinkMessage(static_cast<int>(event->type()))) {
+        OnLinkEvent(*static_cast<CLinkEvent*>(event));
+        return true;
+    }
+    return CSkinDialog::event(event);
+}
+
+void CDlgMain::OnLinkEvent(CLinkEvent& event) {
+    switch (event.Message()) {
+    case WM_LINK_CONNECTED:
+        sequence_.OnConnected();
+        break;
+    case WM_LINK_DISCONNECTED:
+        exitTimer_.stop();
+        presetBook_->OnDisconnected();
+        sequence_.OnDisconnected();
+        break;
+    case WM_LINK_PARAMETER:
+        model_.OnParameterWord(event.Number());
+        break;
+    case WM_LINK_VERSION:
+        sequence_.OnVersion(event.Text());
+        break;
+    case WM_LINK_LEDS:
+        ledState_.OnLedState(event.TakeBytes());
+        break;
+    case WM_LINK_CONFIG:
+        sequence_.OnConfig(event.TakeBytes());
+        break;
+    case WM_LINK_PRESET:
+        presetBook_->OnPreset(static_cast<int>(event.Number()), event.TakeBytes());
+        break;
+    case WM_LINK_LOG:
+        OnLinkLog(event.Text());
+        break;
+    case WM_LINK_FACTORY_PRESET:
+        presetBook_->OnFactoryPresetNumber(static_cast<int>(event.Number()));
+        break;
+    case WM_LINK_PRESET_SENT:
+        presetBook_->OnPresetSent(static_cast<int>(event.Number()));
+        break;
+    case WM_LINK_PRESET_LOADED:
+        presetBook_->OnPresetLoaded(static_cast<int>(event.Number()));
+        break;
+    case WM_LINK_BYPASS:
+        ShowBypass(event.Number() != 0);
+        break;
+    case WM_LINK_TRANSFER_FAILED:
+        OnTransferFailed(static_cast<std::uint8_t>(event.Number()));
+        break;
+    default:
+        break;
+    }
+}
+
+void CDlgMain::OnLinkLog(const std::string& line) {
+    debug_->AddLine(line);
+    qCDebug(lcLinkLog, "%s", line.c_str());
+}
+
+void CDlgMain::OnTransferFailed(std::uint8_t command) {
+    Log(command == 0x83 ? "Transfer of the control description failed"
+                        : "Transfer of a preset failed");
+    presetBook_->OnTransferFailed(command);
+    sequence_.OnTransferFailed(command);
+}
+
+void CDlgMain::Log(const std::string& line) {
+    debug_->AddLine(line);
+}
+
+// ---- keys ----
+
+void CDlgMain::OnConnectClicked() {
+    sequence_.OnConnectPressed();
+}
+
+void CDlgMain::OnExitClicked() {
+    if (ending_) {
+        return;
+    }
+    if (sequence_.OnExitPressed()) {
+        EndProgram();
+        return;
+    }
+    // The processor is told first; the program ends with the link's answer or, when none
+    // comes, a little later.
+    exitTimer_.start(kExitDisconnectWaitMs);
+}
+
+void CDlgMain::closeEvent(QCloseEvent* event) {
+    // Closing through the window system is Exit.
+    if (!ending_) {
+        event->ignore();
+        OnExitClicked();
+        return;
+    }
+    CSkinDialog::closeEvent(event);
+}
+
+void CDlgMain::EndProgram() {
+    if (ending_) {
+        return;
+    }
+    ending_ = true;
+    exitTimer_.stop();
+    CloseWait();
+    EndModal(0);
+}
+
+void CDlgMain::OnMinimizeClicked() {
+    const Qt::KeyboardModifiers held = QApplication::keyboardModifiers();
+    if ((held & Qt::ControlModifier) && (held & Qt::AltModifier)) {
+        debug_->EnableLogging();
+        debug_->show();
+        debug_->raise();
+        return;
+    }
+    showMinimized();
+}
+
+void CDlgMain::changeEvent(QEvent* event) {
+    CSkinDialog::changeEvent(event);
+}
+
+void CDlgMain::OnBypassClicked() {
+    if (!Button(kBypass)->IsStuck()) {
+        engine_->BypassUpdate(1);
+    }
+}
+
+void CDlgMain::OnOnlineClicked() {
+    if (!Button(kOnline)->IsStuck()) {
+        engine_->BypassUpdate(0);
+    }
+}
+
+void CDlgMain::OnAgcClicked() {
+    if (Button(kAgc)->IsStuck()) {
+        return;
+    }
+    engine_->MetersFlip();
+    leds_->SetBackground("background_agc");
+    Button(kAgc)->SetStuck(true);
+    Button(kIo)->SetStuck(false);
+    Repaint(Button(kAgc));
+    Repaint(Button(kIo));
+}
+
+void CDlgMain::OnIoClicked() {
+    if (Button(kIo)->IsStuck()) {
+        return;
+    }
+    engine_->MetersFlip();
+    Button(kIo)->SetStuck(true);
+    Button(kAgc)->SetStuck(false);
+    Repaint(Button(kAgc));
+    Repaint(Button(kIo));
+}
+
+void CDlgMain::OnAClicked() {
+    if (Button(kA)->IsStuck() || !engine_->IsConnected()) {
+        return;
+    }
+    engine_->Revert();
+    ShowCurrentPageAgain();
+    ShowCompareSide(false);
+    Log("Compare Flag Placed to 0");
+    ledState_.RecordCompare(false);
+    SetCompareMode(false);
+}
+
+void CDlgMain::OnBClicked() {
+    if (Button(kB)->IsStuck() || !engine_->IsConnected()) {
+        return;
+    }
+    engine_->Compare();
+    ShowCurrentPageAgain();
+    ShowCompareSide(true);
+    Log("Compare Flag Placed to 1");
+    ledState_.RecordCompare(true);
+    SetCompareMode(true);
+}
+
+void CDlgMain::OnMenuClicked() {
+    Button(kPresets)->SetStuck(false);
+    Repaint(Button(kPresets));
+    tree_->show();
+    presetList_->hide();
+    SetPresetButtonsVisible(false);
+    AttachScrollButtons(tree_.get());
+}
+
+void CDlgMain::OnPresetsClicked() {
+    Button(kMenu)->SetStuck(false);
+    Repaint(Button(kMenu));
+    tree_->hide();
+    presetList_->show();
+    SetPresetButtonsVisible(true);
+    AttachScrollButtons(presetList_.get());
+}
+
+void CDlgMain::OnPresetSelected(int preset) {
+    // Save, Rename and Load from file are for the operator's own presets only.
+    const bool user = preset >= 0 && preset < kUserPresetCount;
+    for (std::size_t i : {1u, 2u, 3u}) {
+        presetKeys_[i]->setVisible(user && presetList_->isVisible());
+    }
+}
+
+void CDlgMain::AttachScrollButtons(QWidget* target) {
+    scrollUp_->SetTarget(target, CSkinRepeatButton::Direction::LineUp);
+    scrollDown_->SetTarget(target, CSkinRepeatButton::Direction::LineDown);
+}
+
+void CDlgMain::SetPresetButtonsVisible(bool visible) {
+    for (const auto& key : presetKeys_) {
+        key->setVisible(visible);
+    }
+}
+
+void CDlgMain::SetPresetControlsEnabled(bool enabled) {
+    presetList_->setEnabled(enabled);
+    for (const auto& key : presetKeys_) {
+        key->setEnabled(enabled);
+    }
+}
+
+void CDlgMain::SetOfflineView(bool offline) {
+    if (offline) {
+        DropPage();
+    }
+    tree_->setEnabled(!offline);
+    SetPresetControlsEnabled(!offline);
+    settingsPanel_->setVisible(offline);
+    if (offline) {
+        settingsPanel_->raise();
+    }
+}
+
+// ---- IConnectView ----
+
+std::string CDlgMain::ApplySettings() {
+    settingsPanel_->Apply();
+    if (linkTiming_) {
+        settings_.replyTimeoutMs = linkTiming_->replyTimeoutMs;
+        settings_.maxTries = linkTiming_->maxTries;
+    }
+    return settingsPanel_->LockCodeText().toStdString();
+}
+
+void CDlgMain::SetInputEnabled(bool enabled) {
+    setEnabled(enabled);
+}
+
+void CDlgMain::ShowWait() {
+    if (wait_) {
+        return;
+    }
+    wait_ = std::make_unique<CWaitDlg>(Manager());
+    wait_->ShowOver(frame_.get());
+}
+
+void CDlgMain::CloseWait() {
+    if (!wait_) {
+        return;
+    }
+    QPointer<QWidget> previous = wait_->PreviouslyActive();
+    wait_.reset();
+    if (previous) {
+        previous->activateWindow();
+    }
+}
+
+void CDlgMain::ShowLinkUp() {
+    CSkinButton* connectKey = Button(kConnect);
+    connectKey->SetSection("BtnDisconnect");
+    connectKey->ApplySkin();
+    connectKey->setText("Disconnect");
+    Repaint(connectKey);
+    SetOfflineView(false);
+    Button(kOnline)->setEnabled(true);
+    Button(kBypass)->setEnabled(true);
+}
+
+void CDlgMain::ShowLinkDown() {
+    leds_->Clear();
+    SetOfflineView(true);
+    CSkinButton* connectKey = Button(kConnect);
+    connectKey->SetSection("BtnConnect");
+    connectKey->ApplySkin();
+    connectKey->setText("Connect");
+    Repaint(connectKey);
+    for (unsigned id : {kBypass, kOnline, kAgc, kIo, kA, kB}) {
+        Button(id)->SetStuck(false);
+        Button(id)->setEnabled(false);
+        Repaint(Button(id));
+    }
+    // The keys of the compare sides went with the link; the next connect's first LED state
+    // enables them again when the processor reports its change flag.
+    ledState_.ForgetFlags();
+    compareMode_ = false;
+}
+
+void CDlgMain::SetCaption(const std::string& caption) {
+    setWindowTitle(QString::fromStdString(caption));
+}
+
+void CDlgMain::SetProcessorType(std::uint8_t type) {
+    leds_->SetProcessorType(type);
+}
+
+void CDlgMain::ReportConfigError(const std::string& text) {
+    dialogs_.Show(text, "Config Error", IMessageBox::Icon::Error);
+}
+
+// ---- ILedView ----
+
+void CDlgMain::RunVisibilityWork() {
+    model_.OnLedState();
+}
+
+void CDlgMain::ShowMeterView(bool io) {
+    Button(kAgc)->setEnabled(true);
+    Button(kIo)->setEnabled(true);
+    leds_->SetBackground(io ? "background_io" : "background_agc");
+    Button(kIo)->SetStuck(io);
+    Button(kAgc)->SetStuck(!io);
+    Repaint(Button(kAgc));
+    Repaint(Button(kIo));
+}
+
+void CDlgMain::ShowBypass(bool bypassed) {
+    Button(kBypass)->SetStuck(bypassed);
+    Button(kOnline)->SetStuck(!bypassed);
+    Repaint(Button(kBypass));
+    Repaint(Button(kOnline));
+}
+
+void CDlgMain::SetLedData(const ByteString& reply) {
+    leds_->SetData(reply);
+}
+
+void CDlgMain::SetCompareKeysEnabled(bool enabled) {
+    Button(kA)->setEnabled(enabled);
+    Button(kB)->setEnabled(enabled);
+}
+
+void CDlgMain::ShowCompareSide(bool compare) {
+    Button(kA)->SetStuck(!compare);
+    Button(kB)->SetStuck(compare);
+    Repaint(Button(kA));
+    Repaint(Button(kB));
+}
+
+void CDlgMain::ReleaseCompareKeys() {
+    Button(kA)->SetStuck(false);
+    Button(kB)->SetStuck(false);
+    Repaint(Button(kA));
+    Repaint(Button(kB));
+}
+
+void CDlgMain::SetPresetMarkers(std::uint8_t tr, std::uint8_t dp, std::uint8_t def,
+                                std::uint8_t current, std::uint8_t change) {
+    presetList_->SetMarkers(tr, dp, def, current, change);
+}
+
+// ---- IPresetWindow ----
+
+void CDlgMain::OnPresetDownloadFinished() {
+    pages_->FillPresetNames();
+    CloseWait();
+    SetInputEnabled(true);
+    sequence_.OnConnectFinished();
+}
+
+void CDlgMain::ResetCompare() {
+    ShowCompareSide(false);
+    ledState_.RecordCompare(false);
+    SetCompareMode(false);
+    Log("Compare Flag Placed to 0");
+}
+
+bool CDlgMain::HasConditionValues() const {
+    return !model_.Conditions().empty();
+}
+
+void CDlgMain::ReadLoadedPresetValues() {
+    model_.OnPresetLoaded();
+}
+
+bool CDlgMain::IsPresetDownloadRunning() const {
+    return presetBook_ && presetBook_->IsDownloadRunning();
+}
+
+// ---- pages ----
+
+void CDlgMain::DropPage() {
+    if (pages_) {
+        pages_->DestroyPage();
+    }
+    model_.Registry().Clear();
+}
+
+void CDlgMain::ResetForConnect() {
+    model_.OnConnectStarted();
+    pages_->OnConnectStarted();
+    ledState_.ResetForConnect();
+}
+
+void CDlgMain::LoadDescription(const std::string& path) {
+    (void)description_.Load(path);
+    pages_->OnDescriptionLoaded(description_.Root());
+}
+
+void CDlgMain::ShowCurrentPageAgain() {
+    pages_->ShowPage(pages_->CurrentIndex(), false);
+}
+
+void CDlgMain::SetCompareMode(bool compare) {
+    // One synchronous pass: no input can arrive meanwhile.
+    compareMode_ = compare;
+    pages_->SetCompareMode(compare);
+}
+
+void CDlgMain::OnPageRefreshed() {
+    pages_->OnPageRefreshed();
+}
+
+void CDlgMain::RebuildPageTree() {
+    pages_->RebuildPageTree();
+}
+
+void CDlgMain::RebuildCurrentPage() {
+    pages_->RebuildCurrentPage();
+}
+
+QRect CDlgMain::PageArea() const {
+    return frame_->geometry();
+}
+
+bool CDlgMain::IsCompareLatched() const {
+    return Button(kB)->IsStuck();
+}
+
+bool CDlgMain::IsTreeLatched() const {
+    return Button(kMenu)->IsStuck();
+}
+
+void CDlgMain::HideSettingsPanel() {
+    settingsPanel_->hide();
+}
+
+std::vector<std::string> CDlgMain::PresetNames() const {
+    std::vector<std::string> names;
+    for (int preset = 0; presetList_->HasPreset(preset); ++preset) {
+        names.push_back(presetList_->PresetName(preset));
+    }
+    return names;
+}

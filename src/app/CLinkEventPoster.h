@@ -1,0 +1,33 @@
+#pragma once
+
+#include "link/ILinkListener.h"
+
+class QObject;
+
+// The link engine's listener: turns every call into one event posted to the receiver (the
+// main window) with owned copies of its data. It runs on the link's threads and touches
+// nothing but the event queue.
+class CLinkEventPoster : public ILinkListener {
+public:
+    explicit CLinkEventPoster(QObject* receiver);
+
+    void OnConnected() override;
+    void OnDisconnected() override;
+    void OnError(int code) override;
+    void OnVersion(const std::string& text) override;
+    void OnParameter(std::uint8_t d1, std::uint8_t d2, std::uint8_t d3, std::uint8_t d4) override;
+    void OnLeds(const ByteString& reply) override;
+    void OnConfig(const ByteString& data) override;
+    void OnFactoryPresetNumber(int n) override;
+    void OnPresetLoaded(int n) override;
+    void OnBypass(int n) override;
+    void OnPreset(int n, const ByteString& data) override;
+    void OnPresetSent(int n, const ByteString& data) override;
+    void OnLog(const std::string& line) override;
+    void OnTransferFailed(std::uint8_t command) override;
+
+private:
+    void Post(int message, std::uint32_t number, ByteString bytes = {}, std::string text = {});
+
+    QObject* receiver_;
+};

@@ -1,0 +1,45 @@
+#include "app/CRemoteApp.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include "app/CDlgMain.h"
+#include "app/CInstanceLock.h"
+#include "app/IOperatorDialogs.h"
+#include "skin/CSkinManager.h"
+
+CRemoteApp::CRemoteApp(Places places) : places_(std::move(places)) {}
+
+// The skin goes first, then the settings record writes what the last apply left in it.
+CRemoteApp::~CRemoteApp() {
+    skinManager_.reset();
+}
+
+CRemoteApp::Places CRemoteApp::DefaultPlaces() {
+    const QString program = QCoreApplication::applicationFilePath();
+    const QString folder = QCoreApplication::applicationDirPath();
+    return {QDir::tempPath().toStdString(), program.toStdString(),
+            QDir(folder).filePath(QString::fromLatin1(kSkinFolder)).toStdString()};
+}
+
+int CRemoteApp::Run(IOperatorDialogs& dialogs) {
+    settings_.ReadRegistry();
+    settings_.Load();
+
+    CInstanceLock instance(places_.lockFolder);
+    if (!instance.TryAcquire()) {
+        dialogs.Show(kAlreadyRunning, "Solvei", IMessageBox::Icon::None);
+        return 0;
+    }
+
+    skinManager_ = std::make_unique<CSkinManager>(places_.skinBase, places_.archivePath, dialogs);
+    // A skin error is told by the manager itself; the window runs either way.
+    (void)skinManager_->ChangeSkin(kSkinName);
+    {
+        CDlgMain window(skinManager_.get(), settings_, dialogs);
+        window.DoModal(nullptr);
+        instance.Release();
+    }
+    settings_.WriteRegistry();
+    return 0;
+}

@@ -1,0 +1,30 @@
+#include "app/CWaitDlg.h"
+
+#include <QApplication>
+
+#include "widgets/CSkinProgress.h"
+
+CWaitDlg::CWaitDlg(CSkinManager* manager) : CSkinDialog("Wait", manager) {}
+
+CWaitDlg::~CWaitDlg() {
+    progress_.reset();
+}
+
+void CWaitDlg::ShowOver(QWidget* owner) {
+    previous_ = QApplication::activeWindow();
+    // A popup of its own (no parent window) so that a disabled main window does not disable it.
+    Create(nullptr, std::nullopt, true);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    if (!progress_) {
+        progress_ = std::make_unique<CSkinProgress>(Manager());
+        progress_->Create(this, kProgressId);
+    }
+    if (owner != nullptr) {
+        const QRect area(owner->mapToGlobal(QPoint(0, 0)), owner->size());
+        move(area.left() + (area.width() - width()) / 2,
+             area.top() + (area.height() - height()) / 2);
+    }
+    show();
+    raise();
+    repaint();
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/IOperatorDialogs.h"
+
+// Boxes and file dialogs recorded instead of shown; file dialogs answer from a queue.
+class RecordingDialogs : public IOperatorDialogs {
+public:
+    struct Box {
+        std::string text;
+        std::string caption;
+    };
+
+    void Show(const std::string& text, const std::string& caption, Icon) override {
+        boxes.push_back({text, caption});
+    }
+    std::optional<std::string> ChooseOpenFile(const std::string&) override { return Next(); }
+    std::optional<std::string> ChooseSaveFile(const std::string&) override { return Next(); }
+
+    [[nodiscard]] std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const Box& box : boxes) {
+            texts.push_back(box.text);
+        }
+        return texts;
+    }
+
+    std::vector<Box> boxes;
+    std::vector<std::optional<std::string>> answers;
+
+private:
+    std::optional<std::string> Next() {
+        if (answers.empty()) {
+            return std::nullopt;
+        }
+        auto answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    }
+};

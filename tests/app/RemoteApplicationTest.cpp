@@ -1,0 +1,73 @@
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QSettings>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "app/CDlgMain.h"
+#include "app/CInstanceLock.h"
+#include "app/CRemoteApp.h"
+#include "app/RecordingDialogs.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class RemoteApplicationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("solvei-start-" + std::to_string(::getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "settings");
+        const QString settings = QString::fromStdString((dir_ / "settings").string());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    CRemoteApp::Places Places() const {
+        const fs::path shipped(SOLVEI_SHIPPED_SKIN);
+        return {dir_.string(), std::string(), shipped.parent_path().string()};
+    }
+
+    fs::path dir_;
+    RecordingDialogs dialogs_;
+};
+
+TEST_F(RemoteApplicationTest, SecondCopyShowsOneBoxAndEnds) {
+    CInstanceLock first(dir_.string());
+    ASSERT_TRUE(first.TryAcquire());
+    CRemoteApp second(Places());
+    EXPECT_EQ(second.Run(dialogs_), 0);
+    ASSERT_EQ(dialogs_.boxes.size(), 1u);
+    EXPECT_EQ(dialogs_.boxes[0].text, "A Norvo remote application is already running");
+    EXPECT_EQ(dialogs_.boxes[0].caption, "Solvei");
+    EXPECT_TRUE(QApplication::topLevelWidgets().empty() ||
+                std::none_of(QApplication::topLevelWidgets().begin(),
+                             QApplication::topLevelWidgets().end(),
+                             [](QWidget* w) { return qobject_cast<CDlgMain*>(w) != nullptr; }));
+}
+
+TEST_F(RemoteApplicationTest, RunsTheWindowUntilExitAndFreesTheLockForTheNextCopy) {
+    // Exit is pressed as soon as the window runs.
+    QTimer::singleShot(0, [] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* window = qobject_cast<CDlgMain*>(w); window != nullptr && window->isVisible()) {
+                window->OnExitClicked();
+            }
+        }
+    });
+    CRemoteApp app(Places());
+    EXPECT_EQ(app.Run(dialogs_), 0);
+    EXPECT_TRUE(dialogs_.boxes.empty());
+    // The lock went with the first copy.
+    CInstanceLock next(dir_.string());
+    EXPECT_TRUE(next.TryAcquire());
+}
+
+} // namespace
