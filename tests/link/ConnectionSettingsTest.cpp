@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include <QSettings>
@@ -6,8 +7,25 @@
 #include <gtest/gtest.h>
 
 #include "link/CConnectionSettings.h"
+#include "link/RegistryLocation.h"
 
 namespace {
+
+// A settings format that keeps nothing and notes the type each value is written with, as the
+// registry is handed it (a 32-bit number becomes a DWORD there, a 64-bit one a QWORD).
+std::map<QString, int>& WrittenTypes() {
+    static std::map<QString, int> types;
+    return types;
+}
+bool ReadNothing(QIODevice&, QSettings::SettingsMap&) {
+    return true;
+}
+bool NoteTypes(QIODevice&, const QSettings::SettingsMap& values) {
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        WrittenTypes()[it.key()] = it.value().metaType().id();
+    }
+    return true;
+}
 
 // Points the settings store at a fresh folder for each test.
 class ConnectionSettingsTest : public ::testing::Test {
@@ -80,6 +98,29 @@ TEST_F(ConnectionSettingsTest, SavedValuesComeBackAtTheNextStart) {
         EXPECT_EQ(next.serial, c.serial);
         EXPECT_EQ(next.lockCode, 9876u);
         EXPECT_EQ(next.baud, 2u);
+    }
+}
+
+TEST_F(ConnectionSettingsTest, NumbersAreStoredAs32BitValues) {
+    const QSettings::Format typed = QSettings::registerFormat("typed", ReadNothing, NoteTypes);
+    QSettings::setPath(typed, QSettings::UserScope, QString::fromStdString(dir_.string()));
+    RegistryFormat() = typed;
+    {
+        CConnectionSettings s;
+        s.ReadRegistry();
+        s.Load();
+        s.port = 4000;
+        s.lockCode = 9999;
+        s.Save();
+        s.WriteRegistry();
+    }
+    RegistryFormat() = QSettings::NativeFormat;
+    for (const char* name :
+         {"dwPort", "dwFlow", "dwBaud", "dwStop", "dwParity", "dwData", "dwLockCode"}) {
+        EXPECT_EQ(WrittenTypes()[QString("Settings/") + name], QMetaType::UInt) << name;
+    }
+    for (const char* name : {"sHost", "sPortName"}) {
+        EXPECT_EQ(WrittenTypes()[QString("Settings/") + name], QMetaType::QString) << name;
     }
 }
 

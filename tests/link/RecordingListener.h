@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -107,11 +108,26 @@ public:
 
     static constexpr std::chrono::seconds kLimit{20};
 
+    // Calls react with each later report, once it is recorded, on the engine's thread: a
+    // listener may make requests from there. None stops it.
+    void SetReaction(std::function<void(const Event&)> react) {
+        std::lock_guard lock(mutex_);
+        react_ = std::move(react);
+    }
+
 private:
     void Add(std::string kind, int n = 0, ByteString data = {}, std::string text = {}) {
-        std::lock_guard lock(mutex_);
-        events_.push_back({std::move(kind), n, std::move(data), std::move(text)});
-        changed_.notify_all();
+        Event event{std::move(kind), n, std::move(data), std::move(text)};
+        std::function<void(const Event&)> react;
+        {
+            std::lock_guard lock(mutex_);
+            events_.push_back(event);
+            react = react_;
+            changed_.notify_all();
+        }
+        if (react) {
+            react(event);
+        }
     }
     std::size_t CountLocked(const std::string& kind) const {
         std::size_t n = 0;
@@ -132,4 +148,5 @@ private:
     std::condition_variable changed_;
     std::vector<Event> events_;
     std::vector<std::string> logs_;
+    std::function<void(const Event&)> react_;
 };

@@ -60,11 +60,17 @@ TEST(ReplyAccumulator, ClearDropsLeftoversAndOverlongRunsAreDropped) {
     acc.AddSerial(kVersion.data(), kVersion.size(), rule, deliver);
     EXPECT_EQ(got, std::vector<ByteString>{kVersion});
 
+    // Junk that never makes a reply is dropped in bounded pieces and nothing of it delivered,
+    // over either transport.
     const ByteString junk(4000, 0x33);
+    CReplyAccumulator datagram;
     for (int i = 0; i < 40; ++i) {
         acc.AddSerial(junk.data(), junk.size(), rule, deliver);
+        datagram.AddDatagram(junk.data(), junk.size(), rule, deliver);
         ASSERT_LE(acc.Bytes().size(), CReplyAccumulator::kMaxBytes);
+        ASSERT_LE(datagram.Bytes().size(), CReplyAccumulator::kMaxBytes);
     }
+    EXPECT_EQ(got, std::vector<ByteString>{kVersion});
 }
 
 } // namespace
