@@ -51,7 +51,9 @@ const char* CSimOptions::Usage() {
            "                      probability per reply of a refusal, a garbled reply, a lost\n"
            "                      request, junk after the reply\n"
            "  --delay MS          send every reply this late\n"
-           "  --split             send every reply in several pieces\n";
+           "  --split             send every reply in several pieces\n"
+           "  --fleet N           serve N independent processors on N consecutive UDP ports\n"
+           "                      from the --udp port (0 picks a free run), 1..1000\n";
 }
 
 std::optional<CSimOptions> CSimOptions::Parse(const std::vector<std::string>& args,
@@ -89,6 +91,7 @@ std::optional<CSimOptions> CSimOptions::Parse(const std::vector<std::string>& ar
         {"--drop", [&](const std::string& v) { return ToProbability(v, o.faults.drop); }},
         {"--stray", [&](const std::string& v) { return ToProbability(v, o.faults.stray); }},
         {"--delay", [&](const std::string& v) { return ToInt(v, 0, 600000, o.faults.delayMs); }},
+        {"--fleet", [&](const std::string& v) { return ToInt(v, 1, 1000, o.fleet); }},
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -115,6 +118,10 @@ std::optional<CSimOptions> CSimOptions::Parse(const std::vector<std::string>& ar
     }
     if (!o.udp && o.ptyLink.empty()) {
         error = "nothing to serve: --no-udp needs --pty";
+        return std::nullopt;
+    }
+    if (o.fleet > 0 && (!o.udp || !o.ptyLink.empty() || !o.stateFile.empty())) {
+        error = "--fleet serves UDP only, without --no-udp, --pty or --state";
         return std::nullopt;
     }
     return o;

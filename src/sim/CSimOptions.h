@@ -17,6 +17,7 @@ public:
     int lockCode = 7;
     int type = 3;
     int presets = 16;
+    int fleet = 0; // 0: one processor; N: N processors on consecutive UDP ports
     std::string descriptionFile;
     std::string stateFile;
     CFaultInjector::Options faults;

@@ -12,6 +12,7 @@
 #include "sim/CProcessor.h"
 #include "sim/CPtyTransport.h"
 #include "sim/CSimDescription.h"
+#include "sim/CSimFleet.h"
 #include "sim/CSimOptions.h"
 #include "sim/CSimService.h"
 #include "sim/CStateFile.h"
@@ -60,6 +61,19 @@ int main(int argc, char** argv) {
     config.description = std::move(*description);
     config.seed = options->faults.seed;
     config.secondsOfDayAtStart = SecondsOfDayNow();
+    if (options->fleet > 0) {
+        asio::io_context io;
+        CSimFleet fleet(io, config, options->faults, options->fleet);
+        if (!fleet.Open(options->udpHost, options->udpPort, error)) {
+            return Fail(error);
+        }
+        fleet.PrintEndpoints(std::cout);
+        std::cout.flush();
+        asio::signal_set signals(io, SIGINT, SIGTERM);
+        signals.async_wait([&](const std::error_code&, int) { io.stop(); });
+        io.run();
+        return 0;
+    }
     CProcessor processor(std::move(config), CProcessor::Clock::now());
 
     std::unique_ptr<CStateFile> stateFile;

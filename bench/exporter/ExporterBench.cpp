@@ -1,0 +1,182 @@
+// solvei-exporter watching 100 simulated processors (one solvei-sim --fleet 100) at one
+// poll a second: its CPU share and resident memory over a minute, and the time of one scrape.
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+
+#include "exporter/ExporterHarness.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kProcessors = 100;
+
+struct ProcessTimes {
+    double cpuSeconds = 0;
+    double rssMb = 0;
+    int threads = 0;
+};
+
+ProcessTimes Measure(pid_t pid) {
+    ProcessTimes t;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // Fields after the command's closing parenthesis; utime and stime are the 12th and 13th.
+    std::istringstream rest(text.substr(text.rfind(')') + 2));
+    std::string field;
+    long utime = 0;
+    long stime = 0;
+    for (int i = 1; i <= 13 && rest >> field; ++i) {
+        if (i == 12) {
+            utime = std::stol(field);
+        } else if (i == 13) {
+            stime = std::stol(field);
+        }
+    }
+    t.cpuSeconds = static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            t.rssMb = std::stod(line.substr(6)) / 1024.0;
+        } else if (line.rfind("Threads:", 0) == 0) {
+            t.threads = std::stoi(line.substr(8));
+        }
+    }
+    return t;
+}
+
+pid_t FindExporterPid() {
+    // The newest process whose command is our exporter binary.
+    pid_t found = -1;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        std::ifstream cmd(entry.path() / "cmdline");
+        std::string arg0;
+        std::getline(cmd, arg0, '\0');
+        if (arg0 == SOLVEI_EXPORTER_PATH) {
+            found = std::max(found, static_cast<pid_t>(std::stoi(name)));
+        }
+    }
+    return found;
+}
+
+// One fleet and one exporter for every case, started on first use.
+class Fleet {
+public:
+    static Fleet& Get() {
+        static Fleet fleet;
+        return fleet;
+    }
+
+    ExporterHarness harness{"bench"};
+    ExporterHarness::Sim sim;
+    pid_t exporterPid = -1;
+    bool ready = false;
+
+private:
+    Fleet() {
+        sim = harness.StartSim({"--udp", "127.0.0.1:0", "--fleet", std::to_string(kProcessors)},
+                               kProcessors);
+        if (static_cast<int>(sim.ports.size()) != kProcessors) {
+            return;
+        }
+        std::vector<std::string> args = {"--interval", "1"};
+        for (int i = 0; i < kProcessors; ++i) {
+            args.push_back("--processor");
+            args.push_back("p" + std::to_string(i) +
+                           "=127.0.0.1:" + std::to_string(sim.ports[static_cast<std::size_t>(i)]));
+        }
+        if (!harness.StartExporter(args)) {
+            return;
+        }
+        exporterPid = FindExporterPid();
+        // Every processor up and its preset list read: the steady state of a station.
+        ready = ExporterHarness::WaitFor(
+            [&] {
+                const auto text = harness.Get("/metrics");
+                if (!text) {
+                    return false;
+                }
+                for (int i = 0; i < kProcessors; ++i) {
+                    const std::string name = "p" + std::to_string(i);
+                    if (ExporterHarness::Sample(*text, "solvei_up", {{"processor", name}}) != 1.0 ||
+                        !ExporterHarness::Sample(*text, "solvei_preset_info",
+                                                 {{"processor", name}, {"number", "15"}})) {
+                        return false;
+                    }
+                }
+                return true;
+            },
+            120s);
+    }
+};
+
+void BM_ScrapeFleet100(benchmark::State& state) {
+    auto& fleet = Fleet::Get();
+    if (!fleet.ready) {
+        state.SkipWithError("fleet did not come up");
+        return;
+    }
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        const auto text = fleet.harness.Get("/metrics");
+        if (!text) {
+            state.SkipWithError("scrape failed");
+            return;
+        }
+        bytes = text->size();
+    }
+    const auto text = fleet.harness.Get("/metrics");
+    state.counters["bytes"] = static_cast<double>(bytes);
+    state.counters["own_gather_ms"] =
+        ExporterHarness::Sample(*text, "solvei_exporter_scrape_duration_seconds").value_or(-1) *
+        1000;
+}
+BENCHMARK(BM_ScrapeFleet100)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+void BM_PollFleet100For60s(benchmark::State& state) {
+    auto& fleet = Fleet::Get();
+    if (!fleet.ready || fleet.exporterPid <= 0) {
+        state.SkipWithError("fleet did not come up");
+        return;
+    }
+    for (auto _ : state) {
+        const auto before = Measure(fleet.exporterPid);
+        const auto start = std::chrono::steady_clock::now();
+        const auto polls0 =
+            fleet.harness.Metric("solvei_link_requests_total", {{"processor", "p0"}});
+        // Scraped every 5 s meanwhile, as Prometheus would.
+        while (std::chrono::steady_clock::now() - start < 60s) {
+            std::this_thread::sleep_for(5s);
+            (void)fleet.harness.Get("/metrics");
+        }
+        const auto after = Measure(fleet.exporterPid);
+        const double wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const auto polls1 =
+            fleet.harness.Metric("solvei_link_requests_total", {{"processor", "p0"}});
+        state.counters["cpu_percent_of_core"] =
+            100.0 * (after.cpuSeconds - before.cpuSeconds) / wall;
+        state.counters["rss_mb"] = after.rssMb;
+        state.counters["threads"] = after.threads;
+        state.counters["polls_p0"] = polls1.value_or(0) - polls0.value_or(0);
+    }
+}
+BENCHMARK(BM_PollFleet100For60s)->Unit(benchmark::kSecond)->Iterations(1);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "exporter/ProcessorTarget.h"
+
+// The exporter's command line and its JSON config file. Processors from both are watched;
+// a value given on the command line wins over the file's.
+class CExporterOptions {
+public:
+    static constexpr const char* kDefaultListen = "0.0.0.0:9488";
+
+    std::string listenHost = "0.0.0.0";
+    int listenPort = 9488;
+    double intervalSeconds = 1.0;
+    int replyTimeoutMs = 500;
+    std::vector<ProcessorTarget> processors;
+    bool help = false;
+
+    // nullopt with one line of explanation for a bad command line or config file.
+    [[nodiscard]] static std::optional<CExporterOptions> Parse(const std::vector<std::string>& args,
+                                                               std::string& error);
+    [[nodiscard]] static const char* Usage();
+
+    // "NAME=HOST:PORT" or "NAME=/dev/DEVICE".
+    [[nodiscard]] static std::optional<ProcessorTarget> ParseProcessor(const std::string& text,
+                                                                       std::string& error);
+    // HOST:PORT; the host may be empty for every interface.
+    [[nodiscard]] static bool ParseHostPort(const std::string& text, std::string& host, int& port);
+
+private:
+    // Reads the config file into options; the command line is applied afterwards.
+    [[nodiscard]] static bool ReadConfig(const std::string& path, CExporterOptions& options,
+                                         std::string& error);
+    [[nodiscard]] static bool ValidName(const std::string& name);
+};

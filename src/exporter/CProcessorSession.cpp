@@ -1,0 +1,430 @@
+#include "exporter/CProcessorSession.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include <asio/post.hpp>
+
+#include "link/CLinkEngine.h"
+#include "link/CSerialPort.h"
+
+namespace {
+
+constexpr int kNameBytes = 15;
+constexpr int kLinkTries = 10;
+// After a failed preset transfer the names are tried again this soon, not in ten minutes.
+constexpr std::chrono::seconds kNamesRetry{30};
+
+bool StartsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+double Seconds(std::chrono::steady_clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+std::string ErrorText(int code) {
+    if (code == EBUSY) {
+        return "serial port in use by another program";
+    }
+    return std::system_category().message(code) + " (" + std::to_string(code) + ")";
+}
+
+// A serial port that does not open is reported as -1 alone; asking the port itself tells
+// an engineer whether another program holds it or the device is missing.
+std::string SerialErrorText(const std::string& device, int code) {
+    switch (CheckPort(device)) {
+    case 1:
+        return "no such serial device";
+    case 2:
+        return "serial port in use by another program";
+    default:
+        return code == -1 ? "serial port does not open" : ErrorText(code);
+    }
+}
+
+} // namespace
+
+const std::vector<double>& CProcessorSession::RoundTripBuckets() {
+    // From loopback UDP (well under a millisecond) to a slow serial line with retries.
+    static const std::vector<double> buckets = {0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025,
+                                                0.05,   0.1,   0.25,   0.5,   1.0,  2.5};
+    return buckets;
+}
+
+CProcessorSession::CProcessorSession(asio::io_context& io, ProcessorTarget target,
+                                     const Timing& timing)
+    : m_io(io), m_target(std::move(target)), m_timing(timing), m_pollTimer(io),
+      m_reconnectTimer(io), m_watchdogTimer(io), m_idleTimer(io), m_pause(timing.firstPause),
+      m_roundTrip(RoundTripBuckets()) {
+    m_settings.SetLinkDefaults();
+    m_settings.replyTimeoutMs = static_cast<std::uint32_t>(timing.replyTimeoutMs);
+    m_settings.maxTries = kLinkTries;
+    if (m_target.IsSerial()) {
+        m_settings.serial = 1;
+        m_settings.portName = m_target.device;
+    } else {
+        m_settings.serial = 0;
+        m_settings.portName = CConnectionSettings::kEthernetPortName;
+        m_settings.host = m_target.host;
+        m_settings.port = static_cast<std::uint32_t>(m_target.port);
+    }
+    m_engine = std::make_unique<CLinkEngine>(this, m_settings);
+}
+
+CProcessorSession::~CProcessorSession() {
+    // Stop the link's threads before anything they might call into goes.
+    m_engine.reset();
+}
+
+template <typename F> void CProcessorSession::Post(F&& handler) {
+    asio::post(m_io, std::forward<F>(handler));
+}
+
+void CProcessorSession::Start() {
+    m_started = true;
+    m_namesDue = Clock::now() + m_timing.namesRefresh;
+    Connect();
+    m_pollTimer.expires_after(std::chrono::milliseconds(0));
+    ArmPoll();
+}
+
+void CProcessorSession::Stop(std::function<void()> done) {
+    m_stopping = true;
+    m_pollTimer.cancel();
+    m_reconnectTimer.cancel();
+    m_watchdogTimer.cancel();
+    m_idleTimer.cancel();
+    m_jobs.clear();
+    if (!m_linkOpen) {
+        done();
+        return;
+    }
+    m_stopped = std::move(done);
+    m_engine->Disconnect();
+}
+
+void CProcessorSession::Connect() {
+    ++m_attempts;
+    if (m_attempts > 1) {
+        ++m_reconnects;
+    }
+    m_outstanding = Request::None;
+    m_jobs.clear();
+    m_engine->Connect();
+}
+
+void CProcessorSession::ScheduleReconnect() {
+    if (m_stopping || m_reconnectPending) {
+        return;
+    }
+    m_reconnectPending = true;
+    m_reconnectTimer.expires_after(m_pause);
+    m_pause = std::min(m_pause * 2, m_timing.longestPause);
+    m_reconnectTimer.async_wait([this](const std::error_code& ec) {
+        m_reconnectPending = false;
+        if (!ec && !m_stopping) {
+            Connect();
+        }
+    });
+}
+
+void CProcessorSession::ArmPoll() {
+    // From the last expiry, so the cadence does not drift by the time each poll takes.
+    const auto next = m_pollTimer.expiry() + m_timing.interval;
+    m_pollTimer.expires_at(std::max(next, Clock::now()));
+    m_pollTimer.async_wait([this](const std::error_code& ec) {
+        if (ec || m_stopping) {
+            return;
+        }
+        m_pollDue = true;
+        Pump();
+        ArmPoll();
+    });
+}
+
+// --- listener: hand over to the io_context thread -------------------------------------------
+
+void CProcessorSession::OnConnected() {
+    Post([this] { HandleConnected(); });
+}
+
+void CProcessorSession::OnDisconnected() {
+    Post([this] { HandleDown("link closed"); });
+}
+
+void CProcessorSession::OnError(int code) {
+    Post([this, code] { HandleError(code); });
+}
+
+void CProcessorSession::OnVersion(const std::string& text) {
+    Post([this, text, at = Clock::now()] { HandleVersion(text, at); });
+}
+
+void CProcessorSession::OnLeds(const ByteString& reply) {
+    Post([this, reply, at = Clock::now()] { HandleLeds(reply, at); });
+}
+
+void CProcessorSession::OnFactoryPresetNumber(int n) {
+    Post([this, n, at = Clock::now()] { HandlePresetCount(n, at); });
+}
+
+void CProcessorSession::OnPreset(int n, const ByteString& data) {
+    Post([this, n, data, at = Clock::now()] { HandlePreset(n, data, at); });
+}
+
+void CProcessorSession::OnTransferFailed(std::uint8_t) {
+    Post([this] { HandleTransferFailed(); });
+}
+
+void CProcessorSession::OnLog(const std::string& line) {
+    // Only the lines that count something cross over; the "Recieved" dumps do not.
+    if (line == "Read Leds State" || line == "Read version" ||
+        line == "Get Factory Preset Number" || StartsWith(line, "Command retry send") ||
+        StartsWith(line, "Try: ") || line == "Too many tries. Disconnecting." ||
+        line == "Skipping Packet") {
+        Post([this, line, at = Clock::now()] { HandleLog(line, at); });
+    }
+}
+
+// --- on the io_context thread ----------------------------------------------------------------
+
+void CProcessorSession::HandleConnected() {
+    m_linkOpen = true;
+    if (m_stopping) {
+        m_engine->Disconnect();
+        return;
+    }
+    m_outstanding = Request::None;
+    m_jobs.clear();
+    m_jobs.push_back({Request::Version});
+    Pump();
+}
+
+void CProcessorSession::HandleDown(const std::string& cause) {
+    m_linkOpen = false;
+    m_up = false;
+    m_leds.reset();
+    // A cause already known (no reply, a channel error) says more than the closing itself.
+    if (m_cause.empty() || m_cause == "connecting") {
+        m_cause = cause;
+    }
+    m_outstanding = Request::None;
+    m_watchdogTimer.cancel();
+    m_jobs.clear();
+    if (m_stopping) {
+        if (m_stopped) {
+            std::exchange(m_stopped, nullptr)();
+        }
+        return;
+    }
+    ScheduleReconnect();
+}
+
+void CProcessorSession::HandleError(int code) {
+    ++m_failures;
+    m_cause = m_target.IsSerial() ? SerialErrorText(m_target.device, code) : ErrorText(code);
+    m_up = false;
+    m_leds.reset();
+    // A channel that never opened reports nothing else; one that was open is being closed
+    // by the link and reports its disconnection next.
+    if (!m_linkOpen) {
+        if (m_stopping) {
+            if (m_stopped) {
+                std::exchange(m_stopped, nullptr)();
+            }
+            return;
+        }
+        ScheduleReconnect();
+    }
+}
+
+void CProcessorSession::HandleLog(const std::string& line, Clock::time_point at) {
+    if (StartsWith(line, "Try: ")) {
+        ++m_retries;
+    } else if (line == "Too many tries. Disconnecting.") {
+        ++m_failures;
+        m_cause = "no reply";
+    } else if (line == "Skipping Packet") {
+        // The link was busy after all: take the request back and try again in a moment.
+        if (m_outstanding == Request::Leds) {
+            m_outstanding = Request::None;
+            m_pollDue = true;
+            m_idleTimer.expires_after(std::chrono::milliseconds(5));
+            m_idleTimer.async_wait([this](const std::error_code& ec) {
+                if (!ec) {
+                    Pump();
+                }
+            });
+        }
+    } else {
+        m_lastSend = at;
+    }
+}
+
+void CProcessorSession::HandleVersion(const std::string& text, Clock::time_point at) {
+    m_version = text;
+    m_up = true;
+    m_cause.clear();
+    m_pause = m_timing.firstPause;
+    Done(at);
+    // A restarted processor may hold other presets: read the list on every connect.
+    QueueNames();
+    m_pollDue = true;
+    Pump();
+}
+
+void CProcessorSession::HandleLeds(const ByteString& reply, Clock::time_point at) {
+    Done(at);
+    CLedState leds(reply);
+    if (ListMayHaveChanged(leds)) {
+        m_lastListTrigger = std::make_tuple(leds.tr, leds.dp, leds.def, leds.current);
+        QueueNames();
+    }
+    m_leds = std::move(leds);
+    if (at >= m_namesDue) {
+        QueueNames();
+    }
+    Pump();
+}
+
+void CProcessorSession::HandlePresetCount(int count, Clock::time_point at) {
+    Done(at);
+    m_presetCount = count;
+    m_presetNames.resize(static_cast<std::size_t>(std::max(count, 0)));
+    m_namesDue = at + m_timing.namesRefresh;
+    for (int n = 0; n < count; ++n) {
+        m_jobs.push_back({Request::Preset, n});
+    }
+    Pump();
+}
+
+void CProcessorSession::HandlePreset(int number, const ByteString& data, Clock::time_point at) {
+    m_lastReply = at;
+    m_outstanding = Request::None;
+    m_watchdogTimer.cancel();
+    if (number >= 0 && number < static_cast<int>(m_presetNames.size())) {
+        const auto size = std::min<std::size_t>(data.size(), kNameBytes);
+        const auto end = std::find(data.begin(), data.begin() + static_cast<long>(size), 0);
+        m_presetNames[static_cast<std::size_t>(number)].assign(data.begin(), end);
+    }
+    Pump();
+}
+
+void CProcessorSession::HandleTransferFailed() {
+    m_outstanding = Request::None;
+    m_watchdogTimer.cancel();
+    m_namesDue = std::min(m_namesDue, Clock::now() + kNamesRetry);
+    Pump();
+}
+
+void CProcessorSession::Done(Clock::time_point at) {
+    m_lastReply = at;
+    if (m_lastSend) {
+        m_roundTrip.Observe(std::max(0.0, Seconds(at - *m_lastSend)));
+        m_lastSend.reset();
+    }
+    m_outstanding = Request::None;
+    m_watchdogTimer.cancel();
+}
+
+void CProcessorSession::QueueNames() {
+    const bool queued = std::any_of(m_jobs.begin(), m_jobs.end(), [](const Job& job) {
+        return job.request == Request::PresetCount || job.request == Request::Preset;
+    });
+    if (!queued && m_outstanding != Request::PresetCount && m_outstanding != Request::Preset) {
+        m_jobs.push_back({Request::PresetCount});
+    }
+}
+
+bool CProcessorSession::ListMayHaveChanged(const CLedState& leds) const {
+    if (m_presetCount < 0) {
+        return false;
+    }
+    const auto unknown = [&](int number, bool mayBeUnset) {
+        return !(mayBeUnset && number == ProcessorStatus::kNoMarker) && number >= m_presetCount;
+    };
+    if (!unknown(leds.tr, true) && !unknown(leds.dp, true) && !unknown(leds.def, true) &&
+        !unknown(leds.current, false)) {
+        return false;
+    }
+    // Once per unknown state: a processor whose markers stay out of range is not asked again
+    // on every poll.
+    return m_lastListTrigger != std::make_tuple(leds.tr, leds.dp, leds.def, leds.current);
+}
+
+void CProcessorSession::Pump() {
+    if (m_stopping || !m_linkOpen || m_outstanding != Request::None) {
+        return;
+    }
+    if (m_pollDue && !m_version.empty() && m_up) {
+        m_pollDue = false;
+        Send({Request::Leds});
+        return;
+    }
+    if (!m_jobs.empty()) {
+        const Job job = m_jobs.front();
+        m_jobs.pop_front();
+        Send(job);
+    }
+}
+
+std::chrono::milliseconds CProcessorSession::Watchdog() const {
+    // Longer than the link could spend on every try of one request, and a transfer on top.
+    return std::chrono::milliseconds(m_timing.replyTimeoutMs * (kLinkTries + 2) + 5000);
+}
+
+void CProcessorSession::Send(const Job& job) {
+    m_outstanding = job.request;
+    ++m_requests;
+    m_watchdogTimer.expires_after(Watchdog());
+    m_watchdogTimer.async_wait([this](const std::error_code& ec) {
+        // A request whose end never came (dropped by a busy link) must not block the rest.
+        if (!ec && m_outstanding != Request::None) {
+            m_outstanding = Request::None;
+            Pump();
+        }
+    });
+    switch (job.request) {
+    case Request::Version:
+        m_engine->ReadVersion();
+        break;
+    case Request::PresetCount:
+        m_engine->GetFactoryPresetNumber();
+        break;
+    case Request::Preset:
+        m_lastSend.reset(); // a transfer is no round trip
+        m_engine->GetPreset(static_cast<std::uint8_t>(job.preset));
+        break;
+    case Request::Leds:
+        m_engine->ReadLeds();
+        break;
+    case Request::None:
+        break;
+    }
+}
+
+ProcessorStatus CProcessorSession::Status() const {
+    ProcessorStatus s;
+    s.name = m_target.name;
+    s.link = m_target.IsSerial() ? "serial" : "udp";
+    s.address = m_target.Address();
+    s.up = m_up;
+    s.cause = m_up ? std::string() : m_cause;
+    s.version = m_version;
+    if (m_up) {
+        s.leds = m_leds;
+    }
+    s.presetCount = m_presetCount;
+    s.presetNames = m_presetNames;
+    if (m_lastReply) {
+        s.lastReplyAgeSeconds = Seconds(Clock::now() - *m_lastReply);
+    }
+    s.requests = m_requests;
+    s.retries = m_retries;
+    s.failures = m_failures;
+    s.reconnects = m_reconnects;
+    s.roundTrip = m_roundTrip.Collect();
+    return s;
+}

@@ -1,0 +1,47 @@
+#include <csignal>
+#include <iostream>
+
+#include <asio/io_context.hpp>
+#include <asio/signal_set.hpp>
+
+#include "exporter/CExporterOptions.h"
+#include "exporter/CFleetExporter.h"
+
+namespace {
+
+constexpr std::chrono::seconds kStopGrace{3};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string error;
+    const auto options =
+        CExporterOptions::Parse(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!options) {
+        std::cerr << "solvei-exporter: " << error << "\n";
+        return 1;
+    }
+    if (options->help) {
+        std::cout << CExporterOptions::Usage();
+        return 0;
+    }
+
+    asio::io_context io;
+    CFleetExporter exporter(io, *options);
+    if (const auto ec = exporter.Listen()) {
+        std::cerr << "solvei-exporter: cannot listen on " << options->listenHost << ":"
+                  << options->listenPort << ": " << ec.message() << "\n";
+        return 1;
+    }
+    std::cout << "listening on " << exporter.ListenUrl() << std::endl;
+    exporter.Start();
+
+    asio::signal_set signals(io, SIGINT, SIGTERM);
+    signals.async_wait([&](const std::error_code& ec, int) {
+        if (!ec) {
+            exporter.Stop(kStopGrace, [&] { io.stop(); });
+        }
+    });
+    io.run();
+    return 0;
+}

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "exporter/ExporterHarness.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const char* kPrometheus = "/usr/bin/prometheus";
+
+// The shipped rules with every "for:" cut to a second, so the test need not wait minutes.
+std::string ShortenedRules() {
+    std::ifstream in(std::string(SOLVEI_MONITORING_DIR) + "/alerts.yml");
+    std::stringstream text;
+    text << in.rdbuf();
+    return std::regex_replace(text.str(), std::regex(R"(for: \S+)"), "for: 1s");
+}
+
+// The list under "data" → key of an API answer ("result" of a query, "alerts").
+QJsonArray Api(int port, const std::string& path, const char* key) {
+    const auto body = ExporterHarness::HttpGet(port, path);
+    if (!body) {
+        return {};
+    }
+    const auto json = QJsonDocument::fromJson(QByteArray::fromStdString(*body)).object();
+    return json["data"].toObject()[key].toArray();
+}
+
+} // namespace
+
+TEST(ExporterPrometheus, ScrapedFleetIsUpAndTheDownAlertFires) {
+    if (!std::filesystem::exists(kPrometheus)) {
+        GTEST_SKIP() << "prometheus is not installed";
+    }
+    ExporterHarness h("prometheus");
+    auto fm = h.StartSim({"--udp", "127.0.0.1:0"});
+    auto am = h.StartSim({"--udp", "127.0.0.1:0", "--seed", "9"});
+    ASSERT_EQ(fm.ports.size(), 1u);
+    ASSERT_EQ(am.ports.size(), 1u);
+    ASSERT_TRUE(h.StartExporter({"--interval", "0.5", "--timeout", "100", "--processor",
+                                 "fm=127.0.0.1:" + std::to_string(fm.ports[0]), "--processor",
+                                 "am=127.0.0.1:" + std::to_string(am.ports[0])}));
+
+    std::ofstream(h.Path("alerts.yml")) << ShortenedRules();
+    std::ofstream(h.Path("prometheus.yml"))
+        << "global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\n"
+           "rule_files:\n  - "
+        << h.Path("alerts.yml") << "\n"
+        << "scrape_configs:\n  - job_name: solvei\n    scrape_interval: 1s\n"
+           "    scrape_timeout: 900ms\n    static_configs:\n      - targets: [\"127.0.0.1:"
+        << h.ExporterPort() << "\"]\n";
+    const int port = ExporterHarness::FreeTcpPort();
+    TestProcess prometheus({kPrometheus, "--config.file=" + h.Path("prometheus.yml"),
+                            "--storage.tsdb.path=" + h.Path("data"),
+                            "--web.listen-address=127.0.0.1:" + std::to_string(port),
+                            "--log.level=warn"},
+                           {});
+
+    // Through Prometheus's own API: both processors are up.
+    EXPECT_TRUE(ExporterHarness::WaitFor(
+        [&] {
+            const auto result = Api(port, "/api/v1/query?query=solvei_up", "result");
+            if (result.size() != 2) {
+                return false;
+            }
+            for (const auto& sample : result) {
+                if (sample.toObject()["value"].toArray()[1].toString() != "1") {
+                    return false;
+                }
+            }
+            return true;
+        },
+        20s));
+
+    fm.process->Stop(SIGKILL, 5s);
+    const auto firing = [&](const std::string& alert, const std::string& processor) {
+        for (const auto& a : Api(port, "/api/v1/alerts", "alerts")) {
+            const auto o = a.toObject();
+            if (o["labels"].toObject()["alertname"].toString().toStdString() == alert &&
+                o["labels"].toObject()["processor"].toString().toStdString() == processor &&
+                o["state"].toString() == "firing") {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(ExporterHarness::WaitFor([&] { return firing("SolveiProcessorDown", "fm"); }, 20s));
+    EXPECT_FALSE(firing("SolveiProcessorDown", "am"));
+    prometheus.Stop(SIGTERM, 10s);
+}
