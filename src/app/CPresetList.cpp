@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyledItemDelegate>
 
 #include "app/CPresetNameEdit.h"
 #include "app/PresetCommand.h"
@@ -27,6 +28,19 @@ std::string UpperLatin1(const QString& text) {
     return bytes;
 }
 
+// Every row is one item height tall, whatever its texts.
+class RowHeightDelegate : public QStyledItemDelegate {
+public:
+    explicit RowHeightDelegate(const CPresetList& list)
+        : QStyledItemDelegate(const_cast<CPresetList*>(&list)), list_(list) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), list_.ItemHeight()};
+    }
+
+private:
+    const CPresetList& list_;
+};
+
 // The short menu's rows are Load and Save to file; they run the commands of those names.
 constexpr int kShortMenuCommands[] = {static_cast<int>(PresetCommand::Load),
                                       static_cast<int>(PresetCommand::SaveToFile)};
@@ -38,6 +52,7 @@ CPresetList::CPresetList(CSkinManager* manager, std::string section)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     // The list erases only where no item is; the items paint the rest.
     viewport()->setAutoFillBackground(false);
+    setItemDelegate(new RowHeightDelegate(*this));
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CPresetList::OnSelectionChanged);
     connect(editor_.get(), &CPresetNameEdit::editEnded, this, &CPresetList::EndRename);
 }
@@ -57,12 +72,6 @@ void CPresetList::ApplySkin() {
     currentText_ = ColorFromSkin(GetLong("current_text_color"));
     selectedText_ = ColorFromSkin(GetLong("selected_text_color"));
     selection_ = ColorFromSkin(GetLong("selection_color"));
-    const QSize rowSize(-1, ItemHeight());
-    for (int i = 0; i < topLevelItemCount(); ++i) {
-        for (int column = 0; column < columnCount(); ++column) {
-            topLevelItem(i)->setSizeHint(column, rowSize);
-        }
-    }
     BuildMenus();
     doItemsLayout();
     PlaceEditor();
@@ -117,15 +126,10 @@ bool CPresetList::HasPreset(int preset) const {
 }
 
 void CPresetList::InsertPreset(int preset) {
-    const QSize rowSize(-1, ItemHeight());
     while (preset >= 0 && topLevelItemCount() <= preset) {
         const int number = topLevelItemCount();
-        auto* item = new QTreeWidgetItem(
-            QStringList{QString::fromStdString(PresetFile::Label(number)), QString()});
-        for (int column = 0; column < std::max(columnCount(), 2); ++column) {
-            item->setSizeHint(column, rowSize);
-        }
-        addTopLevelItem(item);
+        addTopLevelItem(new QTreeWidgetItem(
+            QStringList{QString::fromStdString(PresetFile::Label(number)), QString()}));
     }
 }
 
