@@ -121,7 +121,6 @@ void CDlgMain::CreateControls() {
         keys_[i]->Create(this, kKeys[i].id);
         connect(keys_[i].get(), &QAbstractButton::clicked, this, kKeys[i].handler);
     }
-    keys_[0]->setText("Connect");
     Button(kMenu)->SetStuck(true);
     for (unsigned id : {kBypass, kOnline, kAgc, kIo, kA, kB}) {
         Button(id)->setEnabled(false);
@@ -456,7 +455,6 @@ void CDlgMain::ShowLinkUp() {
     CSkinButton* connectKey = Button(kConnect);
     connectKey->SetSection("BtnDisconnect");
     connectKey->ApplySkin();
-    connectKey->setText("Disconnect");
     Repaint(connectKey);
     SetOfflineView(false);
     Button(kOnline)->setEnabled(true);
@@ -469,7 +467,6 @@ void CDlgMain::ShowLinkDown() {
     CSkinButton* connectKey = Button(kConnect);
     connectKey->SetSection("BtnConnect");
     connectKey->ApplySkin();
-    connectKey->setText("Connect");
     Repaint(connectKey);
     for (unsigned id : {kBypass, kOnline, kAgc, kIo, kA, kB}) {
         Button(id)->SetStuck(false);

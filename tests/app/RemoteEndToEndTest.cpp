@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -90,14 +91,28 @@ protected:
         return QImage(QString::fromStdString(file));
     }
 
+    // The main window: the one named "Solvei Remote" or "Solvei V..." that has a real size.
+    std::optional<std::string> MainWindowId() const {
+        const auto found = X({"/usr/bin/xdotool", "search", "--name", "^Solvei (Remote|V)"});
+        std::istringstream ids(found.out);
+        for (std::string id; std::getline(ids, id);) {
+            const auto geometry = X({"/usr/bin/xdotool", "getwindowgeometry", id});
+            std::smatch match;
+            if (std::regex_search(geometry.out, match, std::regex("Geometry: (\\d+)x(\\d+)")) &&
+                std::stoi(match[1].str()) > 100 && std::stoi(match[2].str()) > 100) {
+                return id;
+            }
+        }
+        return std::nullopt;
+    }
+
     // The window's top-left corner on the screen.
     std::optional<QPoint> WindowPlace() const {
-        const auto found = X({"/usr/bin/xdotool", "search", "--name", "^Solvei"});
-        if (found.exitCode != 0 || found.out.empty()) {
+        const auto id = MainWindowId();
+        if (!id) {
             return std::nullopt;
         }
-        const std::string id = found.out.substr(0, found.out.find('\n'));
-        const auto geometry = X({"/usr/bin/xdotool", "getwindowgeometry", id});
+        const auto geometry = X({"/usr/bin/xdotool", "getwindowgeometry", *id});
         std::smatch match;
         if (!std::regex_search(geometry.out, match, std::regex("Position: (-?\\d+),(-?\\d+)"))) {
             return std::nullopt;
@@ -106,12 +121,11 @@ protected:
     }
 
     std::string WindowName() const {
-        const auto found = X({"/usr/bin/xdotool", "search", "--name", "^Solvei"});
-        if (found.out.empty()) {
+        const auto id = MainWindowId();
+        if (!id) {
             return {};
         }
-        const std::string id = found.out.substr(0, found.out.find('\n'));
-        std::string name = X({"/usr/bin/xdotool", "getwindowname", id}).out;
+        std::string name = X({"/usr/bin/xdotool", "getwindowname", *id}).out;
         while (!name.empty() && name.back() == '\n') {
             name.pop_back();
         }
@@ -183,6 +197,7 @@ TEST_F(RemoteEndToEndTest, ConnectShowsLiveMetersAndExitLeavesNothingBehind) {
         std::vector<std::string>{"/bin/sh", "-c", "cd \"$1\" && exec \"$2\"", "sh", Path("work"),
                                  SOLVEI_REMOTE_PATH},
         std::map<std::string, std::string>{{"DISPLAY", display_},
+                                           {"QT_QPA_PLATFORM", "xcb"},
                                            {"SOLVEI_SETTINGS_DIR", Path("settings")},
                                            {"TMPDIR", Path("tmp")}});
     std::optional<QPoint> place;
