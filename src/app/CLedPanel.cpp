@@ -8,7 +8,10 @@
 #include "app/LedSegmentLayout.h"
 #include "skin/ControlId.h"
 
-CLedPanel::CLedPanel(CSkinManager* manager) : CSkinDialog("Leds", manager) {}
+CLedPanel::CLedPanel(CSkinManager* manager) : CSkinDialog("Leds", manager) {
+    // Every paint covers the whole panel from the off-screen image: nothing to erase first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 CLedPanel::~CLedPanel() = default;
 

@@ -101,6 +101,9 @@ void CSettingsDlg::EnableHostAndPort(int selection) {
 }
 
 void CSettingsDlg::Select(int index) {
+    if (selector_ == nullptr) {
+        return;
+    }
     const auto& buttons = selector_->Buttons();
     if (index >= 0 && static_cast<std::size_t>(index) < buttons.size()) {
         buttons[static_cast<std::size_t>(index)]->click();
@@ -108,10 +111,13 @@ void CSettingsDlg::Select(int index) {
 }
 
 QString CSettingsDlg::LockCodeText() const {
-    return lockCode_->text();
+    return lockCode_ != nullptr ? lockCode_->text() : QString();
 }
 
 void CSettingsDlg::Apply() {
+    if (selector_ == nullptr) {
+        return; // not created: the record stays as it is
+    }
     const std::uint32_t lockCode = LeadingNumber(lockCode_->text());
     const std::uint32_t port = LeadingNumber(port_->text());
     const int selection = selector_->Selection();

@@ -164,5 +164,11 @@ std::string SerialPortList::Caption(const std::string& name) {
             caption.erase(suffix);
         }
     }
+    // Long names would widen every key of the selector; the start names the maker and the
+    // end usually carries the adapter's serial number, which tells two adapters apart.
+    if (caption.size() > kCaptionLength) {
+        caption = caption.substr(0, kCaptionHead) + "\u2026" +
+                  caption.substr(caption.size() - (kCaptionLength - kCaptionHead - 1));
+    }
     return caption;
 }

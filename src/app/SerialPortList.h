@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@ public:
 
     static constexpr const char* kEthernet = "Ethernet";
     static constexpr int kComPorts = 20;
+    static constexpr std::size_t kCaptionLength = 16;
+    static constexpr std::size_t kCaptionHead = 7;
 
     explicit SerialPortList(SerialPortScan scan = {});
 
@@ -37,7 +40,8 @@ public:
     [[nodiscard]] const std::vector<std::string>& Names() const { return names_; }
 
     // The short caption shown for a port name: the name itself, or for a path its last part
-    // without udev's "usb-" prefix and "-ifNN-portN" suffix.
+    // without udev's "usb-" prefix and "-ifNN-portN" suffix, at most kCaptionLength
+    // characters (the middle of a longer one gives way to an ellipsis).
     [[nodiscard]] static std::string Caption(const std::string& name);
     // Opens and closes the port through CheckPort; an in-use answer on a device this user
     // may not open is Denied.

@@ -300,9 +300,8 @@ TEST_F(SettingsDlgTest, UsbAdaptersFollowTheComPortsByTheirStableNames) {
     CSettingsDlg& dialog = Open();
     EXPECT_EQ(dialog.Ports().Names(),
               (std::vector<std::string>{"Ethernet", "COM1", ftdi, usb0, usb10, acm1}));
-    EXPECT_EQ(Captions(),
-              (std::vector<std::string>{"Ethernet", "COM1", "FTDI_FT232R_USB_UART_A50285BI",
-                                        "ttyUSB0", "ttyUSB10", "ttyACM1"}));
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"Ethernet", "COM1", "FTDI_FT\u2026A50285BI",
+                                                    "ttyUSB0", "ttyUSB10", "ttyACM1"}));
     EXPECT_EQ(dialog.Selector()->Buttons()[2]->toolTip().toStdString(), ftdi);
     dialog.Select(2);
     dialog.Apply();
@@ -366,7 +365,11 @@ INSTANTIATE_TEST_SUITE_P(
         CaptionCase{"/dev/ttyUSB0", "ttyUSB0"}, CaptionCase{"/dev/pts/4", "pts/4"},
         CaptionCase{"/dev/serial/by-id/usb-Prolific_PL2303-if00-port0", "Prolific_PL2303"},
         CaptionCase{"/dev/serial/by-id/usb-Arduino_Uno_1234-if02", "Arduino_Uno_1234"},
-        CaptionCase{"/dev/serial/by-id/pci-Board-ifx", "pci-Board-ifx"}),
+        CaptionCase{"/dev/serial/by-id/pci-Board-ifx", "pci-Board-ifx"},
+        CaptionCase{"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
+                    "FTDI_FT\u2026A50285BI"},
+        CaptionCase{"/dev/serial/by-id/usb-0123456789ABCDEF-if00", "0123456789ABCDEF"},
+        CaptionCase{"/dev/serial/by-id/usb-0123456789ABCDEFG-if00", "0123456\u20269ABCDEFG"}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 } // namespace
