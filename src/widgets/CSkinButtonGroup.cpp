@@ -53,7 +53,11 @@ void CSkinButtonGroup::ApplySkin() {
     update();
 }
 
-void CSkinButtonGroup::SetButtons(const QStringList& captions) {
+void CSkinButtonGroup::SetButtons(const QStringList& captions, int width, int height) {
+    if (width >= 0) {
+        resize(width, this->height());
+    }
+    requestedHeight_ = height;
     captions_ = captions;
     buttons_.clear();
     selected_ = -1;
@@ -73,8 +77,10 @@ void CSkinButtonGroup::Layout() {
     if (n == 0) {
         return;
     }
-    const QRect area =
-        QRect(QPoint(0, 0), QSize(width(), GetLong("height"))).marginsRemoved(inner_);
+    // The rows share the height the owner asked for, or else the skin's "height"; a row is
+    // never lower than a caption, so a group without either has rows of caption height.
+    const int height = requestedHeight_ >= 0 ? requestedHeight_ : GetLong("height");
+    const QRect area = QRect(QPoint(0, 0), QSize(width(), height)).marginsRemoved(inner_);
     const int innerWidth = std::max(area.width(), 0);
     const int innerHeight = std::max(area.height(), 0);
     // Captions are measured in the buttons' own font and margins (any button will do: they
@@ -111,21 +117,28 @@ void CSkinButtonGroup::Layout() {
 void CSkinButtonGroup::OnClicked(int index) {
     // The group keeps the selection itself: a "Button" section with "stick" set has already
     // latched the button by the time its click arrives.
-    CSkinButton* clicked = buttons_[static_cast<size_t>(index)].get();
     if (index == selected_) {
         return;
     }
     selected_ = index;
-    clicked->SetStuck(true);
-    clicked->update();
-    OnSelect(index);
-    emit selected(controlId_, index);
-    for (const auto& button : buttons_) {
-        if (button.get() != clicked && button->IsStuck()) {
-            button->SetStuck(false);
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        CSkinButton* button = buttons_[i].get();
+        const bool latched = static_cast<int>(i) == index;
+        if (latched || button->IsStuck()) {
+            button->SetStuck(latched);
             button->update();
         }
     }
+    // The group's own work is done before anyone hears of the selection. The signal goes out
+    // from the event loop: a receiver may rebuild the page and destroy this group, which must
+    // not happen beneath the click that is still being delivered to one of its buttons.
+    const QPointer<CSkinButtonGroup> alive = this;
+    OnSelect(index);
+    if (alive == nullptr) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [this, index] { emit selected(controlId_, index); }, Qt::QueuedConnection);
 }
 
 void CSkinButtonGroup::OnSelect(int) {}
@@ -163,10 +176,6 @@ void CSkinButtonGroup::changeEvent(QEvent* event) {
         update();
     }
     CSkinDialog::changeEvent(event);
-}
-
-void CSkinButtonGroup::mousePressEvent(QMouseEvent* event) {
-    QWidget::mousePressEvent(event);
 }
 
 void CSkinButtonGroup::paintEvent(QPaintEvent*) {

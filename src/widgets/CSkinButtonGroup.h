@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QPointer>
 #include <QRegion>
 #include <QStringList>
 
@@ -31,8 +32,11 @@ public:
     // Creates the group as a child at its skin position shifted by offset, in parent
     // coordinates.
     void Create(QWidget* parent, unsigned controlId, QPoint offset);
-    // Lays out one button per caption over the current width and sizes the group's height.
-    void SetButtons(const QStringList& captions);
+    // Lays out one button per caption in as many columns as fit width (-1: the current
+    // width). height, less the button margins, is the height of a row: -1 takes the skin's
+    // "height" instead, and a row is never lower than the tallest caption. The group then
+    // takes the height of its rows plus the margins.
+    void SetButtons(const QStringList& captions, int width = -1, int height = -1);
     // Replaces the caption drawn at the top (the skin's "caption" until then).
     void SetCaption(const QString& caption);
     [[nodiscard]] const QString& Caption() const { return caption_; }
@@ -49,18 +53,18 @@ public:
     void ApplySkin() override;
 
 signals:
-    // A click latched button index of group groupId.
+    // A click latched button index of group groupId. Queued: it arrives from the event loop
+    // once the click is over, so a receiver may destroy the group.
     void selected(unsigned groupId, int index);
 
 protected:
-    // Runs when a click latches a button, before the selection signal.
+    // Runs at once when a click latches a button, after the others are released and before
+    // the selection signal (which is dropped should OnSelect destroy the group).
     virtual void OnSelect(int index);
 
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
-    // Popups drag; a group never does and leaves the mouse to its buttons.
-    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     void Layout();
@@ -73,6 +77,7 @@ private:
     QStringList captions_;
     std::vector<std::unique_ptr<CSkinButton>> buttons_;
     int selected_ = -1;
+    int requestedHeight_ = -1;
     int columns_ = 0;
     int rows_ = 0;
     QString caption_;

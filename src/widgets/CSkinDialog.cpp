@@ -18,6 +18,11 @@ CSkinDialog::CSkinDialog(std::string section, CSkinManager* manager)
     : CSkinClient(std::move(section), manager) {}
 
 CSkinDialog::~CSkinDialog() {
+    // Destroyed while running modally: the loop returns to DoModal, which sees the window
+    // gone and touches nothing of it.
+    if (modalLoop_ != nullptr) {
+        modalLoop_->exit(0);
+    }
     statics_.clear();
     if (Window() != nullptr) {
         Detach();
@@ -44,13 +49,15 @@ void CSkinDialog::Create(QWidget* parent, std::optional<QPoint> offset, bool pop
 }
 
 int CSkinDialog::DoModal(QWidget* parent) {
-    QWidget* active = QApplication::activeWindow();
+    const QPointer<QWidget> active = QApplication::activeWindow();
+    const QPointer<QWidget> owner = parent;
+    const QPointer<CSkinDialog> self = this;
     modalEnded_ = false;
     modalResult_ = 0;
+    // The window blocks its parent's input through Qt's modality rather than by disabling
+    // the parent: a popup is a Qt child of its parent and would be disabled with it.
+    setWindowModality(parent != nullptr ? Qt::WindowModal : Qt::NonModal);
     Create(parent, std::nullopt, true);
-    if (parent != nullptr) {
-        parent->setEnabled(false);
-    }
     if (QScreen* screen = this->screen()) {
         const QRect area = screen->geometry();
         move(area.left() + (area.width() - width()) / 2,
@@ -60,15 +67,18 @@ int CSkinDialog::DoModal(QWidget* parent) {
         QEventLoop loop;
         modalLoop_ = &loop;
         loop.exec(QEventLoop::DialogExec);
+        if (self == nullptr) {
+            return 0;
+        }
         modalLoop_ = nullptr;
     }
-    if (parent != nullptr) {
-        parent->setEnabled(true);
-        if (parent == active) {
-            parent->activateWindow();
-        }
+    const int result = modalResult_;
+    hide();
+    setWindowModality(Qt::NonModal);
+    if (owner != nullptr && owner == active) {
+        owner->activateWindow();
     }
-    return modalResult_;
+    return result;
 }
 
 void CSkinDialog::EndModal(int result) {
@@ -144,7 +154,13 @@ void CSkinDialog::paintEvent(QPaintEvent*) {
 }
 
 void CSkinDialog::mousePressEvent(QMouseEvent* event) {
-    if (!child_ && event->button() == Qt::LeftButton && !dragging_) {
+    // A child panel keeps the mouse to itself: passed up, a press would drag the window
+    // that holds it.
+    if (child_) {
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::LeftButton && !dragging_) {
         dragAnchor_ = event->position().toPoint();
         dragging_ = true;
         return;
@@ -153,6 +169,10 @@ void CSkinDialog::mousePressEvent(QMouseEvent* event) {
 }
 
 void CSkinDialog::mouseMoveEvent(QMouseEvent* event) {
+    if (child_) {
+        event->accept();
+        return;
+    }
     if (dragging_) {
         move(pos() + (event->position().toPoint() - dragAnchor_));
         return;
@@ -161,6 +181,10 @@ void CSkinDialog::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CSkinDialog::mouseReleaseEvent(QMouseEvent* event) {
+    if (child_) {
+        event->accept();
+        return;
+    }
     if (dragging_ && event->button() == Qt::LeftButton) {
         dragging_ = false;
         return;

@@ -30,7 +30,9 @@ public:
     // parent or popup is set; offset shifts it from its skin position (parent coordinates
     // for a child, screen coordinates for a popup).
     void Create(QWidget* parent, std::optional<QPoint> offset, bool popup);
-    // Runs the window as a popup centred on the screen with parent disabled until EndModal.
+    // Runs the window as a popup centred on the screen until EndModal; input to parent and
+    // its window is blocked meanwhile, the modal window itself stays enabled. Returns 0 when
+    // the window is destroyed while it runs.
     int DoModal(QWidget* parent);
     // Ends the modal loop with result and hides the window.
     void EndModal(int result);
@@ -39,6 +41,8 @@ public:
 
     [[nodiscard]] const QImage* Background() const { return background_; }
     [[nodiscard]] bool IsChild() const { return child_; }
+    // A left-button drag of this popup is in progress.
+    [[nodiscard]] bool IsDragging() const { return dragging_; }
     [[nodiscard]] bool IsTopLevel() const { return topLevel_; }
     // The static texts made from "statics", in list order.
     [[nodiscard]] std::vector<CSkinStatic*> Statics() const;

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <limits>
 
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPainter>
 
 #include "skin/ControlId.h"
@@ -137,11 +139,12 @@ void CSkinSlider::paintEvent(QPaintEvent*) {
 }
 
 void CSkinSlider::mousePressEvent(QMouseEvent* event) {
+    // Every press stops here: passed up, it would drag the window beneath.
+    event->accept();
     if (event->button() != Qt::LeftButton) {
-        QSlider::mousePressEvent(event);
         return;
     }
-    event->accept();
+    pressed_ = true;
     const int y = static_cast<int>(event->position().y());
     if (ThumbRect().contains(event->position().toPoint())) {
         dragging_ = true;
@@ -156,28 +159,59 @@ void CSkinSlider::mousePressEvent(QMouseEvent* event) {
         update();
         return;
     }
+    // A click on the track moves the thumb like a drag would: the owner hears of it now and
+    // again when the button comes up.
+    const int old = value();
     setValue(PositionAt(y));
     update();
+    if (value() != old) {
+        emit userMoved(value());
+    }
 }
 
 void CSkinSlider::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
     if (!dragging_) {
-        event->ignore();
         return;
     }
-    event->accept();
     const int old = value();
     setSliderPosition(PositionAt(event->position().y() + dragOffset_));
     if (value() != old) {
         update();
+        emit userMoved(value());
     }
 }
 
 void CSkinSlider::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && dragging_) {
+    event->accept();
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    if (dragging_) {
         dragging_ = false;
         setSliderDown(false);
         update();
     }
-    event->accept();
+    if (pressed_) {
+        pressed_ = false;
+        emit userReleased(value());
+    }
+}
+
+void CSkinSlider::keyPressEvent(QKeyEvent* event) {
+    const int old = value();
+    QSlider::keyPressEvent(event);
+    if (value() != old) {
+        update();
+        emit userMoved(value());
+    }
+}
+
+void CSkinSlider::wheelEvent(QWheelEvent* event) {
+    const int old = value();
+    QSlider::wheelEvent(event);
+    if (value() != old) {
+        update();
+        emit userMoved(value());
+    }
 }

@@ -33,12 +33,22 @@ public:
     [[nodiscard]] std::vector<int> TickMarks() const;
     [[nodiscard]] bool IsDragging() const { return dragging_; }
 
+signals:
+    // The user moved the slider to position: a drag step, a click on the track, a wheel
+    // turn or a key. Values set by the program do not count.
+    void userMoved(int position);
+    // The mouse button that went down on the slider, on its thumb or its track, came up:
+    // position is where the user left it.
+    void userReleased(int position);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     enum Thumb { ThumbUp, ThumbDown, ThumbDisabled };
@@ -56,5 +66,6 @@ private:
     int offsetTop_ = 0;
     int offsetBottom_ = 0;
     bool dragging_ = false;
+    bool pressed_ = false;
     int dragOffset_ = 0;
 };

@@ -143,7 +143,7 @@ int CSkinSpin::AddField(Field field, QLineEdit* display) {
             // A typed value is wrapped, carried or clamped like a stepped one; the field
             // being typed in is re-formatted only when it loses the focus.
             editing_ = index;
-            SetValue(GetValue(index), index, true);
+            SetValue(TypedValue(index), index, true);
             editing_ = -1;
         });
     }
@@ -207,12 +207,16 @@ double CSkinSpin::GetValue(int field) const {
     if (field < 0 || field >= FieldCount()) {
         return 0;
     }
+    // The stored value: what was typed is already wrapped, carried or clamped, even while
+    // the display still shows the typed text.
     const Field& f = fields_[static_cast<size_t>(field)];
-    if (f.kind != FieldKind::Numeric) {
-        return std::trunc(f.value);
-    }
-    if (f.display == nullptr) {
-        return f.value;
+    return f.kind == FieldKind::Numeric ? f.value : std::trunc(f.value);
+}
+
+double CSkinSpin::TypedValue(int field) const {
+    const Field& f = fields_[static_cast<size_t>(field)];
+    if (f.kind != FieldKind::Numeric || f.display == nullptr) {
+        return GetValue(field);
     }
     // Like the C library: the leading number counts, text without one is 0.
     const QByteArray text = f.display->text().left(1024).toUtf8();
@@ -345,8 +349,9 @@ void CSkinSpin::SetArrows(ArrowState state) {
 void CSkinSpin::mousePressEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     const bool up = UpRect().contains(at);
+    // A press anywhere on the spin stops here: passed up, it would drag the window beneath.
+    event->accept();
     if (event->button() != Qt::LeftButton || (!up && !DownRect().contains(at))) {
-        QWidget::mousePressEvent(event);
         return;
     }
     SetArrows(up ? ArrowState::PressUp : ArrowState::PressDown);
@@ -377,6 +382,7 @@ void CSkinSpin::OnTimer() {
 }
 
 void CSkinSpin::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
     if (arrows_ == ArrowState::PressUp || arrows_ == ArrowState::PressDown) {
         return;
     }
@@ -387,6 +393,7 @@ void CSkinSpin::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CSkinSpin::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
     if (event->button() == Qt::LeftButton) {
         timer_.stop();
         SetArrows(ArrowState::None);

@@ -53,7 +53,8 @@ public:
     int AddTextField(QLineEdit* display);
     void SetItems(int field, QStringList items);
 
-    // Numeric: the number typed in the display; list and text: the entry index.
+    // The field's stored value, after wrapping, carrying or clamping; list and text: the
+    // entry index.
     [[nodiscard]] double GetValue(int field) const;
     // Stores value in field after wrapping, carrying or clamping it; notify emits
     // valueChanged for every field set.
@@ -97,6 +98,8 @@ private:
 
     int AddField(Field field, QLineEdit* display);
     double StepOf(const Field& field) const;
+    // The number at the start of a numeric field's display text, as typed.
+    double TypedValue(int field) const;
     QString TextOf(const Field& field) const;
     void ShowValue(int field);
     void StepCurrent(int steps);

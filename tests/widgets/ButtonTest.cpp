@@ -1,3 +1,4 @@
+#include <QPointer>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -281,18 +282,23 @@ TEST(ButtonGroup, OneButtonIsLatchedAndOnlyAClickNotifies) {
                           QPoint(5, 5));
     };
 
+    // The selection is reported from the event loop, once the click is over.
     click(2);
+    EXPECT_EQ(group.Selection(), 2);
+    ASSERT_TRUE(selections.wait(2000));
     ASSERT_EQ(selections.count(), 1);
     EXPECT_EQ(selections[0][0].toUInt(), 77u);
     EXPECT_EQ(selections[0][1].toInt(), 2);
-    EXPECT_EQ(group.Selection(), 2);
     click(2);
+    QCoreApplication::processEvents();
     EXPECT_EQ(selections.count(), 1) << "the latched button does not notify again";
     click(0);
+    ASSERT_TRUE(selections.wait(2000));
     ASSERT_EQ(selections.count(), 2);
     EXPECT_EQ(selections[1][1].toInt(), 0);
     EXPECT_FALSE(group.Buttons()[2]->IsStuck());
     group.SetSelection(4);
+    QCoreApplication::processEvents();
     EXPECT_EQ(selections.count(), 2);
     EXPECT_EQ(group.Selection(), 4);
     EXPECT_FALSE(group.Buttons()[0]->IsStuck());
@@ -302,6 +308,124 @@ TEST(ButtonGroup, OneButtonIsLatchedAndOnlyAClickNotifies) {
         EXPECT_FALSE(button->isEnabled());
     }
 }
+
+// A group as the page shows it: five buttons, "B" latched.
+struct GroupOnHost {
+    GroupOnHost() {
+        loaded = skin.Load(GroupSkin(skin));
+        group->Create(&host, 77, QPoint(0, 0));
+        group->SetButtons({"A", "B", "C", "D", "E"}, 250);
+        group->SetSelection(1);
+    }
+    void Click(int i) {
+        QTest::mouseClick(group->Buttons()[static_cast<size_t>(i)].get(), Qt::LeftButton, {},
+                          QPoint(5, 5));
+    }
+    SkinFixture skin;
+    bool loaded = false;
+    Host host;
+    QPointer<CSkinButtonGroup> group = new CSkinButtonGroup(&skin.manager);
+};
+
+// What a receiver and the group's own OnSelect find when they hear of the selection.
+class RecordingGroup : public CSkinButtonGroup {
+public:
+    using CSkinButtonGroup::CSkinButtonGroup;
+    std::vector<int> stuckAtSelect;
+
+protected:
+    void OnSelect(int) override {
+        for (size_t i = 0; i < Buttons().size(); ++i) {
+            if (Buttons()[i]->IsStuck()) {
+                stuckAtSelect.push_back(static_cast<int>(i));
+            }
+        }
+    }
+};
+
+TEST(ButtonGroup, TheOtherButtonsAreReleasedBeforeAnyoneHearsOfTheSelection) {
+    SkinFixture skin;
+    ASSERT_TRUE(skin.Load(GroupSkin(skin)));
+    Host host;
+    RecordingGroup group(&skin.manager);
+    group.Create(&host, 77, QPoint(0, 0));
+    group.SetButtons({"A", "B", "C"}, 250);
+    group.SetSelection(0);
+    std::vector<int> stuckAtSignal;
+    QObject::connect(&group, &CSkinButtonGroup::selected, &group, [&] {
+        for (size_t i = 0; i < group.Buttons().size(); ++i) {
+            if (group.Buttons()[i]->IsStuck()) {
+                stuckAtSignal.push_back(static_cast<int>(i));
+            }
+        }
+    });
+    QTest::mouseClick(group.Buttons()[2].get(), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(group.stuckAtSelect, std::vector<int>{2});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !stuckAtSignal.empty(); }, 2000));
+    EXPECT_EQ(stuckAtSignal, std::vector<int>{2});
+}
+
+TEST(ButtonGroup, AReceiverMayDestroyTheGroupInAnswerToASelection) {
+    GroupOnHost g;
+    ASSERT_TRUE(g.loaded);
+    int heard = -1;
+    // As a page rebuilt in answer would: the group and its buttons go at once.
+    QObject::connect(g.group, &CSkinButtonGroup::selected, g.group, [&](unsigned, int index) {
+        heard = index;
+        delete g.group.data();
+    });
+    g.Click(3);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return g.group.isNull(); }, 2000));
+    EXPECT_EQ(heard, 3);
+}
+
+struct GroupHeightCase {
+    const char* name;
+    int skinHeight;   // the section's "height", 0 for none
+    int callerHeight; // what the owner passes to SetButtons
+    int buttons;
+    int rowHeight; // -1: the caption's height
+};
+void PrintTo(const GroupHeightCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class GroupHeightTest : public ::testing::TestWithParam<GroupHeightCase> {};
+
+// The inner margins are 4 pixels on every side; the widest caption is about 110 pixels.
+TEST_P(GroupHeightTest, RowsTakeTheCallersOrTheSkinsHeightButNeverLessThanACaption) {
+    const GroupHeightCase& c = GetParam();
+    SkinFixture skin;
+    std::string script = GroupSkin(skin);
+    script.replace(script.find("LONG(ButtonGroup::height, 30)"), 29,
+                   "LONG(ButtonGroup::height, " + std::to_string(c.skinHeight) + ")");
+    ASSERT_TRUE(skin.Load(script));
+    Host host;
+    CSkinButtonGroup group(&skin.manager);
+    group.Create(&host, 77, QPoint(0, 0));
+    QStringList captions;
+    for (int i = 0; i < c.buttons; ++i) {
+        captions << QString(QChar('A' + i));
+    }
+    group.SetButtons(captions, 250, c.callerHeight);
+    const int captionHeight = group.Buttons().front()->MeasureCaption("A").height();
+    ASSERT_GT(captionHeight, 12);
+    ASSERT_LT(captionHeight, 30);
+    const int rowHeight = c.rowHeight < 0 ? captionHeight : c.rowHeight;
+    EXPECT_EQ(group.Rows(), (c.buttons + 1) / 2);
+    EXPECT_EQ(group.height(), group.Rows() * rowHeight + 8);
+    EXPECT_EQ(group.Buttons().back()->height(), rowHeight - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Heights, GroupHeightTest,
+    ::testing::Values(GroupHeightCase{"skinHeightWhenTheCallerGivesNone", 40, -1, 2, 32},
+                      GroupHeightCase{"skinHeightPerRow", 40, -1, 5, 32},
+                      GroupHeightCase{"captionHeightWithoutEither", 0, -1, 3, -1},
+                      GroupHeightCase{"captionHeightWhenTheSkinIsLower", 10, -1, 2, -1},
+                      GroupHeightCase{"callerHeightOverTheSkins", 40, 60, 2, 52},
+                      GroupHeightCase{"captionHeightWhenTheCallerIsLower", 40, 12, 2, -1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RepeatButton, StepsOnceAtOnceThenRepeatsWhileHeld) {
     SkinFixture skin;
@@ -323,7 +447,7 @@ TEST(RepeatButton, StepsOnceAtOnceThenRepeatsWhileHeld) {
     QTest::mousePress(&down, Qt::LeftButton, {}, QPoint(20, 10));
     EXPECT_EQ(bar->value(), 1);
     EXPECT_TRUE(down.IsHeld());
-    QTRY_VERIFY_WITH_TIMEOUT(bar->value() >= 4, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bar->value() >= 4; }, 5000));
     QTest::mouseRelease(&down, Qt::LeftButton, {}, QPoint(20, 10));
     EXPECT_FALSE(down.IsHeld());
 

@@ -121,7 +121,7 @@ TEST_P(ProgressTimerTest, StepsOnItsOwnTimer) {
     strip->Create(nullptr, 666);
     EXPECT_TRUE(strip->IsRunning());
     EXPECT_EQ(strip->IntervalMs(), GetParam().interval);
-    QTRY_VERIFY_WITH_TIMEOUT(strip->Position() >= 2, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return strip->Position() >= 2; }, 5000));
     strip.reset(); // destroyed while running: the timer goes with it
 }
 
@@ -147,7 +147,7 @@ TEST(Menu, RowsAreMeasuredAndDrawnFromTheSkin) {
     menu.AddItem(2, "Rename");
     QSignalSpy chosen(&menu, &CSkinMenu::commandChosen);
     menu.popup(QPoint(40, 40));
-    QTRY_VERIFY(menu.isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu.isVisible(); }, 5000));
 
     auto rows = menu.findChildren<SkinMenuRow*>();
     ASSERT_EQ(rows.size(), 3);
@@ -166,7 +166,7 @@ TEST(Menu, RowsAreMeasuredAndDrawnFromTheSkin) {
     EXPECT_EQ(colour(rows[1], rows[1]->width() - 2), kNormal);
 
     QTest::mouseMove(rows[1], QPoint(rows[1]->width() - 4, rows[1]->height() / 2));
-    QTRY_VERIFY(rows[1]->IsSelected());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rows[1]->IsSelected(); }, 5000));
     EXPECT_EQ(colour(rows[1], rows[1]->width() - 2), kSelectedRow);
     EXPECT_EQ(colour(rows[1], 1), kNormal) << "the icon column keeps the normal colour";
 

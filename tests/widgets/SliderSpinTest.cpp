@@ -40,31 +40,74 @@ struct JumpCase {
     int minimum;
     int maximum;
     int y;
+    int nearest; // the tic nearest to y, before the range clamps it
     int expected;
 };
 
+void PrintTo(const JumpCase& c, std::ostream* os) {
+    *os << c.minimum << ".." << c.maximum << " at y " << c.y;
+}
+
 class SliderJumpTest : public ::testing::TestWithParam<JumpCase> {};
 
-TEST_P(SliderJumpTest, ATrackClickJumpsToTheNearestTic) {
+TEST_P(SliderJumpTest, ATrackClickJumpsToTheNearestTicAndReportsTheUsersChange) {
     const JumpCase& c = GetParam();
     SliderOnHost s(c.minimum, c.maximum);
     ASSERT_TRUE(s.loaded);
     s.slider.setValue(c.maximum);
+    QSignalSpy moved(&s.slider, &CSkinSlider::userMoved);
+    QSignalSpy released(&s.slider, &CSkinSlider::userReleased);
+    EXPECT_EQ(s.slider.PositionAt(c.y), c.nearest);
     QTest::mouseClick(&s.slider, Qt::LeftButton, {}, QPoint(2, c.y));
     EXPECT_EQ(s.slider.value(), c.expected);
     // The thumb's marking line sits on the tic of the new position.
     const double scale = c.maximum > c.minimum ? 100.0 / (c.maximum - c.minimum) : 0.0;
     EXPECT_EQ(s.slider.ThumbRect().top(),
               static_cast<int>((c.expected - c.minimum) * scale + 10 - 4));
+    // Reported as a drag is: a move when the position changed, the release in every case.
+    ASSERT_EQ(moved.count(), c.expected != c.maximum ? 1 : 0);
+    if (moved.count() == 1) {
+        EXPECT_EQ(moved[0][0].toInt(), c.expected);
+    }
+    ASSERT_EQ(released.count(), 1);
+    EXPECT_EQ(released[0][0].toInt(), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Clicks, SliderJumpTest,
-    ::testing::Values(JumpCase{0, 10, 10 + 30 + 4, 3}, JumpCase{0, 10, 10 + 30 + 6, 4},
-                      JumpCase{0, 10, 0, 0},       // above the first tic
-                      JumpCase{0, 10, 119, 10},    // below the last tic
-                      JumpCase{-5, 5, 10 + 60, 1}, // negative ranges round the same way
-                      JumpCase{-5, 5, 10 + 20 + 4, -3}, JumpCase{7, 7, 60, 7})); // one tic
+    ::testing::Values(JumpCase{0, 10, 10 + 30 + 4, 3, 3}, JumpCase{0, 10, 10 + 30 + 6, 4, 4},
+                      JumpCase{0, 10, 0, -1, 0},      // above the first tic
+                      JumpCase{0, 10, 119, 11, 10},   // below the last tic
+                      JumpCase{0, 10, 110, 10, 10},   // on the tic it already has
+                      JumpCase{-5, 5, 10 + 60, 1, 1}, // negative ranges round the same way
+                      JumpCase{-5, 5, 10 + 20 + 4, -3, -3},
+                      JumpCase{7, 7, 60, 7, 7})); // one tic: every point is on it
+
+TEST(Slider, OnlyTheUsersMovesAreReported) {
+    SliderOnHost s(0, 10);
+    ASSERT_TRUE(s.loaded);
+    QSignalSpy moved(&s.slider, &CSkinSlider::userMoved);
+    QSignalSpy released(&s.slider, &CSkinSlider::userReleased);
+    s.slider.setValue(2); // a device value
+    EXPECT_EQ(moved.count(), 0);
+
+    const QPoint grip = s.slider.ThumbRect().center();
+    QTest::mousePress(&s.slider, Qt::LeftButton, {}, grip);
+    QTest::mouseMove(&s.slider, grip + QPoint(0, 1));
+    EXPECT_EQ(moved.count(), 0) << "no tic passed";
+    QTest::mouseMove(&s.slider, grip + QPoint(0, 30));
+    ASSERT_EQ(moved.count(), 1);
+    EXPECT_EQ(moved[0][0].toInt(), 5);
+    EXPECT_EQ(released.count(), 0);
+    QTest::mouseRelease(&s.slider, Qt::LeftButton, {}, grip + QPoint(0, 30));
+    ASSERT_EQ(released.count(), 1);
+    EXPECT_EQ(released[0][0].toInt(), 5);
+
+    s.slider.setFocus();
+    QTest::keyClick(&s.slider, Qt::Key_Down);
+    ASSERT_EQ(moved.count(), 2);
+    EXPECT_EQ(moved[1][0].toInt(), 6) << "down the fader, towards the range maximum";
+}
 
 TEST(Slider, DraggingKeepsTheOffsetAtWhichTheThumbWasTaken) {
     SliderOnHost s(0, 10);
@@ -90,6 +133,10 @@ struct TickCase {
     size_t marks;
 };
 
+void PrintTo(const TickCase& c, std::ostream* os) {
+    *os << c.tics << " tics over " << c.height << " pixels";
+}
+
 class SliderTickTest : public ::testing::TestWithParam<TickCase> {};
 
 TEST_P(SliderTickTest, DrawsEveryTicOrEveryFourth) {
@@ -106,7 +153,10 @@ TEST_P(SliderTickTest, DrawsEveryTicOrEveryFourth) {
 
 INSTANTIATE_TEST_SUITE_P(Tics, SliderTickTest,
                          ::testing::Values(TickCase{200, 300, 50}, TickCase{50, 300, 50},
-                                           TickCase{11, 120, 11}));
+                                           TickCase{11, 120, 11},
+                                           // Every tic only when the height is more than
+                                           // four times the tics.
+                                           TickCase{30, 120, 8}, TickCase{30, 121, 30}));
 
 const QColor kTrackDisabled(70, 0, 0), kThumbDown(0, 120, 220), kThumbDisabled(120, 120, 120);
 
@@ -333,6 +383,63 @@ TEST(Spin, TypedValuesAreTakenAndKeptInRange) {
     EXPECT_EQ(display->text(), "050");
 }
 
+struct TypedCase {
+    const char* name;
+    int fields;
+    const char* typed;
+    double kept;   // the typed field's value, handed on while the display still shows typed
+    double next;   // the next field's value after the carry
+    QString shown; // the typed field's text once it loses the focus
+};
+void PrintTo(const TypedCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SpinTypedTest : public ::testing::TestWithParam<TypedCase> {};
+
+// Minutes 0..59 (the least significant field) with hours 0..23 beside them, or minutes alone.
+TEST_P(SpinTypedTest, ATypedValueIsHandedOnAsStored) {
+    const TypedCase& c = GetParam();
+    SpinOnHost s;
+    ASSERT_TRUE(s.loaded);
+    QLineEdit* minutes = s.Display();
+    QLineEdit* hours = s.Display();
+    s.spin.AddNumericField(10, minutes, "%02.0f", 0, 59, 1);
+    if (c.fields == 2) {
+        s.spin.AddNumericField(3, hours, "%.0f", 0, 23, 1);
+    }
+    // What a listener reads when it hears of a change is what goes to the processor.
+    std::vector<double> heard;
+    QObject::connect(&s.spin, &CSkinSpin::valueChanged, &s.spin,
+                     [&](int field) { heard.push_back(s.spin.GetValue(field)); });
+    s.host.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&s.host));
+    minutes->setFocus();
+    ASSERT_TRUE(minutes->hasFocus());
+    minutes->selectAll();
+    QTest::keyClicks(minutes, c.typed);
+
+    EXPECT_EQ(minutes->text(), c.typed) << "not re-formatted while typing";
+    EXPECT_DOUBLE_EQ(s.spin.GetValue(0), c.kept);
+    ASSERT_FALSE(heard.empty());
+    for (double value : heard) {
+        EXPECT_GE(value, 0);
+        EXPECT_LE(value, 59);
+    }
+    if (c.fields == 2) {
+        EXPECT_DOUBLE_EQ(s.spin.GetValue(1), c.next);
+        EXPECT_EQ(hours->text(), QString::number(c.next));
+    }
+    minutes->clearFocus();
+    EXPECT_EQ(minutes->text(), c.shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Typed, SpinTypedTest,
+                         ::testing::Values(TypedCase{"carriedIntoHours", 2, "75", 15, 4, "15"},
+                                           TypedCase{"inRange", 2, "42", 42, 3, "42"},
+                                           TypedCase{"clampedAlone", 1, "75", 59, 0, "59"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(Spin, HoldingAnArrowStepsAtOnceThenRepeats) {
     SpinOnHost s;
     ASSERT_TRUE(s.loaded);
@@ -341,7 +448,7 @@ TEST(Spin, HoldingAnArrowStepsAtOnceThenRepeats) {
     QTest::mousePress(&s.spin, Qt::LeftButton, {}, s.spin.UpRect().center());
     EXPECT_EQ(s.spin.Arrows(), CSkinSpin::ArrowState::PressUp);
     EXPECT_EQ(display->text(), "1");
-    QTRY_VERIFY_WITH_TIMEOUT(s.spin.GetValue(0) >= 3, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return s.spin.GetValue(0) >= 3; }, 5000));
     QTest::mouseRelease(&s.spin, Qt::LeftButton, {}, s.spin.UpRect().center());
     EXPECT_EQ(s.spin.Arrows(), CSkinSpin::ArrowState::None);
 }
