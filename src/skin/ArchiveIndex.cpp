@@ -1,11 +1,13 @@
 #include "skin/ArchiveIndex.h"
 
+#include "skin/FileBytes.h"
+
 ArchiveIndex ArchiveIndex::FromFile(const std::string& fileName) {
-    std::vector<std::uint8_t> image;
-    if (!ResourceArchive::ReadFile(fileName, image)) {
+    const auto image = ReadFileBytes<std::uint8_t>(fileName);
+    if (!image) {
         return {};
     }
-    return FromImage(image);
+    return FromImage(*image);
 }
 
 ArchiveIndex ArchiveIndex::FromImage(std::span<const std::uint8_t> image) {

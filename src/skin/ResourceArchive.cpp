@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 
 #include <zlib.h>
+
+#include "skin/FileBytes.h"
 
 namespace {
 
@@ -95,30 +96,15 @@ std::int64_t ResourceArchive::FirstEntry(std::span<const std::uint8_t> image, He
     return static_cast<std::int64_t>(first);
 }
 
-bool ResourceArchive::ReadFile(const std::string& fileName, std::vector<std::uint8_t>& bytes) {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) {
-        return false;
-    }
-    in.seekg(0, std::ios::beg);
-    bytes.resize(static_cast<std::size_t>(size));
-    in.read(reinterpret_cast<char*>(bytes.data()), size);
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return !in.bad();
-}
-
 std::int64_t ResourceArchive::Locate(const std::string& fileName, std::vector<std::uint8_t>& image,
                                      Header& header) {
     header[4] = 0;
-    if (!ReadFile(fileName, image)) {
+    auto bytes = ReadFileBytes<std::uint8_t>(fileName);
+    if (!bytes) {
         image.clear();
         return -1;
     }
+    image = std::move(*bytes);
     const std::int64_t first = FirstEntry(image, header);
     if (first < 0) {
         image.clear();

@@ -34,8 +34,6 @@ public:
     static std::int64_t FindHeader(std::span<const std::uint8_t> image, Header& header);
     // Offset of the first entry in image, or -1 when image holds no archive.
     static std::int64_t FirstEntry(std::span<const std::uint8_t> image, Header& header);
-    // Reads a whole file; false when it cannot be opened or read.
-    static bool ReadFile(const std::string& fileName, std::vector<std::uint8_t>& bytes);
     // Reads the whole file into image and returns the offset of its first entry, or -1 (image
     // is then empty).
     static std::int64_t Locate(const std::string& fileName, std::vector<std::uint8_t>& image,

@@ -1,9 +1,8 @@
 #include "skin/SkinFileSource.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+
+#include "skin/FileBytes.h"
 
 SkinFileSource::SkinFileSource(std::string archivePath) : archivePath_(std::move(archivePath)) {}
 
@@ -12,20 +11,7 @@ std::optional<std::vector<char>> SkinFileSource::Read(const std::string& name,
     if (auto archived = ReadArchived(name)) {
         return archived;
     }
-    const std::string path = DiskPath(folder, name);
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
-        return std::nullopt;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return bytes;
+    return ReadFileBytes<char>(DiskPath(folder, name));
 }
 
 std::optional<std::vector<char>> SkinFileSource::ReadArchived(const std::string& name) {
