@@ -183,9 +183,11 @@ TEST(ExporterEndToEnd, LossyProcessorDoesNotSlowTheOthers) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double expected = seconds / 0.2;
-    // Every poll of a and b went out on time (allowing one at each end of the window).
-    EXPECT_GE(requests("a") - a0, expected - 2) << seconds << " s";
-    EXPECT_GE(requests("b") - b0, expected - 2) << seconds << " s";
+    // The polls of a and b kept their pace (allowing for a loaded machine and one poll at
+    // each end of the window); had they waited on the lossy link's time-outs they would
+    // have fallen well behind.
+    EXPECT_GE(requests("a") - a0, 0.85 * expected - 2) << seconds << " s";
+    EXPECT_GE(requests("b") - b0, 0.85 * expected - 2) << seconds << " s";
     // The lossy one fell behind by its time-outs but is still up.
     EXPECT_LT(requests("lossy"), requests("a"));
     EXPECT_EQ(h.Metric("solvei_up", {{"processor", "lossy"}}), 1);
