@@ -17,6 +17,9 @@
 #ifdef SOLVEI_SKIN_PREVIEW
 #include "SkinPreview.h"
 #endif
+#ifdef SOLVEI_SKIN_PAGES
+#include "SkinPages.h"
+#endif
 
 namespace {
 
@@ -31,7 +34,9 @@ constexpr char kUsage[] =
     "  append EXECUTABLE FOLDER  pack FOLDER and put the archive behind EXECUTABLE\n"
     "  list FILE                 the entry names of the archive in FILE\n"
     "  extract FILE NAME         write the entry NAME of the archive in FILE to stdout\n"
-    "  preview [FOLDER]          show the skinned windows (default: the built-in skin)\n";
+    "  preview [FOLDER]          show the skinned windows (default: the built-in skin)\n"
+    "  pages DESCRIPTION OUTDIR [--skin FOLDER]\n"
+    "                            render every page of a control description as PNGs\n";
 
 // The tool reports on stderr itself; nothing is shown in a box.
 class StderrMessages : public IMessageBox {
@@ -172,6 +177,11 @@ int main(int argc, char** argv) {
     if (name == "preview") {
         return Preview(argc, argv);
     }
+#ifdef SOLVEI_SKIN_PAGES
+    if (name == "pages") {
+        return RunSkinPages(argc, argv);
+    }
+#endif
     const std::vector<std::string> args(argv + 2, argv + argc);
     for (const Command& command : kCommands) {
         if (command.name != name) {
