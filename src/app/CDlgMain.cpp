@@ -288,7 +288,10 @@ void CDlgMain::EndProgram() {
 }
 
 void CDlgMain::OnMinimizeClicked() {
-    const Qt::KeyboardModifiers held = QApplication::keyboardModifiers();
+    OnMinimize(QGuiApplication::queryKeyboardModifiers());
+}
+
+void CDlgMain::OnMinimize(Qt::KeyboardModifiers held) {
     if ((held & Qt::ControlModifier) && (held & Qt::AltModifier)) {
         debug_->EnableLogging();
         debug_->show();
@@ -296,10 +299,6 @@ void CDlgMain::OnMinimizeClicked() {
         return;
     }
     showMinimized();
-}
-
-void CDlgMain::changeEvent(QEvent* event) {
-    CSkinDialog::changeEvent(event);
 }
 
 void CDlgMain::OnBypassClicked() {

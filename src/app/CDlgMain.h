@@ -119,6 +119,8 @@ public:
     void OnConnectClicked();
     void OnExitClicked();
     void OnMinimizeClicked();
+    // Minimize with the keys held at that moment: Ctrl and Alt open the debug window instead.
+    void OnMinimize(Qt::KeyboardModifiers held);
     void OnBypassClicked();
     void OnOnlineClicked();
     void OnAgcClicked();
@@ -131,7 +133,6 @@ public:
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     void CreateControls();

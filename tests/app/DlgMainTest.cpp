@@ -9,6 +9,7 @@
 
 #include "app/AppFixture.h"
 #include "app/CConnectSequence.h"
+#include "app/CDebugDlg.h"
 #include "app/CDlgMain.h"
 #include "app/CLedPanel.h"
 #include "app/CPresetList.h"
@@ -223,6 +224,33 @@ TEST_F(DlgMainTest, ExitWhileConnectedDisconnectsAndEndsWithoutABox) {
     ASSERT_TRUE(WaitFor([&] { return w.isHidden(); }, 5s));
     EXPECT_FALSE(w.Engine().IsConnected());
     EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(DlgMainTest, CtrlAltMinimizeOpensTheDebugWindowThatRecordsTheLink) {
+    StartSim({});
+    CDlgMain& w = OpenWindow();
+    w.OnMinimize(Qt::ControlModifier);
+    EXPECT_FALSE(w.DebugWindow()->isVisible());
+    EXPECT_TRUE(w.windowState() & Qt::WindowMinimized);
+    w.showNormal();
+    w.OnMinimize(Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_TRUE(w.DebugWindow()->isVisible());
+    EXPECT_TRUE(w.DebugWindow()->IsLogging());
+    ASSERT_TRUE(ConnectAndWait());
+    const DebugLineStore& lines = w.DebugWindow()->Lines();
+    bool connected = false;
+    for (std::size_t i = 0; i < lines.Count(); ++i) {
+        connected = connected || lines.Line(i).ends_with(" Connected");
+    }
+    EXPECT_TRUE(connected);
+    EXPECT_TRUE(WaitFor([&] {
+        for (std::size_t i = 0; i < lines.Count(); ++i) {
+            if (lines.Line(i).ends_with(" All Controls Updated")) {
+                return true;
+            }
+        }
+        return false;
+    }));
 }
 
 TEST_F(DlgMainTest, ClosingTheWindowIsExit) {
