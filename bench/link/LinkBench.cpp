@@ -1,16 +1,9 @@
-#include <atomic>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <benchmark/benchmark.h>
 
+#include "BareUdpPeer.h"
 #include "link/CConnectionSettings.h"
 #include "link/CLinkEngine.h"
 #include "link/CReplyAccumulator.h"
@@ -75,37 +68,15 @@ private:
 };
 
 // One request and its reply through the engine and a real UDP socket on 127.0.0.1, answered
-// by a processor stand-in on another thread.
+// by a bare peer on another thread.
 void BM_UdpExchange(benchmark::State& state) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    std::atomic<bool> stop{false};
-    std::thread processor([&] {
-        const ByteString reply = LedReply();
-        std::uint8_t buffer[512];
-        while (!stop) {
-            pollfd p{fd, POLLIN, 0};
-            if (::poll(&p, 1, 50) != 1) {
-                continue;
-            }
-            sockaddr_in from{};
-            socklen_t n = sizeof from;
-            if (::recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &n) >
-                0) {
-                ::sendto(fd, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), n);
-            }
-        }
-    });
+    BareUdpPeer processor;
+    processor.AnswerEvery(LedReply());
 
     CConnectionSettings settings;
     settings.SetLinkDefaults();
     settings.host = "127.0.0.1";
-    settings.port = ntohs(address.sin_port);
+    settings.port = processor.Port();
     CountingListener listener;
     {
         CLinkEngine engine(&listener, settings);
@@ -113,15 +84,12 @@ void BM_UdpExchange(benchmark::State& state) {
         listener.WaitFor(listener.connected_, 1);
         std::uint64_t done = 0;
         for (auto _ : state) {
-            // The engine is idle again by the time the previous report is out: it reports under
-            // its lock and sets idle before letting go of it.
+            // The engine is idle again by the time the previous report is out: its thread
+            // reports from the step that posts idle, and serves requests only after it.
             engine.ReadLeds();
             listener.WaitFor(listener.leds_, ++done);
         }
     }
-    stop = true;
-    processor.join();
-    ::close(fd);
 }
 BENCHMARK(BM_UdpExchange)->UseRealTime();
 

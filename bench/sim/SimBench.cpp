@@ -15,6 +15,7 @@
 #include <asio/ip/address.hpp>
 #include <benchmark/benchmark.h>
 
+#include "BareUdpPeer.h"
 #include "ctl/CLinkSession.h"
 #include "link/CConnectionSettings.h"
 #include "sim/CFaultInjector.h"
@@ -81,58 +82,6 @@ struct Link {
     std::atomic<long> replies{0};
     CLinkSession session;
     bool ok = false;
-};
-
-// A bare UDP echo: each datagram is answered with replyBytes bytes, nothing else.
-class BarePeer {
-public:
-    explicit BarePeer(std::size_t replyBytes) : m_reply(replyBytes, 0x06) {
-        m_fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
-        socklen_t size = sizeof local;
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &size);
-        m_port = ntohs(local.sin_port);
-        m_thread = std::thread([this] {
-            std::uint8_t buffer[512];
-            for (;;) {
-                sockaddr_in from{};
-                socklen_t fromSize = sizeof from;
-                const ssize_t n = ::recvfrom(m_fd, buffer, sizeof buffer, 0,
-                                             reinterpret_cast<sockaddr*>(&from), &fromSize);
-                if (n <= 0 || buffer[0] == 0xFF) {
-                    return;
-                }
-                ::sendto(m_fd, m_reply.data(), m_reply.size(), 0,
-                         reinterpret_cast<sockaddr*>(&from), fromSize);
-            }
-        });
-    }
-    ~BarePeer() {
-        const int fd = Client();
-        const std::uint8_t stop = 0xFF;
-        ::send(fd, &stop, 1, 0);
-        m_thread.join();
-        ::close(fd);
-        ::close(m_fd);
-    }
-    int Client() const {
-        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(m_port);
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to);
-        return fd;
-    }
-
-private:
-    std::vector<std::uint8_t> m_reply;
-    int m_fd = -1;
-    unsigned short m_port = 0;
-    std::thread m_thread;
 };
 
 void PingPong(int fd, std::size_t requestBytes) {
@@ -204,9 +153,15 @@ void BM_EngineReadParameterStages(benchmark::State& state) {
 }
 BENCHMARK(BM_EngineReadParameterStages)->UseRealTime();
 
+// A bare UDP peer that answers every datagram with replyBytes bytes, nothing else.
+void AnswerWith(BareUdpPeer& peer, std::size_t replyBytes) {
+    peer.AnswerEvery(ByteString(replyBytes, 0x06));
+}
+
 void BM_BareReadSizedPingPong(benchmark::State& state) {
-    BarePeer peer(7);
-    const int fd = peer.Client();
+    BareUdpPeer peer;
+    AnswerWith(peer, 7);
+    const int fd = peer.ConnectedClient();
     for (auto _ : state) {
         PingPong(fd, 5);
     }
@@ -249,8 +204,9 @@ BENCHMARK(BM_EngineXModemReceive64KiB)->UseRealTime()->Unit(benchmark::kMillisec
 
 void BM_BareBlockPingPong64KiB(benchmark::State& state) {
     const bool sending = state.range(0) == 1;
-    BarePeer peer(sending ? 1 : 132);
-    const int fd = peer.Client();
+    BareUdpPeer peer;
+    AnswerWith(peer, sending ? 1 : 132);
+    const int fd = peer.ConnectedClient();
     for (auto _ : state) {
         for (std::size_t block = 0; block < k64KiB / 128; ++block) {
             PingPong(fd, sending ? 132 : 1);
