@@ -2,6 +2,7 @@
 find_package(Threads REQUIRED)
 find_package(ZLIB REQUIRED)
 find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test)
+find_package(nlohmann_json 3.11 REQUIRED)
 find_package(prometheus-cpp CONFIG REQUIRED)
 
 # libasio-dev ships no CMake package: find the header and use asio standalone.

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "ctl/PresetLabel.h"
+
 CLedState::CLedState(const ByteString& reply) : raw(reply) {
     auto at = [&](std::size_t i) -> int { return i < reply.size() ? reply[i] : 0; };
     tr = at(2);
@@ -19,24 +21,45 @@ CLedState::CLedState(const ByteString& reply) : raw(reply) {
     bypass = at(23);
 }
 
-std::string CLedState::ToJson() const {
-    std::string json =
-        "{\"tr\": " + std::to_string(tr) + ", \"dp\": " + std::to_string(dp) +
-        ", \"def\": " + std::to_string(def) + ", \"current\": " + std::to_string(current) +
-        ", \"compare\": " + (compare ? "1" : "0") + ", \"change\": " + (change ? "1" : "0") +
-        ", \"view\": " + std::to_string(view) + ", \"bypass\": " + std::to_string(bypass) +
-        ", \"rows\": [";
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        json += (r ? ", " : "");
-        json += "{\"lit\": " + std::to_string(rows[r].lit) +
-                ", \"colour\": " + std::to_string(rows[r].colour) +
-                ", \"peak\": " + std::to_string(rows[r].peak) + "}";
+nlohmann::ordered_json CLedState::ToJson() const {
+    nlohmann::ordered_json json;
+    json["tr"] = tr;
+    json["dp"] = dp;
+    json["def"] = def;
+    json["current"] = current;
+    json["compare"] = compare ? 1 : 0;
+    json["change"] = change ? 1 : 0;
+    json["view"] = view;
+    json["bypass"] = bypass;
+    auto& meters = json["rows"] = nlohmann::ordered_json::array();
+    for (const Row& row : rows) {
+        meters.push_back({{"lit", row.lit}, {"colour", row.colour}, {"peak", row.peak}});
     }
-    json += "], \"raw\": \"";
-    char hex[3];
+    std::string hex;
+    char pair[3];
     for (auto b : raw) {
-        std::snprintf(hex, sizeof hex, "%02x", b);
-        json += hex;
+        std::snprintf(pair, sizeof pair, "%02x", b);
+        hex += pair;
     }
-    return json + "\"}";
+    json["raw"] = hex;
+    return json;
+}
+
+std::string CLedState::Summary() const {
+    const auto marker = [](int preset) {
+        return preset == 0xFF ? std::string("-") : PresetLabel(preset) + ":";
+    };
+    std::string side;
+    if (change) {
+        side = compare ? " (comparing: side B, the preset as loaded)" : " (edited: side A)";
+    }
+    std::string text = "preset " + marker(current) + side + "\n";
+    text += std::string("meters ") + (view ? "input/output" : "AGC") + ", " +
+            (bypass ? "BYPASS" : "online") + "\n";
+    text += "markers TR " + marker(tr) + "  DP " + marker(dp) + "  DEF " + marker(def) + "\n";
+    text += "levels";
+    for (const Row& row : rows) {
+        text += " " + std::to_string(row.lit);
+    }
+    return text;
 }

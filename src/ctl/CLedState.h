@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "link/ByteString.h"
 
 // The LED state reply decoded as the meters read it: preset markers, compare and change
@@ -29,5 +31,7 @@ public:
     std::array<Row, 8> rows{};
     ByteString raw;
 
-    [[nodiscard]] std::string ToJson() const;
+    [[nodiscard]] nlohmann::ordered_json ToJson() const;
+    // A few lines for a person: preset and side, view and bypass, markers, meter levels.
+    [[nodiscard]] std::string Summary() const;
 };

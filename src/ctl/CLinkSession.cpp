@@ -1,6 +1,7 @@
 #include "ctl/CLinkSession.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "link/CConnectionSettings.h"
 #include "link/CLinkEngine.h"
@@ -9,6 +10,20 @@ namespace {
 
 // How often an idle wait looks at the engine's state between events.
 constexpr auto kIdleCheck = std::chrono::milliseconds(2);
+
+constexpr std::uint8_t kAck = 0x06;
+constexpr std::uint8_t kRefusal = 0x15;
+constexpr std::uint8_t kWriteParameter = 0x01;
+
+// The bytes of a "Recieved  - 06 - 80 - ..." line of the link's log.
+ByteString ReceivedBytes(const std::string& line) {
+    ByteString bytes;
+    for (std::size_t at = line.find(" - "); at != std::string::npos;
+         at = line.find(" - ", at + 3)) {
+        bytes.push_back(static_cast<std::uint8_t>(std::strtoul(line.c_str() + at + 3, nullptr, 16)));
+    }
+    return bytes;
+}
 
 } // namespace
 
@@ -35,6 +50,7 @@ void CLinkSession::Push(Event event) {
             m_errorCode = event.number;
         }
         if (event.kind == Kind::Log) {
+            Observe(event.text);
             if (m_logWatcher) {
                 m_logWatcher(event.text);
             }
@@ -47,9 +63,50 @@ void CLinkSession::Push(Event event) {
     }
 }
 
+// The link reports refusals and acknowledgements without data only in its log; its lines are
+// fixed texts, so they are read here to tell a refusal from silence.
+void CLinkSession::Observe(const std::string& line) {
+    if (line.rfind("Recieved ", 0) == 0) {
+        const ByteString bytes = ReceivedBytes(line);
+        if (bytes.empty()) {
+            return;
+        }
+        if (bytes[0] == kRefusal && !m_acknowledged) {
+            m_lastAnswer = Answer::Refusal;
+            return;
+        }
+        m_lastAnswer = Answer::Other;
+        if (bytes[0] == kAck && bytes.size() >= 2) {
+            m_acknowledged = true;
+            m_lastReceived = bytes;
+        }
+    } else if (line.rfind("Try: ", 0) == 0) {
+        const int tries = std::atoi(line.c_str() + 5);
+        m_lastTryRefused = m_lastAnswer == Answer::Refusal;
+        const int maxTries = static_cast<int>(m_settings.maxTries);
+        if (m_lastAnswer == Answer::None && m_retrySink && tries < maxTries) {
+            m_retrySink(tries + 1, maxTries);
+        }
+        m_lastAnswer = Answer::None;
+    }
+}
+
+CLinkSession::Status CLinkSession::FailureLocked() const {
+    return m_lastTryRefused && !m_acknowledged ? Status::Refused : Status::NoResponse;
+}
+
+void CLinkSession::SetRetrySink(RetrySink sink) {
+    std::lock_guard lock(m_mutex);
+    m_retrySink = std::move(sink);
+}
+
 void CLinkSession::Forget() {
     std::lock_guard lock(m_mutex);
     m_transferBroken = false;
+    m_lastAnswer = Answer::None;
+    m_lastTryRefused = false;
+    m_acknowledged = false;
+    m_lastReceived.clear();
     std::erase_if(m_events, [](const Event& e) {
         return e.kind != Kind::Disconnected && e.kind != Kind::Error;
     });
@@ -76,7 +133,7 @@ CLinkSession::Status CLinkSession::Await(Kind kind, Event& out) {
         });
         if (it != m_events.end()) {
             if (it->kind != kind) {
-                return Status::NoResponse;
+                return FailureLocked();
             }
             out = std::move(*it);
             m_events.erase(it);
@@ -84,7 +141,7 @@ CLinkSession::Status CLinkSession::Await(Kind kind, Event& out) {
         }
         if (m_changed.wait_until(lock, m_lastActivity + QuietLimit()) == std::cv_status::timeout &&
             Clock::now() >= m_lastActivity + QuietLimit()) {
-            return Status::NoResponse;
+            return FailureLocked();
         }
     }
 }
@@ -95,13 +152,13 @@ CLinkSession::Status CLinkSession::AwaitIdle() {
         const bool idle = m_engine->IsIdle();
         std::unique_lock lock(m_mutex);
         if (!m_connected) {
-            return Status::NoResponse;
+            return FailureLocked();
         }
         if (idle) {
             return Status::Ok;
         }
         if (Clock::now() >= m_lastActivity + QuietLimit()) {
-            return Status::NoResponse;
+            return FailureLocked();
         }
         m_changed.wait_for(lock, kIdleCheck);
     }
@@ -151,6 +208,25 @@ CLinkSession::Status CLinkSession::WriteParameter(std::uint8_t a, std::uint8_t b
     return AwaitIdle();
 }
 
+CLinkSession::Status CLinkSession::WriteParameter(std::uint8_t a, std::uint8_t b, std::uint8_t c,
+                                                  std::uint8_t value, std::uint8_t& stored) {
+    const Status status = WriteParameter(a, b, c, value);
+    if (status != Status::Ok) {
+        return status;
+    }
+    {
+        // The acknowledgement echoes the address and carries the value kept.
+        std::lock_guard lock(m_mutex);
+        const ByteString& ack = m_lastReceived;
+        if (ack.size() == 7 && ack[1] == kWriteParameter && ack[2] == a && ack[3] == b &&
+            ack[4] == c) {
+            stored = ack[5];
+            return Status::Ok;
+        }
+    }
+    return ReadParameter(a, b, c, stored);
+}
+
 CLinkSession::Status CLinkSession::ReadLeds(ByteString& reply) {
     Forget();
     m_engine->ReadLeds();
@@ -164,9 +240,15 @@ CLinkSession::Status CLinkSession::GetConfig(int lockCode, ByteString& descripti
     Forget();
     m_engine->GetConfig(lockCode);
     Event event;
-    const Status status = Await(Kind::Config, event);
+    Status status = Await(Kind::Config, event);
     description = std::move(event.data);
-    return TransferResult(status == Status::NoResponse ? Status::Refused : status);
+    if (status == Status::NoResponse) {
+        // Only a Get Config the processor never acknowledged means a refused lock code; once
+        // the description was on its way, silence is silence.
+        std::lock_guard lock(m_mutex);
+        status = m_acknowledged ? Status::NoResponse : Status::Refused;
+    }
+    return TransferResult(status);
 }
 
 CLinkSession::Status CLinkSession::GetFactoryPresetNumber(int& count) {
@@ -268,21 +350,33 @@ CLinkSession::Status CLinkSession::SendUpgrade(const ByteString& image,
 }
 
 CLinkSession::Status CLinkSession::Watch(const std::function<bool(const ByteString&)>& onLeds,
+                                         const std::function<void()>& onQuiet,
                                          const volatile bool& stop) {
     Forget();
     m_engine->SetPolling(true);
+    const auto quietAfter = std::chrono::milliseconds(m_settings.replyTimeoutMs);
+    auto lastState = Clock::now();
+    bool quiet = false;
     Status status = Status::Ok;
     while (!stop) {
         Event event;
         {
             // Wake now and then so a stop request is seen without a state arriving.
             std::unique_lock lock(m_mutex);
-            m_changed.wait_for(lock, std::chrono::milliseconds(100),
+            m_changed.wait_for(lock, std::min<Clock::duration>(std::chrono::milliseconds(100),
+                                                               quietAfter),
                                [&] { return !m_events.empty(); });
             if (m_events.empty()) {
                 if (Clock::now() >= m_lastActivity + QuietLimit()) {
                     status = Status::NoResponse;
                     break;
+                }
+                if (!quiet && Clock::now() >= lastState + quietAfter) {
+                    quiet = true;
+                    lock.unlock();
+                    if (onQuiet) {
+                        onQuiet();
+                    }
                 }
                 continue;
             }
@@ -293,8 +387,12 @@ CLinkSession::Status CLinkSession::Watch(const std::function<bool(const ByteStri
             status = Status::NoResponse;
             break;
         }
-        if (event.kind == Kind::Leds && !onLeds(event.data)) {
-            break;
+        if (event.kind == Kind::Leds) {
+            lastState = Clock::now();
+            quiet = false;
+            if (!onLeds(event.data)) {
+                break;
+            }
         }
     }
     m_engine->SetPolling(false);

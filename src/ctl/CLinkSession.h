@@ -23,10 +23,14 @@ public:
     enum class Status {
         Ok,
         NoResponse, // the link could not open, gave up or dropped
-        Refused,    // the link dropped while Get Config was unanswered: a wrong lock code
+        Refused,    // the processor refused the request on every try, or Get Config went
+                    // unacknowledged (the answer a wrong lock code gets)
         Cancelled,  // an XModem transfer was cancelled: its data is incomplete
     };
     using LineSink = std::function<void(const std::string&)>;
+    // Told when a request went unanswered and the link tries it again: try is the number of
+    // the try about to go out, of tries in all.
+    using RetrySink = std::function<void(int attempt, int tries)>;
 
     // logSink, when set, receives every line of the link log as it is written.
     CLinkSession(CConnectionSettings& settings, LineSink logSink);
@@ -38,6 +42,9 @@ public:
     Status ReadVersion(std::string& version);
     Status ReadParameter(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t& value);
     Status WriteParameter(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t value);
+    // stored: the value the processor says it stored, from its acknowledgement.
+    Status WriteParameter(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t value,
+                          std::uint8_t& stored);
     Status ReadLeds(ByteString& reply);
     Status GetConfig(int lockCode, ByteString& description);
     Status GetFactoryPresetNumber(int& count);
@@ -52,9 +59,13 @@ public:
     Status BypassUpdate(std::uint8_t bypass, int& state);
     // progress(blocks acknowledged) is called as the transfer goes on.
     Status SendUpgrade(const ByteString& image, const std::function<void(int)>& progress);
-    // Polls the LED state at the link's rate; onLeds returns false to stop. stop is checked
-    // between states (set it from a signal handler).
-    Status Watch(const std::function<bool(const ByteString&)>& onLeds, const volatile bool& stop);
+    // Polls the LED state at the link's rate; onLeds returns false to stop. onQuiet is called
+    // once whenever no state came for a reply time-out (the processor does not answer). stop
+    // is checked between states (set it from a signal handler).
+    Status Watch(const std::function<bool(const ByteString&)>& onLeds,
+                 const std::function<void()>& onQuiet, const volatile bool& stop);
+
+    void SetRetrySink(RetrySink sink);
 
     // The last error code the link reported, 0 when none.
     [[nodiscard]] int LastErrorCode() const;
@@ -110,6 +121,10 @@ private:
     Status AwaitIdle();
     [[nodiscard]] Clock::duration QuietLimit() const;
     void Forget();
+    // Reads what the link's log says about the current request (called under m_mutex).
+    void Observe(const std::string& line);
+    // Why the current request failed: refused or no response (called under m_mutex).
+    [[nodiscard]] Status FailureLocked() const;
     // The transfer's result, or Cancelled when the link reported it ended before its end.
     Status TransferResult(Status status) const;
 
@@ -121,6 +136,14 @@ private:
     bool m_connected = false;
     int m_errorCode = 0;
     bool m_transferBroken = false;
+    // What the log told of the current request: the last reply and its bytes, whether the
+    // processor acknowledged it, and whether the last try before a repeat was refused.
+    enum class Answer { None, Refusal, Other };
+    Answer m_lastAnswer = Answer::None;
+    bool m_lastTryRefused = false;
+    bool m_acknowledged = false;
+    ByteString m_lastReceived;
+    RetrySink m_retrySink; // called under m_mutex
     Clock::time_point m_lastActivity;
     std::function<void(const std::string&)> m_logWatcher; // called under m_mutex
     std::unique_ptr<CLinkEngine> m_engine;                // last: built after the rest

@@ -57,3 +57,12 @@ std::string CMeterView::Frame(const CLedState& state) const {
     }
     return frame;
 }
+
+std::string CMeterView::NoAnswer(const std::string& where) const {
+    const std::string erase = m_colour ? "\x1b[K" : "";
+    std::string frame = "no answer from " + where + " - waiting" + erase + "\n";
+    for (int r = 1; r < FrameLines(); ++r) {
+        frame += erase + "\n";
+    }
+    return frame;
+}

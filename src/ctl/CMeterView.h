@@ -15,6 +15,8 @@ public:
 
     // One frame: a status line and eight rows, each line ended by "\n".
     [[nodiscard]] std::string Frame(const CLedState& state) const;
+    // A frame of the same height that says the processor does not answer.
+    [[nodiscard]] std::string NoAnswer(const std::string& where) const;
     // The escape sequence that moves the cursor back over the previous frame.
     [[nodiscard]] static std::string Rewind();
 

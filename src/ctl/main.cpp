@@ -1,6 +1,8 @@
 #include <csignal>
 #include <cstdlib>
+#include <exception>
 #include <iostream>
+#include <unistd.h>
 
 #include <QSettings>
 #include <QString>
@@ -17,9 +19,7 @@ void OnSignal(int) {
     g_stop = true;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     std::string error;
     const auto options = CCtlOptions::Parse(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!options) {
@@ -63,6 +63,21 @@ int main(int argc, char** argv) {
 
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
-    CCtlCommands commands(*options, settings, std::cout, std::cerr, g_stop);
+    CCtlCommands commands(*options, settings, std::cout, std::cerr, ::isatty(STDERR_FILENO) != 0,
+                          g_stop);
     return commands.Run();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Whatever goes wrong ends in one line and an exit code, never in an abort.
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "solvei-ctl: unexpected failure: " << e.what() << "\n";
+    } catch (...) {
+        std::cerr << "solvei-ctl: unexpected failure\n";
+    }
+    return CCtlCommands::kInternal;
 }

@@ -3,65 +3,154 @@
 #include <algorithm>
 #include <cmath>
 
-#include "description/JsonReader.h"
+#include <functional>
+#include <set>
+
+#include "description/Latin1Text.h"
 
 namespace {
 
-// UTF-8 to Latin-1; false when a character is outside U+0001..U+00FF or the text is malformed.
-bool ToLatin1(const std::string& utf8, std::string& out, std::string& problem) {
-    out.clear();
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        unsigned code = 0;
-        if (lead < 0x80) {
-            code = lead;
-            i += 1;
-        } else if ((lead & 0xE0) == 0xC0 && i + 1 < utf8.size() &&
-                   (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80) {
-            code = ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
-            i += 2;
-        } else if (lead >= 0xC0) {
-            problem = "has a character outside Latin-1 (U+0001..U+00FF)";
-            return false;
-        } else {
-            problem = "is not valid UTF-8";
-            return false;
-        }
-        if (code == 0) {
-            problem = "contains a NUL character, which would end the text";
-            return false;
-        }
-        if (code > 0xFF) {
-            problem = "has a character outside Latin-1 (U+0001..U+00FF)";
-            return false;
-        }
-        out += static_cast<char>(code);
+using Json = nlohmann::ordered_json;
+
+// The member of that name, or null when absent or when this is not an object.
+const Json* Find(const Json& object, const char* key) {
+    if (!object.is_object()) {
+        return nullptr;
     }
-    return true;
+    const auto it = object.find(key);
+    return it == object.end() ? nullptr : &*it;
 }
 
-bool IsObject(const JsonValue* value) {
-    return value != nullptr && value->type == JsonValue::Type::Object;
+bool IsObject(const Json* value) {
+    return value != nullptr && value->is_object();
 }
 
-bool IsAbsent(const JsonValue* value) {
-    return value == nullptr || value->type == JsonValue::Type::Null;
+bool IsAbsent(const Json* value) {
+    return value == nullptr || value->is_null();
 }
+
+// Line and column (both from 1) of the byte at a parse error's position.
+std::string Place(std::string_view text, std::size_t byte) {
+    const std::size_t end = std::min(byte == 0 ? 0 : byte - 1, text.size());
+    std::size_t line = 1;
+    std::size_t column = 1;
+    for (std::size_t i = 0; i < end; ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+// What the library says is wrong, without its prefix and its own idea of the place.
+std::string Reason(const std::string& what) {
+    const auto at = what.find("parse error");
+    const auto colon = what.find(": ", at == std::string::npos ? 0 : at);
+    return colon == std::string::npos ? what : what.substr(colon + 2);
+}
+
+// Watches the parse: the library keeps only the last of two members of one name and nests
+// as deep as the text does; both are refused here, with the path of the place.
+class ParseWatch {
+public:
+    bool operator()(int depth, Json::parse_event_t event, Json& parsed) {
+        using Event = Json::parse_event_t;
+        if (!m_error.empty()) {
+            return false;
+        }
+        switch (event) {
+        case Event::object_start:
+        case Event::array_start:
+            if (depth > DescriptionEncoder::kMaxDepth) {
+                m_error = Path() + ": nested deeper than " +
+                          std::to_string(DescriptionEncoder::kMaxDepth) + " levels";
+                return false;
+            }
+            Enter();
+            m_frames.push_back({event == Event::object_start, {}, 0, {}});
+            break;
+        case Event::key: {
+            Frame& frame = m_frames.back();
+            frame.key = parsed.get<std::string>();
+            if (!frame.keys.insert(frame.key).second) {
+                m_frames.back().key.clear();
+                m_error = Path() + ": duplicate member \"" + parsed.get<std::string>() + "\"";
+                return false;
+            }
+            break;
+        }
+        case Event::object_end:
+        case Event::array_end:
+            if (!m_frames.empty()) {
+                m_frames.pop_back();
+            }
+            break;
+        case Event::value:
+            Enter();
+            break;
+        }
+        return true;
+    }
+
+    [[nodiscard]] const std::string& Error() const { return m_error; }
+
+private:
+    struct Frame {
+        bool object;
+        std::string key;
+        std::size_t items;
+        std::set<std::string> keys;
+    };
+
+    // A value starts: in an array it takes the next index.
+    void Enter() {
+        if (!m_frames.empty() && !m_frames.back().object) {
+            ++m_frames.back().items;
+        }
+    }
+
+    [[nodiscard]] std::string Path() const {
+        std::string path;
+        for (const Frame& frame : m_frames) {
+            if (frame.object) {
+                if (&frame != &m_frames.back()) {
+                    path += (path.empty() ? "" : ".") + frame.key;
+                }
+            } else {
+                path += "[" + std::to_string(frame.items - 1) + "]";
+            }
+        }
+        return path.empty() ? "document" : path;
+    }
+
+    std::vector<Frame> m_frames;
+    std::string m_error;
+};
 
 } // namespace
 
 std::optional<std::vector<std::uint8_t>> DescriptionEncoder::Encode(std::string_view json,
                                                                     std::string& error) {
-    std::string syntax;
-    const auto doc = JsonReader::Parse(json, syntax);
-    if (!doc) {
-        error = syntax;
+    ParseWatch watch;
+    Json parsed;
+    try {
+        parsed = Json::parse(json.begin(), json.end(), std::ref(watch));
+    } catch (const Json::parse_error& e) {
+        error = Place(json, e.byte) + ": " + Reason(e.what());
         return std::nullopt;
     }
+    if (!watch.Error().empty()) {
+        error = watch.Error();
+        return std::nullopt;
+    }
+    const Json* doc = &parsed;
     DescriptionEncoder encoder;
     long type = 3;
     if (!encoder.OnlyMembers(*doc, "document", {"type", "strings", "records"}) ||
-        !encoder.Integer(doc->Find("type"), "type", 0, 255, 3, type) ||
+        !encoder.Integer(Find(*doc, "type"), "type", 0, 255, 3, type) ||
         !encoder.EncodeDocument(*doc)) {
         error = encoder.error_;
         return std::nullopt;
@@ -80,70 +169,70 @@ std::optional<std::vector<std::uint8_t>> DescriptionEncoder::Encode(std::string_
     return bytes;
 }
 
-bool DescriptionEncoder::EncodeDocument(const JsonValue& doc) {
-    if (const JsonValue* strings = doc.Find("strings"); !IsAbsent(strings)) {
-        if (strings->type != JsonValue::Type::Array) {
+bool DescriptionEncoder::EncodeDocument(const Json& doc) {
+    if (const Json* strings = Find(doc, "strings"); !IsAbsent(strings)) {
+        if (!strings->is_array()) {
             return Fail("strings", "expected an array of texts");
         }
-        for (std::size_t i = 0; i < strings->items.size(); ++i) {
+        for (std::size_t i = 0; i < strings->size(); ++i) {
             std::string text;
-            if (!Text(&strings->items[i], "strings[" + std::to_string(i) + "]", false, text)) {
+            if (!Text(&(*strings)[i], "strings[" + std::to_string(i) + "]", false, text)) {
                 return false;
             }
             strings_.push_back(std::move(text));
         }
     }
-    const JsonValue* records = doc.Find("records");
+    const Json* records = Find(doc, "records");
     if (IsAbsent(records)) {
         return true;
     }
-    if (records->type != JsonValue::Type::Array) {
+    if (!records->is_array()) {
         return Fail("records", "expected an array of records");
     }
-    for (std::size_t i = 0; i < records->items.size(); ++i) {
-        if (!EncodeRecord(records->items[i], "records[" + std::to_string(i) + "]")) {
+    for (std::size_t i = 0; i < records->size(); ++i) {
+        if (!EncodeRecord((*records)[i], "records[" + std::to_string(i) + "]")) {
             return false;
         }
     }
     return true;
 }
 
-bool DescriptionEncoder::EncodeRecord(const JsonValue& rec, const std::string& path) {
-    if (rec.type != JsonValue::Type::Object) {
+bool DescriptionEncoder::EncodeRecord(const Json& rec, const std::string& path) {
+    if (!rec.is_object()) {
         return Fail(path, "expected a record object");
     }
-    if (rec.Find("group") != nullptr) {
+    if (Find(rec, "group") != nullptr) {
         return EncodeGroup(rec, path);
     }
-    if (rec.Find("items") != nullptr || rec.Find("empty") != nullptr) {
+    if (Find(rec, "items") != nullptr || Find(rec, "empty") != nullptr) {
         return EncodeSet(rec, path);
     }
     return Fail(path, "a record needs \"group\" (a group) or \"items\" or \"empty\" (a set)");
 }
 
-bool DescriptionEncoder::EncodeGroup(const JsonValue& rec, const std::string& path) {
+bool DescriptionEncoder::EncodeGroup(const Json& rec, const std::string& path) {
     if (!OnlyMembers(rec, path, {"group", "condition", "children"})) {
         return false;
     }
     std::string name;
-    if (!Text(rec.Find("group"), path + ".group", true, name)) {
+    if (!Text(Find(rec, "group"), path + ".group", true, name)) {
         return false;
     }
     const std::size_t flagsAt = records_.size();
     records_.push_back(0x01);
     bool hasCondition = false;
-    if (!EncodeCondition(rec.Find("condition"), path + ".condition", hasCondition)) {
+    if (!EncodeCondition(Find(rec, "condition"), path + ".condition", hasCondition)) {
         return false;
     }
     if (hasCondition) {
         records_[flagsAt] |= 0x04;
     }
-    const JsonValue* children = rec.Find("children");
+    const Json* children = Find(rec, "children");
     const bool none = IsAbsent(children);
-    if (!none && children->type != JsonValue::Type::Array) {
+    if (!none && !children->is_array()) {
         return Fail(path + ".children", "expected an array of records");
     }
-    const std::size_t count = none ? 0 : children->items.size();
+    const std::size_t count = none ? 0 : children->size();
     if (count > 255) {
         return Fail(path + ".children", "a group holds at most 255 records");
     }
@@ -151,65 +240,65 @@ bool DescriptionEncoder::EncodeGroup(const JsonValue& rec, const std::string& pa
     records_.insert(records_.end(), name.begin(), name.end());
     records_.push_back(0);
     for (std::size_t i = 0; i < count; ++i) {
-        if (!EncodeRecord(children->items[i], path + ".children[" + std::to_string(i) + "]")) {
+        if (!EncodeRecord((*children)[i], path + ".children[" + std::to_string(i) + "]")) {
             return false;
         }
     }
     return true;
 }
 
-bool DescriptionEncoder::EncodeSet(const JsonValue& rec, const std::string& path) {
+bool DescriptionEncoder::EncodeSet(const Json& rec, const std::string& path) {
     if (!OnlyMembers(rec, path, {"style", "condition", "hidden", "box", "items", "empty"})) {
         return false;
     }
     long style = 0;
-    if (!Integer(rec.Find("style"), path + ".style", 0, 15, 0, style)) {
+    if (!Integer(Find(rec, "style"), path + ".style", 0, 15, 0, style)) {
         return false;
     }
-    if (const JsonValue* hidden = rec.Find("hidden");
-        hidden != nullptr && hidden->type != JsonValue::Type::Bool) {
+    if (const Json* hidden = Find(rec, "hidden");
+        hidden != nullptr && !hidden->is_boolean()) {
         return Fail(path + ".hidden", "expected true or false");
     }
-    const JsonValue* empty = rec.Find("empty");
-    const bool isEmpty = !IsAbsent(empty) && empty->type == JsonValue::Type::Bool && empty->boolean;
-    if (!IsAbsent(empty) && empty->type != JsonValue::Type::Bool) {
+    const Json* empty = Find(rec, "empty");
+    const bool isEmpty = !IsAbsent(empty) && empty->is_boolean() && empty->get<bool>();
+    if (!IsAbsent(empty) && !empty->is_boolean()) {
         return Fail(path + ".empty", "expected true or false");
     }
     const std::size_t flagsAt = records_.size();
     records_.push_back(static_cast<std::uint8_t>((style << 4) | (isEmpty ? 0x00 : 0x02)));
     if (isEmpty) {
-        if (!IsAbsent(rec.Find("condition"))) {
+        if (!IsAbsent(Find(rec, "condition"))) {
             records_[flagsAt] |= 0x04; // the reader stops at the flags byte all the same
         }
-        if (rec.Find("items") != nullptr || rec.Find("box") != nullptr) {
+        if (Find(rec, "items") != nullptr || Find(rec, "box") != nullptr) {
             return Fail(path, "an empty set has no items and no box");
         }
         return true;
     }
     bool hasCondition = false;
-    if (!EncodeCondition(rec.Find("condition"), path + ".condition", hasCondition)) {
+    if (!EncodeCondition(Find(rec, "condition"), path + ".condition", hasCondition)) {
         return false;
     }
     if (hasCondition) {
         records_[flagsAt] |= 0x04;
     }
-    const JsonValue* items = rec.Find("items");
-    if (items == nullptr || items->type != JsonValue::Type::Array || items->items.empty() ||
-        items->items.size() > 7) {
+    const Json* items = Find(rec, "items");
+    if (items == nullptr || !items->is_array() || items->empty() ||
+        items->size() > 7) {
         return Fail(path + ".items", "expected an array of 1 to 7 items");
     }
     const std::size_t itemByteAt = records_.size();
-    records_.push_back(static_cast<std::uint8_t>(items->items.size() << 3));
+    records_.push_back(static_cast<std::uint8_t>(items->size() << 3));
     int flag = -1;
-    for (std::size_t i = 0; i < items->items.size(); ++i) {
-        if (!EncodeItem(items->items[i], path + ".items[" + std::to_string(i) + "]", flag)) {
+    for (std::size_t i = 0; i < items->size(); ++i) {
+        if (!EncodeItem((*items)[i], path + ".items[" + std::to_string(i) + "]", flag)) {
             return false;
         }
     }
     if (flag == 1) {
         records_[itemByteAt] |= 0x40;
     }
-    const JsonValue* box = rec.Find("box");
+    const Json* box = Find(rec, "box");
     if (!IsAbsent(box) && !IsObject(box)) {
         return Fail(path + ".box", "expected an object with width, height, left and top");
     }
@@ -218,7 +307,7 @@ bool DescriptionEncoder::EncodeSet(const JsonValue& rec, const std::string& path
     }
     for (const char* side : {"width", "height", "left", "top"}) {
         long value = 0;
-        const JsonValue* field = IsAbsent(box) ? nullptr : box->Find(side);
+        const Json* field = IsAbsent(box) ? nullptr : Find(*box, side);
         if (!Integer(field, path + ".box." + side, 0, 255, 0, value)) {
             return false;
         }
@@ -227,8 +316,8 @@ bool DescriptionEncoder::EncodeSet(const JsonValue& rec, const std::string& path
     return true;
 }
 
-bool DescriptionEncoder::EncodeItem(const JsonValue& item, const std::string& path, int& flag) {
-    if (item.type != JsonValue::Type::Object) {
+bool DescriptionEncoder::EncodeItem(const Json& item, const std::string& path, int& flag) {
+    if (!item.is_object()) {
         return Fail(path, "expected an item object");
     }
     if (!OnlyMembers(item, path,
@@ -241,11 +330,11 @@ bool DescriptionEncoder::EncodeItem(const JsonValue& item, const std::string& pa
     std::string name;
     std::string unit;
     long extra = 0;
-    if (!Integer(item.Find("kind"), path + ".kind", 0, 7, 0, kind) ||
-        !Integer(item.Find("flag"), path + ".flag", 0, 1, 0, itemFlag) ||
-        !Text(item.Find("name"), path + ".name", true, name) ||
-        !Text(item.Find("unit"), path + ".unit", true, unit) ||
-        !Integer(item.Find("extra"), path + ".extra", 0, 255, 0, extra)) {
+    if (!Integer(Find(item, "kind"), path + ".kind", 0, 7, 0, kind) ||
+        !Integer(Find(item, "flag"), path + ".flag", 0, 1, 0, itemFlag) ||
+        !Text(Find(item, "name"), path + ".name", true, name) ||
+        !Text(Find(item, "unit"), path + ".unit", true, unit) ||
+        !Integer(Find(item, "extra"), path + ".extra", 0, 255, 0, extra)) {
         return false;
     }
     if (flag >= 0 && flag != itemFlag) {
@@ -258,15 +347,15 @@ bool DescriptionEncoder::EncodeItem(const JsonValue& item, const std::string& pa
     long step = 0;
     long format = 0;
     const bool numeric = kind == 0;
-    if (!Integer(item.Find("minimum"), path + ".minimum", numeric ? -32768 : 0, numeric ? 32767 : 0,
+    if (!Integer(Find(item, "minimum"), path + ".minimum", numeric ? -32768 : 0, numeric ? 32767 : 0,
                  0, minimum) ||
-        !Integer(item.Find("step"), path + ".step", numeric ? -128 : 0, numeric ? 127 : 0, 0,
+        !Integer(Find(item, "step"), path + ".step", numeric ? -128 : 0, numeric ? 127 : 0, 0,
                  step) ||
-        !Integer(item.Find("format"), path + ".format", 0, numeric ? 255 : 0, 0, format)) {
+        !Integer(Find(item, "format"), path + ".format", 0, numeric ? 255 : 0, 0, format)) {
         return false;
     }
-    const JsonValue* entries = item.Find("entries");
-    const JsonValue* first = item.Find("first");
+    const Json* entries = Find(item, "entries");
+    const Json* first = Find(item, "first");
     long span = 0;
     long firstIndex = 0;
     if (kind == 1) {
@@ -274,21 +363,21 @@ bool DescriptionEncoder::EncodeItem(const JsonValue& item, const std::string& pa
             return Fail(path, "an enumeration needs exactly one of \"entries\" and \"first\"");
         }
         if (!IsAbsent(entries)) {
-            if (entries->type != JsonValue::Type::Array || entries->items.empty() ||
-                entries->items.size() > 256) {
+            if (!entries->is_array() || entries->empty() ||
+                entries->size() > 256) {
                 return Fail(path + ".entries", "expected an array of 1 to 256 texts");
             }
             std::vector<std::string> texts;
-            for (std::size_t i = 0; i < entries->items.size(); ++i) {
+            for (std::size_t i = 0; i < entries->size(); ++i) {
                 std::string text;
-                if (!Text(&entries->items[i], path + ".entries[" + std::to_string(i) + "]", false,
+                if (!Text(&(*entries)[i], path + ".entries[" + std::to_string(i) + "]", false,
                           text)) {
                     return false;
                 }
                 texts.push_back(std::move(text));
             }
             const long count = static_cast<long>(texts.size());
-            if (!Integer(item.Find("span"), path + ".span", count - 1, count - 1, count - 1,
+            if (!Integer(Find(item, "span"), path + ".span", count - 1, count - 1, count - 1,
                          span)) {
                 return false;
             }
@@ -297,24 +386,24 @@ bool DescriptionEncoder::EncodeItem(const JsonValue& item, const std::string& pa
                 return Fail(path + ".entries", "the string table is too large for the index");
             }
         } else if (!Integer(first, path + ".first", -32768, 32767, 0, firstIndex) ||
-                   !Integer(item.Find("span"), path + ".span", 0, 255, 0, span)) {
+                   !Integer(Find(item, "span"), path + ".span", 0, 255, 0, span)) {
             return false;
         }
     } else {
         if (!IsAbsent(entries) &&
-            (entries->type != JsonValue::Type::Array || !entries->items.empty())) {
+            (!entries->is_array() || !entries->empty())) {
             return Fail(path + ".entries", "only enumeration items (kind 1) have entries");
         }
         if (first != nullptr) {
             return Fail(path + ".first", "only enumeration items (kind 1) have a first entry");
         }
-        if (!Integer(item.Find("span"), path + ".span", 0, 255, 0, span)) {
+        if (!Integer(Find(item, "span"), path + ".span", 0, 255, 0, span)) {
             return false;
         }
     }
 
     records_.push_back(static_cast<std::uint8_t>(kind));
-    if (!Address(item.Find("address"), path + ".address")) {
+    if (!Address(Find(item, "address"), path + ".address")) {
         return false;
     }
     records_.insert(records_.end(), name.begin(), name.end());
@@ -337,7 +426,7 @@ bool DescriptionEncoder::EncodeItem(const JsonValue& item, const std::string& pa
     return true;
 }
 
-bool DescriptionEncoder::EncodeCondition(const JsonValue* cond, const std::string& path,
+bool DescriptionEncoder::EncodeCondition(const Json* cond, const std::string& path,
                                          bool& present) {
     present = false;
     if (IsAbsent(cond)) {
@@ -351,12 +440,12 @@ bool DescriptionEncoder::EncodeCondition(const JsonValue* cond, const std::strin
     }
     long low = 0;
     long high = 0;
-    if (cond->Find("low") == nullptr || cond->Find("high") == nullptr) {
+    if (Find(*cond, "low") == nullptr || Find(*cond, "high") == nullptr) {
         return Fail(path, "a condition needs address, low and high");
     }
-    if (!Integer(cond->Find("low"), path + ".low", 0, 255, 0, low) ||
-        !Integer(cond->Find("high"), path + ".high", 0, 255, 0, high) ||
-        !Address(cond->Find("address"), path + ".address")) {
+    if (!Integer(Find(*cond, "low"), path + ".low", 0, 255, 0, low) ||
+        !Integer(Find(*cond, "high"), path + ".high", 0, 255, 0, high) ||
+        !Address(Find(*cond, "address"), path + ".address")) {
         return false;
     }
     records_.push_back(static_cast<std::uint8_t>(low));
@@ -365,13 +454,13 @@ bool DescriptionEncoder::EncodeCondition(const JsonValue* cond, const std::strin
     return true;
 }
 
-bool DescriptionEncoder::Address(const JsonValue* value, const std::string& path) {
-    if (value == nullptr || value->type != JsonValue::Type::Array || value->items.size() != 3) {
+bool DescriptionEncoder::Address(const Json* value, const std::string& path) {
+    if (value == nullptr || !value->is_array() || value->size() != 3) {
         return Fail(path, "expected an address of three numbers [a, b, c]");
     }
     for (std::size_t i = 0; i < 3; ++i) {
         long byte = 0;
-        if (!Integer(&value->items[i], path + "[" + std::to_string(i) + "]", 0, 255, 0, byte)) {
+        if (!Integer(&(*value)[i], path + "[" + std::to_string(i) + "]", 0, 255, 0, byte)) {
             return false;
         }
         records_.push_back(static_cast<std::uint8_t>(byte));
@@ -379,23 +468,24 @@ bool DescriptionEncoder::Address(const JsonValue* value, const std::string& path
     return true;
 }
 
-bool DescriptionEncoder::Integer(const JsonValue* value, const std::string& path, long min,
+bool DescriptionEncoder::Integer(const Json* value, const std::string& path, long min,
                                  long max, long fallback, long& out) {
     if (value == nullptr) {
         out = fallback;
         return true;
     }
     const std::string range = std::to_string(min) + ".." + std::to_string(max);
-    if (value->type != JsonValue::Type::Number || std::trunc(value->number) != value->number ||
-        value->number < static_cast<double>(min) || value->number > static_cast<double>(max)) {
+    const double number = value->is_number() ? value->get<double>() : 0.5;
+    if (!value->is_number() || std::trunc(number) != number ||
+        number < static_cast<double>(min) || number > static_cast<double>(max)) {
         return Fail(path,
                     min == max ? "must be " + std::to_string(min) : "expected an integer " + range);
     }
-    out = static_cast<long>(value->number);
+    out = static_cast<long>(number);
     return true;
 }
 
-bool DescriptionEncoder::Text(const JsonValue* value, const std::string& path, bool allowEmpty,
+bool DescriptionEncoder::Text(const Json* value, const std::string& path, bool allowEmpty,
                               std::string& out) {
     if (value == nullptr) {
         out.clear();
@@ -404,11 +494,11 @@ bool DescriptionEncoder::Text(const JsonValue* value, const std::string& path, b
         }
         return Fail(path, "expected a text");
     }
-    if (value->type != JsonValue::Type::String) {
+    if (!value->is_string()) {
         return Fail(path, "expected a text");
     }
     std::string problem;
-    if (!ToLatin1(value->text, out, problem)) {
+    if (!Latin1Text::FromUtf8(value->get_ref<const std::string&>(), out, problem)) {
         return Fail(path, "the text " + problem);
     }
     if (!allowEmpty && out.empty()) {
@@ -417,14 +507,14 @@ bool DescriptionEncoder::Text(const JsonValue* value, const std::string& path, b
     return true;
 }
 
-bool DescriptionEncoder::OnlyMembers(const JsonValue& object, const std::string& path,
+bool DescriptionEncoder::OnlyMembers(const Json& object, const std::string& path,
                                      std::initializer_list<std::string_view> names) {
-    if (object.type != JsonValue::Type::Object) {
+    if (!object.is_object()) {
         return Fail(path, "expected an object");
     }
-    for (const auto& member : object.members) {
-        if (std::find(names.begin(), names.end(), member.name) == names.end()) {
-            return Fail(path, "unknown member \"" + member.name + "\"");
+    for (const auto& member : object.items()) {
+        if (std::find(names.begin(), names.end(), member.key()) == names.end()) {
+            return Fail(path, "unknown member \"" + member.key() + "\"");
         }
     }
     return true;

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "description/JsonValue.h"
+#include <nlohmann/json.hpp>
 
 // Writes the control description bytes from a readable JSON source; the inverse of
 // ControlDescription::Parse. Texts are UTF-8 in the JSON and Latin-1 in the bytes, so every
@@ -42,21 +42,26 @@
 //   so an item of the describe JSON output is also a valid ITEM.
 class DescriptionEncoder {
 public:
+    // Deeper nesting is refused, so hostile input cannot exhaust the stack of the walk.
+    static constexpr int kMaxDepth = 1000;
+
     [[nodiscard]] static std::optional<std::vector<std::uint8_t>> Encode(std::string_view json,
                                                                          std::string& error);
 
 private:
-    bool EncodeDocument(const JsonValue& doc);
-    bool EncodeRecord(const JsonValue& rec, const std::string& path);
-    bool EncodeGroup(const JsonValue& rec, const std::string& path);
-    bool EncodeSet(const JsonValue& rec, const std::string& path);
-    bool EncodeItem(const JsonValue& item, const std::string& path, int& flag);
-    bool EncodeCondition(const JsonValue* cond, const std::string& path, bool& present);
-    bool Integer(const JsonValue* value, const std::string& path, long min, long max, long fallback,
+    using Json = nlohmann::ordered_json;
+
+    bool EncodeDocument(const Json& doc);
+    bool EncodeRecord(const Json& rec, const std::string& path);
+    bool EncodeGroup(const Json& rec, const std::string& path);
+    bool EncodeSet(const Json& rec, const std::string& path);
+    bool EncodeItem(const Json& item, const std::string& path, int& flag);
+    bool EncodeCondition(const Json* cond, const std::string& path, bool& present);
+    bool Integer(const Json* value, const std::string& path, long min, long max, long fallback,
                  long& out);
-    bool Text(const JsonValue* value, const std::string& path, bool allowEmpty, std::string& out);
-    bool Address(const JsonValue* value, const std::string& path);
-    bool OnlyMembers(const JsonValue& object, const std::string& path,
+    bool Text(const Json* value, const std::string& path, bool allowEmpty, std::string& out);
+    bool Address(const Json* value, const std::string& path);
+    bool OnlyMembers(const Json& object, const std::string& path,
                      std::initializer_list<std::string_view> names);
     bool Fail(const std::string& path, const std::string& message);
     int FindOrAddEntries(const std::vector<std::string>& entries);

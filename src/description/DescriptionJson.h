@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "description/ControlNode.h"
 
 // Writes a parsed description as JSON for people and scripts:
@@ -14,17 +16,15 @@
 //           "items": [ITEM]}
 //   ITEM = {"kind", "address", "flag", "name", "unit", "span", "extra", "minimum", "step",
 //           "format", "entries": ["...", ...]}
-// Every key is always present. Texts are Latin-1 in the description and UTF-8 here.
+// Every key is always present, in this order. Texts are Latin-1 in the description and UTF-8
+// here.
 class DescriptionJson {
 public:
-    [[nodiscard]] static std::string
-    Write(std::optional<int> type, const std::vector<std::string>& errors, const ControlNode& root);
+    [[nodiscard]] static nlohmann::ordered_json
+    ToJson(std::optional<int> type, const std::vector<std::string>& errors, const ControlNode& root);
 
-    // Reads the file, parses it and returns the JSON text; on failure returns nothing and
-    // sets error to a message naming the file.
-    [[nodiscard]] static std::optional<std::string> DescribeFile(const std::string& path,
-                                                                 std::string& error);
-
-    // A JSON string literal of a Latin-1 text.
-    [[nodiscard]] static std::string Quote(const std::string& latin1);
+    // The document as text: one line, or indented by that many spaces.
+    [[nodiscard]] static std::string Write(std::optional<int> type,
+                                           const std::vector<std::string>& errors,
+                                           const ControlNode& root, int indent = -1);
 };

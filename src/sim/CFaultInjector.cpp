@@ -7,6 +7,7 @@ CFaultInjector::CFaultInjector(const Options& options)
 
 bool CFaultInjector::Active() const {
     return m_options.nak > 0 || m_options.garble > 0 || m_options.drop > 0 || m_options.stray > 0 ||
+           m_options.cancel > 0 ||
            m_options.delayMs > 0 || m_options.split;
 }
 
@@ -23,6 +24,9 @@ CFaultInjector::Verdict CFaultInjector::Decide(bool inTransfer) {
     }
     if (!inTransfer && Chance(m_options.nak)) {
         return Verdict::Refuse;
+    }
+    if (inTransfer && Chance(m_options.cancel)) {
+        return Verdict::Cancel;
     }
     return Verdict::Process;
 }

@@ -14,6 +14,7 @@ public:
         double garble = 0;  // break the checksum or flip a byte of the reply
         double drop = 0;    // the request is lost: no action, no reply
         double stray = 0;   // junk bytes follow the reply
+        double cancel = 0;  // a running transfer is cancelled instead of answered
         int delayMs = 0;    // every reply leaves this late
         bool split = false; // every reply goes out in several pieces
         std::uint32_t seed = 1;
@@ -26,11 +27,12 @@ public:
     };
 
     // What to do with a request before the processor sees it.
-    enum class Verdict { Process, Refuse, Drop };
+    enum class Verdict { Process, Refuse, Drop, Cancel };
 
     explicit CFaultInjector(const Options& options);
 
-    // inTransfer: an XModem transfer runs, where a refusal has no meaning and is not injected.
+    // inTransfer: an XModem transfer runs, where a refusal has no meaning and is not injected,
+    // and which alone can be cancelled.
     Verdict Decide(bool inTransfer);
     // Cuts, spoils and times the reply.
     std::vector<Piece> Shape(std::vector<std::uint8_t> reply);

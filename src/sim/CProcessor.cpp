@@ -139,6 +139,14 @@ std::vector<std::uint8_t> CProcessor::OnTransferPacket(std::span<const std::uint
     return std::move(step.reply);
 }
 
+std::vector<std::uint8_t> CProcessor::CancelTransfer() {
+    if (!InTransfer()) {
+        return {};
+    }
+    m_xmodem.Cancel();
+    return {CXModemPeer::kCan};
+}
+
 std::vector<std::uint8_t> CProcessor::Disconnect(std::span<const std::uint8_t>, Clock::time_point) {
     return SimPacket::Ack(0x00);
 }

@@ -51,6 +51,8 @@ public:
     std::vector<std::uint8_t> Handle(std::span<const std::uint8_t> request, Clock::time_point now);
 
     [[nodiscard]] bool InTransfer() const { return m_xmodem.GetMode() != CXModemPeer::Mode::Idle; }
+    // Gives up the running transfer, keeping nothing of it; the answer tells the other side.
+    std::vector<std::uint8_t> CancelTransfer();
     // The 29-byte Read Leds State acknowledgement at this moment.
     [[nodiscard]] std::vector<std::uint8_t> LedState(Clock::time_point now);
     [[nodiscard]] static std::string LockText(int lockCode);

@@ -1,11 +1,10 @@
 #include "sim/CSimDescription.h"
 
-#include <fstream>
-#include <iterator>
 #include <set>
 
 #include "description/ControlDescription.h"
 #include "description/DescriptionEncoder.h"
+#include "tools/CFileReader.h"
 
 extern const char* const kSimBuiltinDescriptionJson;
 
@@ -48,12 +47,14 @@ std::optional<std::vector<std::uint8_t>> CSimDescription::Builtin(std::string& e
 
 std::optional<std::vector<std::uint8_t>> CSimDescription::FromFile(const std::string& path,
                                                                    std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open description " + path;
+    constexpr std::size_t kMaxDescriptionBytes = 4 * 1024 * 1024;
+    std::string readError;
+    const auto text = CFileReader::ReadText(path, kMaxDescriptionBytes, readError);
+    if (!text) {
+        error = "cannot use description: " + readError;
         return std::nullopt;
     }
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string& content = *text;
     if (path.size() >= 5 && path.compare(path.size() - 5, 5, ".json") == 0) {
         auto bytes = EncodeDescription(content, error);
         if (!bytes) {

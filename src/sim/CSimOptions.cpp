@@ -50,6 +50,7 @@ const char* CSimOptions::Usage() {
            "  --nak P, --garble P, --drop P, --stray P\n"
            "                      probability per reply of a refusal, a garbled reply, a lost\n"
            "                      request, junk after the reply\n"
+           "  --cancel P          probability per transfer packet of cancelling the transfer\n"
            "  --delay MS          send every reply this late\n"
            "  --split             send every reply in several pieces\n"
            "  --fleet N           serve N independent processors on N consecutive UDP ports\n"
@@ -90,6 +91,7 @@ std::optional<CSimOptions> CSimOptions::Parse(const std::vector<std::string>& ar
         {"--garble", [&](const std::string& v) { return ToProbability(v, o.faults.garble); }},
         {"--drop", [&](const std::string& v) { return ToProbability(v, o.faults.drop); }},
         {"--stray", [&](const std::string& v) { return ToProbability(v, o.faults.stray); }},
+        {"--cancel", [&](const std::string& v) { return ToProbability(v, o.faults.cancel); }},
         {"--delay", [&](const std::string& v) { return ToInt(v, 0, 600000, o.faults.delayMs); }},
         {"--fleet", [&](const std::string& v) { return ToInt(v, 1, 1000, o.fleet); }},
     };

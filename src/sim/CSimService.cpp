@@ -6,6 +6,8 @@ std::vector<CFaultInjector::Piece> CSimService::Serve(std::span<const std::uint8
         return {};
     case CFaultInjector::Verdict::Refuse:
         return m_faults.Shape({0x15});
+    case CFaultInjector::Verdict::Cancel:
+        return m_faults.Shape(m_processor.CancelTransfer());
     case CFaultInjector::Verdict::Process:
         break;
     }

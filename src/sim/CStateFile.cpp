@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tools/CFileReader.h"
+
 namespace {
 
 constexpr const char* kMagic = "solvei-sim-state 1";
@@ -36,13 +38,19 @@ bool FromHex(const std::string& text, std::vector<std::uint8_t>& bytes) {
 } // namespace
 
 std::optional<CProcessor::State> CStateFile::Load(std::string& error) const {
-    std::ifstream in(m_path);
-    if (!in) {
-        if (std::filesystem::exists(m_path)) {
-            error = "cannot read " + m_path;
-        }
+    constexpr std::size_t kMaxStateBytes = 16 * 1024 * 1024;
+    std::error_code ec;
+    if (!std::filesystem::exists(m_path, ec)) {
+        return std::nullopt; // a fresh state, written on the first change
+    }
+    const auto text = CFileReader::ReadText(m_path, kMaxStateBytes, error);
+    if (!text) {
         return std::nullopt;
     }
+    if (text->empty()) {
+        return std::nullopt; // an empty file (made to reserve the name) starts fresh too
+    }
+    std::istringstream in(*text);
     std::string line;
     if (!std::getline(in, line) || line != kMagic) {
         error = m_path + " is not a solvei-sim state file";

@@ -15,7 +15,8 @@ class CStateFile {
 public:
     explicit CStateFile(std::string path) : m_path(std::move(path)) {}
 
-    // nullopt when the file does not exist yet; error set when it exists but is unusable.
+    // nullopt when the file does not exist yet or is empty (a fresh state); error set when it
+    // exists but is unusable.
     [[nodiscard]] std::optional<CProcessor::State> Load(std::string& error) const;
     // Writes a new file beside the old one and renames it over, so a crash leaves one whole.
     bool Save(const CProcessor::State& state, std::string& error) const;

@@ -5,19 +5,22 @@
 #include <span>
 #include <vector>
 
+#include "link/CXModem.h"
+
 // The processor's side of an XModem transfer: 128-byte blocks with an 8-bit sum, started by
 // the receiver's "C". Sending, it answers "C" or ACK with the next block and ends with EOT;
-// receiving, it answers each block with ACK or NAK and ends on EOT.
+// receiving, it answers each block with ACK or NAK and ends on EOT. The protocol's bytes and
+// sizes are the link's own, so both sides speak the same XModem.
 class CXModemPeer {
 public:
-    static constexpr std::uint8_t kSoh = 0x01;
-    static constexpr std::uint8_t kEot = 0x04;
-    static constexpr std::uint8_t kAck = 0x06;
-    static constexpr std::uint8_t kNak = 0x15;
-    static constexpr std::uint8_t kCan = 0x18;
-    static constexpr std::uint8_t kStart = 'C';
-    static constexpr std::size_t kBlockSize = 132;
-    static constexpr std::size_t kDataSize = 128;
+    static constexpr std::uint8_t kSoh = CXModem::kSoh;
+    static constexpr std::uint8_t kEot = CXModem::kEot;
+    static constexpr std::uint8_t kAck = CXModem::kAck;
+    static constexpr std::uint8_t kNak = CXModem::kNak;
+    static constexpr std::uint8_t kCan = CXModem::kCan;
+    static constexpr std::uint8_t kStart = CXModem::kStart;
+    static constexpr std::size_t kBlockSize = CXModem::kBlockSize;
+    static constexpr std::size_t kDataSize = CXModem::kDataSize;
 
     enum class Mode { Idle, Sending, Receiving };
     enum class Outcome { Running, Complete, Cancelled };

@@ -1,5 +1,6 @@
 #include <csignal>
 #include <ctime>
+#include <exception>
 #include <iostream>
 #include <memory>
 
@@ -32,9 +33,7 @@ int Fail(const std::string& message) {
     return 1;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     std::string error;
     const auto options = CSimOptions::Parse(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!options) {
@@ -139,4 +138,17 @@ int main(int argc, char** argv) {
     io.run();
     save();
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Whatever goes wrong ends in one line and exit code 1, never in an abort.
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        return Fail(std::string("unexpected failure: ") + e.what());
+    } catch (...) {
+        return Fail("unexpected failure");
+    }
 }

@@ -1,11 +1,12 @@
 #include "SkinJson.h"
 
-#include <cstdio>
-#include <map>
+#include <nlohmann/json.hpp>
 
 #include "skin/CSkin.h"
 
 namespace {
+
+using Json = nlohmann::ordered_json;
 
 // Length of the valid UTF-8 sequence at text[i], or 0.
 std::size_t Utf8Length(const std::string& text, std::size_t i) {
@@ -37,61 +38,47 @@ std::size_t Utf8Length(const std::string& text, std::size_t i) {
     return length;
 }
 
-template <typename Table, typename Value>
-void Object(std::string& out, const char* name, const Table& table, Value value) {
-    out += "  " + JsonString(name) + ": {";
-    bool first = true;
-    for (const auto& [key, entry] : table) {
-        out += first ? "\n" : ",\n";
-        out += "    " + JsonString(key) + ": " + value(entry);
-        first = false;
+// Skin scripts are written in UTF-8 or in Latin-1; JSON holds UTF-8 only.
+std::string ToUtf8(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++i;
+        } else if (const std::size_t length = Utf8Length(text, i); length > 0) {
+            out.append(text, i, length);
+            i += length;
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+            ++i;
+        }
     }
-    out += first ? "}" : "\n  }";
+    return out;
+}
+
+template <typename Table, typename Value>
+Json Object(const Table& table, Value value) {
+    Json out = Json::object();
+    for (const auto& [key, entry] : table) {
+        out[ToUtf8(key)] = value(entry);
+    }
+    return out;
 }
 
 } // namespace
 
 std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (std::size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        char escaped[8];
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c == 0x7F) {
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (const std::size_t length = Utf8Length(text, i); length > 0) {
-            out.append(text, i, length);
-            i += length;
-            continue;
-        } else {
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        }
-        ++i;
-    }
-    return out + "\"";
+    return Json(ToUtf8(text)).dump();
 }
 
 std::string SkinJson(const CSkin& skin) {
-    std::string out = "{\n";
-    const auto file = [](const CSkin::ImageEntry& entry) { return JsonString(entry.file); };
-    Object(out, "images", skin.Images(), file);
-    out += ",\n";
-    Object(out, "icons", skin.Icons(), file);
-    out += ",\n";
-    Object(out, "numbers", skin.Numbers(), [](int32_t n) { return std::to_string(n); });
-    out += ",\n";
-    Object(out, "texts", skin.Texts(), [](const std::string& t) { return JsonString(t); });
-    return out + "\n}\n";
+    const auto file = [](const CSkin::ImageEntry& entry) { return ToUtf8(entry.file); };
+    Json out;
+    out["images"] = Object(skin.Images(), file);
+    out["icons"] = Object(skin.Icons(), file);
+    out["numbers"] = Object(skin.Numbers(), [](int32_t n) { return n; });
+    out["texts"] = Object(skin.Texts(), [](const std::string& t) { return ToUtf8(t); });
+    return out.dump(2) + "\n";
 }

@@ -7,6 +7,7 @@
 
 #include "skin/ResourceArchive.h"
 #include "skin/ResourceArchiveWriter.h"
+#include "tools/CFileReader.h"
 
 namespace fs = std::filesystem;
 
@@ -28,16 +29,14 @@ std::string SortKey(const std::string& name) {
 
 } // namespace
 
-std::optional<std::vector<char>> SkinPacker::ReadFile(const std::string& path) {
-    std::ifstream in(fs::path(path), std::ios::binary);
-    if (!in) {
+std::optional<std::vector<char>> SkinPacker::ReadFile(const std::string& path,
+                                                      std::string& error) {
+    constexpr std::size_t kMaxFileBytes = std::size_t{1} << 30;
+    auto bytes = CFileReader::Read(path, kMaxFileBytes, error);
+    if (!bytes) {
         return std::nullopt;
     }
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return bytes;
+    return std::vector<char>(bytes->begin(), bytes->end());
 }
 
 std::optional<std::vector<std::string>> SkinPacker::Files(const std::string& folder,
@@ -82,9 +81,8 @@ std::optional<std::vector<std::uint8_t>> SkinPacker::Pack(const std::string& fol
     for (const std::string& name : *names) {
         std::string relative = name;
         std::replace(relative.begin(), relative.end(), '\\', '/');
-        const auto bytes = ReadFile((fs::path(folder) / relative).string());
+        const auto bytes = ReadFile((fs::path(folder) / relative).string(), error);
         if (!bytes) {
-            error = "cannot read " + (fs::path(folder) / relative).string();
             return std::nullopt;
         }
         if (!writer.Add(name, *bytes)) {
@@ -104,9 +102,8 @@ bool SkinPacker::Append(const std::string& executable, const std::string& folder
     if (!archive) {
         return false;
     }
-    const auto program = ReadFile(executable);
+    const auto program = ReadFile(executable, error);
     if (!program) {
-        error = "cannot read " + executable;
         return false;
     }
     // An archive appended before is replaced, not stacked: the first one found would win.

@@ -18,8 +18,9 @@ public:
                                                          std::string& error);
     // Replaces an archive already behind the executable, else appends one. Writes a new
     // file and renames it over the old one, so a running program can pack itself.
-    // The whole file, or nothing when it cannot be read.
-    static std::optional<std::vector<char>> ReadFile(const std::string& path);
+    // The whole file, or nothing with error set when it cannot be read, is no regular file
+    // or is larger than the tool handles.
+    static std::optional<std::vector<char>> ReadFile(const std::string& path, std::string& error);
     static bool Append(const std::string& executable, const std::string& folder,
                        std::string& error);
 };

@@ -1,4 +1,6 @@
 #include <cstdio>
+#include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -11,6 +13,7 @@
 #include "skin/CSkin.h"
 #include "skin/IMessageBox.h"
 #include "skin/SkinFileSource.h"
+#include "tools/CFileReader.h"
 #include "SkinJson.h"
 #include "SkinPacker.h"
 
@@ -25,6 +28,10 @@ namespace {
 
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
+
+// Larger files are no skin script, and no program the tool handles.
+constexpr std::size_t kMaxScriptBytes = 16 * 1024 * 1024;
+constexpr std::size_t kMaxProgramBytes = std::size_t{1} << 30;
 
 constexpr char kUsage[] =
     "usage: solvei-skin COMMAND ARGUMENTS\n"
@@ -49,12 +56,13 @@ public:
 
 // Parses the script file into skin; false (reported) on a read or syntax error.
 bool ParseScript(const std::string& path, CSkin& skin) {
-    const auto bytes = SkinPacker::ReadFile(path);
+    std::string error;
+    const auto bytes = CFileReader::Read(path, kMaxScriptBytes, error);
     if (!bytes) {
-        std::cerr << "solvei-skin: cannot read " << path << '\n';
+        std::cerr << "solvei-skin: " << error << '\n';
         return false;
     }
-    const std::string text = CSkin::ScriptText(*bytes);
+    const std::string text = CSkin::ScriptText(std::vector<char>(bytes->begin(), bytes->end()));
     try {
         skin.Parse(text.c_str());
     } catch (const CSkin::SKIN_EXEPTION& error) {
@@ -65,10 +73,33 @@ bool ParseScript(const std::string& path, CSkin& skin) {
     return true;
 }
 
+// Every image and icon file the script names must stand in the script's folder: that is what
+// the author wants to know before shipping.
+int ReportMissingFiles(const std::string& script, const CSkin& skin) {
+    const std::string folder = std::filesystem::path(script).parent_path().string();
+    int missing = 0;
+    for (const auto* table : {&skin.Images(), &skin.Icons()}) {
+        for (const auto& [key, entry] : *table) {
+            std::error_code ec;
+            const std::string path = SkinFileSource::DiskPath(folder, entry.file);
+            if (entry.file.empty() || std::filesystem::is_regular_file(path, ec)) {
+                continue;
+            }
+            std::cerr << "solvei-skin: " << key << ": " << entry.file << " is missing ("
+                      << path << ")\n";
+            ++missing;
+        }
+    }
+    return missing == 0 ? 0 : kFailure;
+}
+
 int Check(const std::vector<std::string>& args) {
     StderrMessages messages;
     CSkin skin(nullptr, messages);
-    return ParseScript(args[0], skin) ? 0 : kFailure;
+    if (!ParseScript(args[0], skin)) {
+        return kFailure;
+    }
+    return ReportMissingFiles(args[0], skin);
 }
 
 int Dump(const std::vector<std::string>& args) {
@@ -109,8 +140,9 @@ int Append(const std::vector<std::string>& args) {
 }
 
 int List(const std::vector<std::string>& args) {
-    if (!SkinPacker::ReadFile(args[0])) {
-        std::cerr << "solvei-skin: cannot read " << args[0] << '\n';
+    std::string error;
+    if (!CFileReader::Check(args[0], kMaxProgramBytes, error)) {
+        std::cerr << "solvei-skin: " << error << '\n';
         return kFailure;
     }
     const ArchiveIndex index = ArchiveIndex::FromFile(args[0]);
@@ -125,6 +157,11 @@ int List(const std::vector<std::string>& args) {
 }
 
 int Extract(const std::vector<std::string>& args) {
+    std::string error;
+    if (!CFileReader::Check(args[0], kMaxProgramBytes, error)) {
+        std::cerr << "solvei-skin: " << error << '\n';
+        return kFailure;
+    }
     SkinFileSource files(args[0]);
     const auto data = files.ReadArchived(args[1]);
     if (!data) {
@@ -160,9 +197,7 @@ int Preview(int argc, char** argv) {
 #endif
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     if (argc < 2) {
         std::cerr << kUsage;
         return kUsageError;
@@ -195,4 +230,18 @@ int main(int argc, char** argv) {
     }
     std::cerr << "solvei-skin: unknown command " << name << "\n" << kUsage;
     return kUsageError;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Whatever goes wrong ends in one line and the failure code, never in an abort.
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "solvei-skin: unexpected failure: " << e.what() << '\n';
+    } catch (...) {
+        std::cerr << "solvei-skin: unexpected failure\n";
+    }
+    return kFailure;
 }

@@ -82,10 +82,14 @@ TEST(LedStateTest, DecodesTheReplyAsTheMetersDo) {
     EXPECT_EQ(state.rows[2].peak, 40);
     EXPECT_EQ(state.view, 1);
     EXPECT_EQ(state.bypass, 1);
-    const std::string json = state.ToJson();
-    EXPECT_NE(json.find("\"current\": 5, \"compare\": 1, \"change\": 1"), std::string::npos);
-    EXPECT_NE(json.find("{\"lit\": 15, \"colour\": 3, \"peak\": 0}"), std::string::npos);
-    EXPECT_NE(json.find("\"raw\": \"068203ff08c5"), std::string::npos);
+    const std::string json = state.ToJson().dump();
+    EXPECT_NE(json.find("\"current\":5,\"compare\":1,\"change\":1"), std::string::npos) << json;
+    EXPECT_NE(json.find("{\"lit\":15,\"colour\":3,\"peak\":0}"), std::string::npos);
+    EXPECT_NE(json.find("\"raw\":\"068203ff08c5"), std::string::npos);
+    EXPECT_EQ(state.Summary(), "preset U6: (comparing: side B, the preset as loaded)\n"
+                               "meters input/output, BYPASS\n"
+                               "markers TR U4:  DP -  DEF F1:\n"
+                               "levels 0 5 10 15 20 25 30 35");
 
     // A short reply reads as zeros beyond its end.
     const CLedState shortState(ByteString{0x06, 0x82, 1});

@@ -4,14 +4,40 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <cstdlib>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+namespace {
+
+// A pseudo-terminal pair: [0] the side read here, [1] the device the child writes to.
+bool OpenTerminal(int fds[2]) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+        return false;
+    }
+    const int device = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (device < 0) {
+        return false;
+    }
+    termios raw{};
+    ::tcgetattr(device, &raw);
+    ::cfmakeraw(&raw); // the bytes as written, no "\r" added
+    ::tcsetattr(device, TCSANOW, &raw);
+    fds[0] = master;
+    fds[1] = device;
+    return true;
+}
+
+} // namespace
+
 TestProcess::TestProcess(const std::vector<std::string>& argv,
-                         const std::map<std::string, std::string>& env) {
+                         const std::map<std::string, std::string>& env, bool errTerminal) {
     int out[2];
     int err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
+    if (::pipe2(out, O_CLOEXEC) != 0 ||
+        !(errTerminal ? OpenTerminal(err) : ::pipe2(err, O_CLOEXEC) == 0)) {
         return;
     }
     m_pid = ::fork();
@@ -71,13 +97,14 @@ bool TestProcess::Pump(std::chrono::milliseconds timeout) {
     return got;
 }
 
-std::optional<std::string> TestProcess::ReadLine(std::chrono::milliseconds timeout) {
+std::optional<std::string> TestProcess::Line(std::string& buffer,
+                                             std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        const auto end = m_outBuffer.find('\n');
+        const auto end = buffer.find('\n');
         if (end != std::string::npos) {
-            std::string line = m_outBuffer.substr(0, end);
-            m_outBuffer.erase(0, end + 1);
+            std::string line = buffer.substr(0, end);
+            buffer.erase(0, end + 1);
             return line;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -87,6 +114,14 @@ std::optional<std::string> TestProcess::ReadLine(std::chrono::milliseconds timeo
         }
         Pump(std::min(left, std::chrono::milliseconds(100)));
     }
+}
+
+std::optional<std::string> TestProcess::ReadLine(std::chrono::milliseconds timeout) {
+    return Line(m_outBuffer, timeout);
+}
+
+std::optional<std::string> TestProcess::ReadErrLine(std::chrono::milliseconds timeout) {
+    return Line(m_errBuffer, timeout);
 }
 
 int TestProcess::Reap(std::chrono::milliseconds timeout) {
@@ -138,7 +173,7 @@ TestProcess::Result TestProcess::Finish(std::chrono::milliseconds timeout) {
 
 TestProcess::Result TestProcess::Run(const std::vector<std::string>& argv,
                                      const std::map<std::string, std::string>& env,
-                                     std::chrono::milliseconds timeout) {
-    TestProcess process(argv, env);
+                                     std::chrono::milliseconds timeout, bool errTerminal) {
+    TestProcess process(argv, env, errTerminal);
     return process.Finish(timeout);
 }

@@ -2,10 +2,11 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "DescriptionFixtures.h"
 #include "description/DescriptionJson.h"
-#include "description/JsonReader.h"
+#include "description/Latin1Text.h"
 
 namespace {
 
@@ -22,23 +23,46 @@ TEST_P(EncoderErrors, NamesThePlaceOfTheFault) {
     EXPECT_EQ(error, GetParam().error);
 }
 
+// Syntax errors come from the JSON library in its words; the place is ours to keep right.
+struct SyntaxCase {
+    const char* json;
+    const char* place;  // the message starts with this
+    const char* reason; // and says this somewhere after it
+};
+
+class EncoderSyntaxErrors : public testing::TestWithParam<SyntaxCase> {};
+
+TEST_P(EncoderSyntaxErrors, NameTheLineAndColumn) {
+    std::string error;
+    EXPECT_FALSE(EncodeDescription(GetParam().json, error).has_value());
+    EXPECT_EQ(error.rfind(GetParam().place, 0), 0u) << error;
+    EXPECT_NE(error.find(GetParam().reason), std::string::npos) << error;
+    EXPECT_EQ(error.find("json.exception"), std::string::npos) << error;
+}
+
 INSTANTIATE_TEST_SUITE_P(
-    Syntax, EncoderErrors,
-    testing::Values(
-        ErrorCase{"", "line 1, column 1: a value is missing"},
-        ErrorCase{"{\"records\": [\n  {\"group\": \"A\",}\n]}",
-                  "line 2, column 17: expected a member name in double quotes"},
-        ErrorCase{"{\"type\": 3} x", "line 1, column 13: unexpected text after the value"},
-        ErrorCase{"{\"type\": 3, \"type\": 4}", "line 1, column 13: duplicate member \"type\""},
-        ErrorCase{"{\"strings\": [\"a\tb\"]}",
-                  "line 1, column 16: control character in a string (write it as an escape)"},
-        ErrorCase{"{\"strings\": [\"\\ud800\"]}",
-                  "line 1, column 21: a high surrogate must be followed by a low surrogate"},
-        ErrorCase{"{\"type\": 01}", "line 1, column 11: expected ',' or '}' in the object"},
-        ErrorCase{"{\"type\": tru}",
-                  "line 1, column 10: unknown word (expected true, false or null)"},
-        ErrorCase{"[[[[", "line 1, column 5: a value is missing"},
-        ErrorCase{"{\"strings\": [\"open]}", "line 1, column 21: the string is not closed"}));
+    Syntax, EncoderSyntaxErrors,
+    testing::Values(SyntaxCase{"", "line 1, column 1: ", "unexpected end of input"},
+                    SyntaxCase{"{\"records\": [\n  {\"group\": \"A\",}\n]}",
+                               "line 2, column 17: ", "object key"},
+                    SyntaxCase{"{\"type\": 3} x", "line 1, column 13: ", "end of input"},
+                    SyntaxCase{"{\"strings\": [\"a\tb\"]}", "line 1, column 16: ",
+                               "control character"},
+                    SyntaxCase{"{\"strings\": [\"\\ud800\"]}", "line 1, column ",
+                               "surrogate"},
+                    SyntaxCase{"{\"type\": 01}", "line 1, column ", "object"},
+                    SyntaxCase{"{\"type\": tru}", "line 1, column ", "literal"},
+                    SyntaxCase{"[[[[", "line 1, column 5: ", "unexpected end of input"},
+                    SyntaxCase{"{\"strings\": [\"open]}", "line 1, column ", "string"}));
+
+// Two members of one name and nesting beyond the limit are refused with the path of the place.
+INSTANTIATE_TEST_SUITE_P(
+    Structure, EncoderErrors,
+    testing::Values(ErrorCase{"{\"type\": 3, \"type\": 4}", "document: duplicate member \"type\""},
+                    ErrorCase{R"({"records": [{"group": "A"}, {"group": "B", "group": "C"}]})",
+                              "records[1]: duplicate member \"group\""},
+                    ErrorCase{R"({"records": [{"items": [{"name": "a", "name": "b"}]}]})",
+                              "records[0].items[0]: duplicate member \"name\""}));
 
 INSTANTIATE_TEST_SUITE_P(
     Schema, EncoderErrors,
@@ -128,8 +152,9 @@ TEST_P(RoundTrip, GivesBackTheSameTree) {
     const auto bytes = Encode(GetParam().source);
     ControlDescription description;
     description.Parse(bytes);
-    EXPECT_EQ(DescriptionJson::Write(bytes.front(), description.Errors(), *description.Root()),
-              GetParam().json);
+    // Ordered documents compare their keys in order too: the shape is kept exactly.
+    EXPECT_EQ(DescriptionJson::ToJson(bytes.front(), description.Errors(), *description.Root()),
+              nlohmann::ordered_json::parse(GetParam().json));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -193,42 +218,78 @@ TEST(DescriptionEncoder, ReadsEscapesAsLatin1) {
                          "C");
 }
 
-TEST(JsonReader, RefusesNestingBeyondItsLimit) {
+TEST(DescriptionEncoder, RefusesNestingBeyondItsLimit) {
     std::string error;
-    const std::string deep(JsonReader::kMaxDepth, '[');
-    EXPECT_TRUE(JsonReader::Parse(deep + std::string(JsonReader::kMaxDepth, ']'), error));
-    EXPECT_FALSE(
-        JsonReader::Parse(deep + "[" + std::string(JsonReader::kMaxDepth + 1, ']'), error));
-    EXPECT_EQ(error, "line 1, column 1001: nested too deeply");
+    const int limit = DescriptionEncoder::kMaxDepth;
+    // The document is the first level: an array inside it holds the rest.
+    const auto nested = [](int depth) {
+        return "{\"strings\": " + std::string(depth, '[') + std::string(depth, ']') + "}";
+    };
+    EXPECT_FALSE(EncodeDescription(nested(limit), error));
+    EXPECT_EQ(error, "strings[0]: expected a text"); // read whole: only the schema objects
+    EXPECT_FALSE(EncodeDescription(nested(limit + 1), error));
+    EXPECT_NE(error.find(": nested deeper than 1000 levels"), std::string::npos) << error;
+    EXPECT_FALSE(EncodeDescription(std::string(200000, '['), error));
 }
 
-TEST(DescriptionJson, QuotesLatin1AsUtf8AndEscapesControls) {
-    EXPECT_EQ(DescriptionJson::Quote(std::string("a\"\\\x01\x1f\t\xE9\xFF\x7F", 9)),
-              "\"a\\\"\\\\\\u0001\\u001f\\t\xC3\xA9\xC3\xBF\x7F\"");
+TEST(Latin1Text, ConvertsBothWaysAndRefusesWhatLatin1Lacks) {
+    EXPECT_EQ(Latin1Text::ToUtf8(std::string("a\x01\xE9\xFF\x7F", 5)), "a\x01\xC3\xA9\xC3\xBF\x7F");
+    struct Case {
+        const char* utf8;
+        bool ok;
+        const char* latin1OrProblem;
+    };
+    const Case cases[] = {
+        {"Caf\xC3\xA9 \xC3\x9C", true, "Caf\xE9 \xDC"},
+        {"", true, ""},
+        {"\xE2\x82\xAC", false, "has a character outside Latin-1 (U+0001..U+00FF)"},
+        {"\xF0\x9F\x98\x80", false, "has a character outside Latin-1 (U+0001..U+00FF)"},
+        {"a\xC3", false, "is not valid UTF-8"},
+        {"\xE9t\xE9", false, "is not valid UTF-8"},
+        {"\xC3(", false, "is not valid UTF-8"},
+    };
+    for (const Case& c : cases) {
+        std::string latin1;
+        std::string problem;
+        EXPECT_EQ(Latin1Text::FromUtf8(c.utf8, latin1, problem), c.ok) << c.utf8;
+        EXPECT_EQ(c.ok ? latin1 : problem, c.latin1OrProblem) << c.utf8;
+    }
 }
 
-TEST(DescriptionJson, OutputIsValidJsonWithEveryKey) {
+TEST(DescriptionJson, WritesLatin1TextsAsUtf8AndEscapesControls) {
+    ControlNode root;
+    root.name = std::string("a\"\\\x01\x1f\t\xE9\xFF", 8);
+    const std::string json = DescriptionJson::Write(3, {std::string("\xB0")}, root);
+    EXPECT_NE(json.find("\"name\":\"a\\\"\\\\\\u0001\\u001f\\t\xC3\xA9\xC3\xBF\""),
+              std::string::npos)
+        << json;
+    const auto doc = nlohmann::json::parse(json);
+    EXPECT_EQ(doc["root"]["name"], "a\"\\\x01\x1f\t\xC3\xA9\xC3\xBF");
+    EXPECT_EQ(doc["errors"][0], "\xC2\xB0");
+}
+
+TEST(DescriptionJson, OutputHasEveryKeyAndIndentsOnRequest) {
     const auto bytes = Encode(R"({"records": [{"group": "G", "children": [)" +
                               SetRecord(NumericItem(1, "x")) + "]}]}");
     ControlDescription description;
     description.Parse(bytes);
-    std::string error;
-    const auto doc = JsonReader::Parse(
-        DescriptionJson::Write(std::nullopt, {"one"}, *description.Root()), error);
-    ASSERT_TRUE(doc) << error;
-    EXPECT_EQ(doc->Find("type")->type, JsonValue::Type::Null);
-    const JsonValue& page = doc->Find("root")->Find("children")->items.at(0);
-    for (const char* key : {"name", "hidden", "condition", "sets", "children"}) {
-        EXPECT_NE(page.Find(key), nullptr) << key;
+    const std::string line = DescriptionJson::Write(std::nullopt, {"one"}, *description.Root());
+    EXPECT_EQ(line.find('\n'), std::string::npos);
+    const auto doc = nlohmann::ordered_json::parse(line);
+    EXPECT_TRUE(doc.at("type").is_null());
+    const auto& page = doc.at("root").at("children").at(0);
+    std::vector<std::string> keys;
+    for (const auto& member : page.items()) {
+        keys.push_back(member.key());
     }
-    const JsonValue& item = page.Find("sets")->items.at(0).Find("items")->items.at(0);
-    EXPECT_EQ(item.members.size(), 11u);
-}
+    EXPECT_EQ(keys, (std::vector<std::string>{"name", "hidden", "condition", "sets", "children"}));
+    EXPECT_EQ(page.at("sets").at(0).at("items").at(0).size(), 11u);
 
-TEST(DescriptionJson, DescribeFileReportsAMissingFile) {
-    std::string error;
-    EXPECT_FALSE(DescriptionJson::DescribeFile("/nonexistent/pccontrol.bin", error));
-    EXPECT_EQ(error, "cannot open /nonexistent/pccontrol.bin: No such file or directory");
+    const std::string indented =
+        DescriptionJson::Write(std::nullopt, {"one"}, *description.Root(), 2);
+    EXPECT_EQ(indented.rfind("{\n  \"type\": null,\n  \"errors\": [\n    \"one\"\n  ],", 0), 0u)
+        << indented;
+    EXPECT_EQ(nlohmann::ordered_json::parse(indented), doc);
 }
 
 } // namespace

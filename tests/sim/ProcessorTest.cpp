@@ -282,4 +282,44 @@ TEST_F(ProcessorTest, DaypartPresetLoadsWhenTheClockPassesItsStart) {
     EXPECT_EQ(processor.CurrentPreset(), 8);
 }
 
+// The daypart start is a time of day: the clock passing it over midnight counts as well.
+struct MidnightCase {
+    const char* name;
+    int startHour;
+    int startMinute;
+    int clockSeconds; // the time of day the clock is set to
+    int waitSeconds;  // then this much time passes
+    bool loads;
+};
+
+void PrintTo(const MidnightCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class DaypartAcrossMidnight : public ProcessorTest,
+                              public ::testing::WithParamInterface<MidnightCase> {};
+
+TEST_P(DaypartAcrossMidnight, LoadsOnlyWhenTheClockPassesTheStart) {
+    const MidnightCase& c = GetParam();
+    Send(Packet({0x01, 1, 2, 1, 11})); // Daypart Preset: F3
+    Send(Packet({0x01, 1, 3, 0, std::uint8_t(c.startHour)}));
+    Send(Packet({0x01, 1, 3, 1, std::uint8_t(c.startMinute)}));
+    Send(Packet({0x01, 5, 0, 0, std::uint8_t(c.clockSeconds / 3600)}), 1s);
+    Send(Packet({0x01, 5, 0, 1, std::uint8_t(c.clockSeconds / 60 % 60)}), 1s);
+    Send(Packet({0x01, 5, 0, 2, std::uint8_t(c.clockSeconds % 60)}), 1s);
+    EXPECT_EQ(processor.CurrentPreset(), 8);
+    Send(Packet({0x80}), 1s + std::chrono::seconds(c.waitSeconds));
+    EXPECT_EQ(processor.CurrentPreset(), c.loads ? 10 : 8);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clock, DaypartAcrossMidnight,
+    ::testing::Values(MidnightCase{"MidnightStartPassed", 0, 0, 86370, 40, true},
+                      MidnightCase{"MidnightStartNotYet", 0, 0, 86370, 20, false},
+                      MidnightCase{"JustBeforeMidnight", 23, 59, 86330, 20, true},
+                      MidnightCase{"AfterMidnightNotYet", 0, 1, 86370, 40, false},
+                      MidnightCase{"AfterMidnightPassed", 0, 1, 86370, 100, true},
+                      MidnightCase{"NoonIsNotPassedAtMidnight", 12, 0, 86370, 40, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace

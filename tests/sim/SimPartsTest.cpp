@@ -142,6 +142,12 @@ TEST(FaultInjectorTest, EachKindDoesWhatItSays) {
     CFaultInjector n(nak);
     EXPECT_EQ(n.Decide(false), CFaultInjector::Verdict::Refuse);
     EXPECT_EQ(n.Decide(true), CFaultInjector::Verdict::Process);
+    // Only a running transfer can be cancelled.
+    CFaultInjector::Options cancel;
+    cancel.cancel = 1;
+    CFaultInjector c(cancel);
+    EXPECT_EQ(c.Decide(true), CFaultInjector::Verdict::Cancel);
+    EXPECT_EQ(c.Decide(false), CFaultInjector::Verdict::Process);
 }
 
 TEST(AgcMeterModelTest, MovesWithTimeNotWithReads) {
@@ -247,7 +253,8 @@ TEST(SimOptionsTest, ParsesValuesAndRejectsBadOnes) {
     std::string error;
     const auto o = CSimOptions::Parse({"--udp", "127.0.0.1:0", "--pty", "/tmp/x", "--version",
                                        "456", "--lock", "1234", "--type", "0x05", "--presets", "20",
-                                       "--nak", "0.25", "--split", "--delay", "30"},
+                                       "--nak", "0.25", "--split", "--delay", "30", "--cancel",
+                                       "0.5"},
                                       error);
     ASSERT_TRUE(o) << error;
     EXPECT_EQ(o->udpPort, 0);
@@ -259,10 +266,12 @@ TEST(SimOptionsTest, ParsesValuesAndRejectsBadOnes) {
     EXPECT_DOUBLE_EQ(o->faults.nak, 0.25);
     EXPECT_TRUE(o->faults.split);
     EXPECT_EQ(o->faults.delayMs, 30);
+    EXPECT_DOUBLE_EQ(o->faults.cancel, 0.5);
 
     const std::vector<std::vector<std::string>> bad = {
         {"--version", "12"},     {"--lock", "10000"}, {"--presets", "7"}, {"--nak", "1.5"},
         {"--udp", "host:99999"}, {"--frobnicate"},    {"--lock"},         {"--no-udp"},
+        {"--cancel", "-0.1"},
     };
     for (const auto& args : bad) {
         error.clear();

@@ -1,6 +1,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -183,6 +185,63 @@ TEST(SkinTool, CarriesTheShippedSkin) {
     if (QFile::exists(Q(ini))) {
         EXPECT_EQ(Tool({"extract", SOLVEI_SKIN_TOOL, "skin.ini"}).out, ReadWholeFile(ini));
     }
+}
+
+// Every command that reads a file refuses a folder, a device, a missing and an unreadable
+// file with one line and exit 1: no abort, no runaway memory.
+TEST(SkinTool, FileTakingCommandsRefuseWhatIsNoFile) {
+    ScratchDir dir;
+    dir.Write("skin/skin.ini", "LONG(A::b, 1)");
+    // Root reads every file whatever its mode; the process's own memory file fails for all.
+    const bool root = ::geteuid() == 0;
+    const std::string unreadable = root ? "/proc/self/mem" : dir.Write("locked", "x");
+    if (!root) {
+        QFile::setPermissions(Q(unreadable), QFileDevice::Permissions());
+    }
+    const struct {
+        std::string path;
+        std::string says;
+    } kinds[] = {
+        {dir.File("skin"), dir.File("skin") + " is a directory"},
+        {dir.File("missing"), "cannot read " + dir.File("missing") + ": No such file"},
+        {"/dev/zero", "/dev/zero is not a regular file"},
+        {unreadable, unreadable},
+    };
+    for (const auto& kind : kinds) {
+        const QString path = Q(kind.path);
+        for (const QStringList& args :
+             {QStringList{"check", path}, QStringList{"dump", path}, QStringList{"list", path},
+              QStringList{"extract", path, "skin.ini"},
+              QStringList{"append", path, Q(dir.File("skin"))}}) {
+            SCOPED_TRACE(args.join(' ').toStdString());
+            const ToolRun run = Tool(args);
+            EXPECT_EQ(run.exitCode, 1);
+            EXPECT_EQ(run.err.rfind("solvei-skin: ", 0), 0u) << run.err;
+            EXPECT_NE(run.err.find(kind.says), std::string::npos) << run.err;
+            EXPECT_EQ(run.out, "");
+        }
+    }
+}
+
+// Before shipping, the author learns of every image and icon the folder lacks.
+TEST(SkinTool, CheckReportsEveryMissingImageAndIcon) {
+    ScratchDir dir;
+    dir.Write("skin/Buttons/Up.bmp", "bmp");
+    const std::string script = dir.Write("skin/skin.ini",
+                                         "IMAGE(Btn::up, \"Buttons\\Up.bmp\")\n"
+                                         "IMAGE(Btn::down, \"Buttons\\Down.bmp\")\n"
+                                         "ICON(Tree::icon, \"tree.ico\")\n");
+    const ToolRun run = Tool({"check", Q(script)});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "solvei-skin: Btn::down: Buttons\\Down.bmp is missing (" +
+                           dir.File("skin/Buttons/Down.bmp") +
+                           ")\nsolvei-skin: Tree::icon: tree.ico is missing (" +
+                           dir.File("skin/tree.ico") + ")\n");
+    dir.Write("skin/Buttons/Down.bmp", "bmp");
+    dir.Write("skin/tree.ico", "ico");
+    const ToolRun complete = Tool({"check", Q(script)});
+    EXPECT_EQ(complete.exitCode, 0) << complete.err;
+    EXPECT_EQ(complete.err, "");
 }
 
 } // namespace
