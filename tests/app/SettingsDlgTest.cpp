@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <ostream>
 #include <string>
@@ -17,6 +18,7 @@
 
 #include "app/CSettingsDlg.h"
 #include "link/CConnectionSettings.h"
+#include "link/CSerialPort.h"
 #include "skin/CSkinManager.h"
 #include "skin/SkinTestSupport.h"
 #include "widgets/CSkinButton.h"
@@ -340,6 +342,36 @@ TEST_F(SettingsDlgTest, AStoredDeviceThatIsGoneIsNotListed) {
     Store("sPortName", root_.path() + "/no-such-device");
     CSettingsDlg& dialog = Open();
     EXPECT_EQ(dialog.Ports().Names(), (std::vector<std::string>{"Ethernet"}));
+}
+
+// The real probe on real devices: a pseudo-terminal free, then held by another open port,
+// a path with no device, and a device this user may not open.
+TEST(SerialPortProbeTest, TellsFreeBusyMissingAndDeniedApart) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string slave = ::ptsname(master);
+    EXPECT_EQ(SerialPortList::ProbePort(slave), PortProbe::Free);
+    {
+        asio::io_context io;
+        CSerialPort holder(io);
+        ASSERT_EQ(holder.Open(slave), 0);
+        EXPECT_EQ(SerialPortList::ProbePort(slave), PortProbe::Busy);
+    }
+    EXPECT_EQ(SerialPortList::ProbePort(slave), PortProbe::Free);
+    ::close(master);
+
+    QTemporaryDir dir;
+    EXPECT_EQ(SerialPortList::ProbePort(dir.path().toStdString() + "/ttyUSB9"), PortProbe::Missing);
+    EXPECT_EQ(SerialPortList::ProbePort("COM999"), PortProbe::Missing);
+    if (::geteuid() != 0) {
+        // Root opens anything; for everyone else a device without rights is denied.
+        const std::string locked = dir.path().toStdString() + "/ttyUSB0";
+        std::ofstream(locked).put('x');
+        fs::permissions(locked, fs::perms::none);
+        EXPECT_EQ(SerialPortList::ProbePort(locked), PortProbe::Denied);
+    }
 }
 
 struct CaptionCase {
