@@ -36,7 +36,8 @@ std::string Address(int a, int b, int c) {
 }
 
 bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 // A parse that stopped early: the data is no whole description.
@@ -51,8 +52,8 @@ bool Stopped(const std::vector<std::string>& errors) {
 CCtlCommands::CCtlCommands(const CCtlOptions& options, CConnectionSettings& settings,
                            std::ostream& out, std::ostream& err, bool errTerminal,
                            const volatile bool& stop)
-    : m_options(options), m_settings(settings), m_out(out), m_err(err),
-      m_errTerminal(errTerminal), m_stop(stop) {}
+    : m_options(options), m_settings(settings), m_out(out), m_err(err), m_errTerminal(errTerminal),
+      m_stop(stop) {}
 
 const std::map<std::string, CCtlCommands::Entry>& CCtlCommands::Table() {
     static const std::map<std::string, Entry> table = {
@@ -124,8 +125,8 @@ int CCtlCommands::Failed(CLinkSession::Status status, CLinkSession& s, const std
         return kRefused;
     }
     if (status == CLinkSession::Status::Cancelled) {
-        m_err << "solvei-ctl: the transfer of " << what << " was cancelled "
-              << kTransferRetries + 1 << " times; nothing was kept\n";
+        m_err << "solvei-ctl: the transfer of " << what << " was cancelled " << kTransferRetries + 1
+              << " times; nothing was kept\n";
         return kNoResponse;
     }
     m_err << "solvei-ctl: no response from the processor during " << what;
@@ -137,9 +138,8 @@ int CCtlCommands::Failed(CLinkSession::Status status, CLinkSession& s, const std
     return kNoResponse;
 }
 
-CLinkSession::Status
-CCtlCommands::Transfer(const std::string& what,
-                       const std::function<CLinkSession::Status()>& attempt) {
+CLinkSession::Status CCtlCommands::Transfer(const std::string& what,
+                                            const std::function<CLinkSession::Status()>& attempt) {
     CLinkSession::Status status = attempt();
     for (int retry = 1; retry <= kTransferRetries && status == CLinkSession::Status::Cancelled;
          ++retry) {
@@ -360,11 +360,8 @@ int CCtlCommands::Describe(CLinkSession& s) {
         return Failed(st, s, "Read version");
     }
     ByteString data;
-    if (const auto st = Transfer("Get Config",
-                                 [&] {
-                                     return s.GetConfig(static_cast<int>(m_settings.lockCode),
-                                                        data);
-                                 });
+    if (const auto st = Transfer(
+            "Get Config", [&] { return s.GetConfig(static_cast<int>(m_settings.lockCode), data); });
         st != CLinkSession::Status::Ok) {
         return Failed(st, s, "Get Config");
     }
@@ -407,9 +404,9 @@ int CCtlCommands::DescribeFile(const std::string& path) {
         return BadFile(path + " is empty: no description");
     }
     if (Stopped(description.Errors())) {
-        return BadFile(path + " is no whole description (" +
-                       description.Errors().back().substr(0, description.Errors().back().find('.')) +
-                       ")");
+        return BadFile(
+            path + " is no whole description (" +
+            description.Errors().back().substr(0, description.Errors().back().find('.')) + ")");
     }
     return kDone;
 }
@@ -454,9 +451,9 @@ int CCtlCommands::PresetGet(CLinkSession& s) {
     if (!file.flush()) {
         return BadFile("cannot write " + path);
     }
-    Report({{"preset", n}, {"bytes", data.size()}},
-           "saved preset " + PresetLabel(n) + " \"" + NameOf(data) + "\" to " + path + " (" +
-               std::to_string(data.size()) + " bytes)");
+    Report({{"preset", n}, {"bytes", data.size()}}, "saved preset " + PresetLabel(n) + " \"" +
+                                                        NameOf(data) + "\" to " + path + " (" +
+                                                        std::to_string(data.size()) + " bytes)");
     return kDone;
 }
 
@@ -477,8 +474,7 @@ int CCtlCommands::PresetSend(CLinkSession& s) {
     ByteString sent = *data;
     sent.resize((sent.size() + kBlockBytes - 1) / kBlockBytes * kBlockBytes, 0);
     ByteString kept;
-    if (const auto st =
-            Transfer("Get Preset", [&] { return s.GetPreset(std::uint8_t(n), kept); });
+    if (const auto st = Transfer("Get Preset", [&] { return s.GetPreset(std::uint8_t(n), kept); });
         st != CLinkSession::Status::Ok) {
         return Failed(st, s, "Get Preset (reading the preset back)");
     }
@@ -487,9 +483,9 @@ int CCtlCommands::PresetSend(CLinkSession& s) {
               << " reads back different from " << path << "\n";
         return kNoResponse;
     }
-    Report({{"preset", n}, {"bytes", data->size()}},
-           "sent " + path + " to preset " + PresetLabel(n) + " \"" + NameOf(kept) +
-               "\"; it reads back the same");
+    Report({{"preset", n}, {"bytes", data->size()}}, "sent " + path + " to preset " +
+                                                         PresetLabel(n) + " \"" + NameOf(kept) +
+                                                         "\"; it reads back the same");
     return kDone;
 }
 
@@ -556,8 +552,8 @@ int CCtlCommands::Upgrade(CLinkSession& s) {
             lastPercent = percent;
             // A progress line is for a person watching; a script's log gets nothing.
             if (m_errTerminal) {
-                m_err << "\rupgrade: " << percent << "% (" << done << " of " << blocks
-                      << " blocks)" << std::flush;
+                m_err << "\rupgrade: " << percent << "% (" << done << " of " << blocks << " blocks)"
+                      << std::flush;
             }
         });
         if (m_errTerminal && lastPercent >= 0) {

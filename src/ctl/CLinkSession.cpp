@@ -20,7 +20,8 @@ ByteString ReceivedBytes(const std::string& line) {
     ByteString bytes;
     for (std::size_t at = line.find(" - "); at != std::string::npos;
          at = line.find(" - ", at + 3)) {
-        bytes.push_back(static_cast<std::uint8_t>(std::strtoul(line.c_str() + at + 3, nullptr, 16)));
+        bytes.push_back(
+            static_cast<std::uint8_t>(std::strtoul(line.c_str() + at + 3, nullptr, 16)));
     }
     return bytes;
 }
@@ -363,9 +364,9 @@ CLinkSession::Status CLinkSession::Watch(const std::function<bool(const ByteStri
         {
             // Wake now and then so a stop request is seen without a state arriving.
             std::unique_lock lock(m_mutex);
-            m_changed.wait_for(lock, std::min<Clock::duration>(std::chrono::milliseconds(100),
-                                                               quietAfter),
-                               [&] { return !m_events.empty(); });
+            m_changed.wait_for(
+                lock, std::min<Clock::duration>(std::chrono::milliseconds(100), quietAfter),
+                [&] { return !m_events.empty(); });
             if (m_events.empty()) {
                 if (Clock::now() >= m_lastActivity + QuietLimit()) {
                     status = Status::NoResponse;

@@ -255,8 +255,7 @@ bool DescriptionEncoder::EncodeSet(const Json& rec, const std::string& path) {
     if (!Integer(Find(rec, "style"), path + ".style", 0, 15, 0, style)) {
         return false;
     }
-    if (const Json* hidden = Find(rec, "hidden");
-        hidden != nullptr && !hidden->is_boolean()) {
+    if (const Json* hidden = Find(rec, "hidden"); hidden != nullptr && !hidden->is_boolean()) {
         return Fail(path + ".hidden", "expected true or false");
     }
     const Json* empty = Find(rec, "empty");
@@ -283,8 +282,7 @@ bool DescriptionEncoder::EncodeSet(const Json& rec, const std::string& path) {
         records_[flagsAt] |= 0x04;
     }
     const Json* items = Find(rec, "items");
-    if (items == nullptr || !items->is_array() || items->empty() ||
-        items->size() > 7) {
+    if (items == nullptr || !items->is_array() || items->empty() || items->size() > 7) {
         return Fail(path + ".items", "expected an array of 1 to 7 items");
     }
     const std::size_t itemByteAt = records_.size();
@@ -347,8 +345,8 @@ bool DescriptionEncoder::EncodeItem(const Json& item, const std::string& path, i
     long step = 0;
     long format = 0;
     const bool numeric = kind == 0;
-    if (!Integer(Find(item, "minimum"), path + ".minimum", numeric ? -32768 : 0, numeric ? 32767 : 0,
-                 0, minimum) ||
+    if (!Integer(Find(item, "minimum"), path + ".minimum", numeric ? -32768 : 0,
+                 numeric ? 32767 : 0, 0, minimum) ||
         !Integer(Find(item, "step"), path + ".step", numeric ? -128 : 0, numeric ? 127 : 0, 0,
                  step) ||
         !Integer(Find(item, "format"), path + ".format", 0, numeric ? 255 : 0, 0, format)) {
@@ -363,8 +361,7 @@ bool DescriptionEncoder::EncodeItem(const Json& item, const std::string& path, i
             return Fail(path, "an enumeration needs exactly one of \"entries\" and \"first\"");
         }
         if (!IsAbsent(entries)) {
-            if (!entries->is_array() || entries->empty() ||
-                entries->size() > 256) {
+            if (!entries->is_array() || entries->empty() || entries->size() > 256) {
                 return Fail(path + ".entries", "expected an array of 1 to 256 texts");
             }
             std::vector<std::string> texts;
@@ -390,8 +387,7 @@ bool DescriptionEncoder::EncodeItem(const Json& item, const std::string& path, i
             return false;
         }
     } else {
-        if (!IsAbsent(entries) &&
-            (!entries->is_array() || !entries->empty())) {
+        if (!IsAbsent(entries) && (!entries->is_array() || !entries->empty())) {
             return Fail(path + ".entries", "only enumeration items (kind 1) have entries");
         }
         if (first != nullptr) {
@@ -426,8 +422,7 @@ bool DescriptionEncoder::EncodeItem(const Json& item, const std::string& path, i
     return true;
 }
 
-bool DescriptionEncoder::EncodeCondition(const Json* cond, const std::string& path,
-                                         bool& present) {
+bool DescriptionEncoder::EncodeCondition(const Json* cond, const std::string& path, bool& present) {
     present = false;
     if (IsAbsent(cond)) {
         return true;
@@ -468,16 +463,16 @@ bool DescriptionEncoder::Address(const Json* value, const std::string& path) {
     return true;
 }
 
-bool DescriptionEncoder::Integer(const Json* value, const std::string& path, long min,
-                                 long max, long fallback, long& out) {
+bool DescriptionEncoder::Integer(const Json* value, const std::string& path, long min, long max,
+                                 long fallback, long& out) {
     if (value == nullptr) {
         out = fallback;
         return true;
     }
     const std::string range = std::to_string(min) + ".." + std::to_string(max);
     const double number = value->is_number() ? value->get<double>() : 0.5;
-    if (!value->is_number() || std::trunc(number) != number ||
-        number < static_cast<double>(min) || number > static_cast<double>(max)) {
+    if (!value->is_number() || std::trunc(number) != number || number < static_cast<double>(min) ||
+        number > static_cast<double>(max)) {
         return Fail(path,
                     min == max ? "must be " + std::to_string(min) : "expected an integer " + range);
     }

@@ -20,8 +20,9 @@
 // here.
 class DescriptionJson {
 public:
-    [[nodiscard]] static nlohmann::ordered_json
-    ToJson(std::optional<int> type, const std::vector<std::string>& errors, const ControlNode& root);
+    [[nodiscard]] static nlohmann::ordered_json ToJson(std::optional<int> type,
+                                                       const std::vector<std::string>& errors,
+                                                       const ControlNode& root);
 
     // The document as text: one line, or indented by that many spaces.
     [[nodiscard]] static std::string Write(std::optional<int> type,

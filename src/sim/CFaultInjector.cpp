@@ -7,8 +7,7 @@ CFaultInjector::CFaultInjector(const Options& options)
 
 bool CFaultInjector::Active() const {
     return m_options.nak > 0 || m_options.garble > 0 || m_options.drop > 0 || m_options.stray > 0 ||
-           m_options.cancel > 0 ||
-           m_options.delayMs > 0 || m_options.split;
+           m_options.cancel > 0 || m_options.delayMs > 0 || m_options.split;
 }
 
 bool CFaultInjector::Chance(double probability) {

@@ -58,8 +58,7 @@ std::string ToUtf8(const std::string& text) {
     return out;
 }
 
-template <typename Table, typename Value>
-Json Object(const Table& table, Value value) {
+template <typename Table, typename Value> Json Object(const Table& table, Value value) {
     Json out = Json::object();
     for (const auto& [key, entry] : table) {
         out[ToUtf8(key)] = value(entry);

@@ -29,8 +29,7 @@ std::string SortKey(const std::string& name) {
 
 } // namespace
 
-std::optional<std::vector<char>> SkinPacker::ReadFile(const std::string& path,
-                                                      std::string& error) {
+std::optional<std::vector<char>> SkinPacker::ReadFile(const std::string& path, std::string& error) {
     constexpr std::size_t kMaxFileBytes = std::size_t{1} << 30;
     auto bytes = CFileReader::Read(path, kMaxFileBytes, error);
     if (!bytes) {

@@ -53,7 +53,6 @@ public:
     }
 };
 
-
 // Parses the script file into skin; false (reported) on a read or syntax error.
 bool ParseScript(const std::string& path, CSkin& skin) {
     std::string error;
@@ -85,8 +84,8 @@ int ReportMissingFiles(const std::string& script, const CSkin& skin) {
             if (entry.file.empty() || std::filesystem::is_regular_file(path, ec)) {
                 continue;
             }
-            std::cerr << "solvei-skin: " << key << ": " << entry.file << " is missing ("
-                      << path << ")\n";
+            std::cerr << "solvei-skin: " << key << ": " << entry.file << " is missing (" << path
+                      << ")\n";
             ++missing;
         }
     }

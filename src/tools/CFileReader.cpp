@@ -50,9 +50,8 @@ bool Kind(const struct stat& info, const std::string& path, std::string& error) 
 
 } // namespace
 
-std::optional<std::vector<std::uint8_t>> CFileReader::Read(const std::string& path,
-                                                           std::size_t maxBytes,
-                                                           std::string& error) {
+std::optional<std::vector<std::uint8_t>>
+CFileReader::Read(const std::string& path, std::size_t maxBytes, std::string& error) {
     // Looked at before opening: opening a pipe would block until a writer comes.
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {

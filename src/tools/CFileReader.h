@@ -23,7 +23,6 @@ public:
                                     std::string& error);
 
     // The same as text.
-    [[nodiscard]] static std::optional<std::string> ReadText(const std::string& path,
-                                                             std::size_t maxBytes,
-                                                             std::string& error);
+    [[nodiscard]] static std::optional<std::string>
+    ReadText(const std::string& path, std::size_t maxBytes, std::string& error);
 };

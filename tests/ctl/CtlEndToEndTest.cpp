@@ -1,5 +1,6 @@
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -9,11 +10,9 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <sys/file.h>
 #include <unistd.h>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/file.h>
 
 #include <gtest/gtest.h>
 
@@ -131,9 +130,7 @@ TEST_F(CtlEndToEndTest, EveryCommandOverUdp) {
          0,
          "^preset F1: \\(edited: side A\\)\nmeters AGC, online\nmarkers TR -  DP -  DEF F1:\n"
          "levels( \\d+){8}\n$"},
-        {{"--json", "leds"},
-         0,
-         "\"current\":8,\"compare\":0,\"change\":1,\"view\":0,\"bypass\":0"},
+        {{"--json", "leds"}, 0, "\"current\":8,\"compare\":0,\"change\":1,\"view\":0,\"bypass\":0"},
         {{"--json", "leds"},
          0,
          "\"rows\":\\[(\\{\"lit\":\\d+,\"colour\":\\d,\"peak\":\\d+\\},?){8}\\]"},
@@ -149,7 +146,9 @@ TEST_F(CtlEndToEndTest, EveryCommandOverUdp) {
         {{"meters-flip"}, 0, "^meter view flipped \\(AGC / input and output\\)\n$"},
         {{"--json", "leds"}, 0, "\"view\":1,\"bypass\":0"},
         {{"meters-flip"}, 0, "^meter view flipped"},
-        {{"describe"}, 0, "^\\{\n  \"type\": 3,\n  \"errors\": \\[\\],\n[\\s\\S]*\"name\": \"AGC Drive\""},
+        {{"describe"},
+         0,
+         "^\\{\n  \"type\": 3,\n  \"errors\": \\[\\],\n[\\s\\S]*\"name\": \"AGC Drive\""},
         {{"--json", "describe"}, 0, "^\\{\"type\":3,\"errors\":\\[\\],\"root\":[^\n]*\n$"},
         {{"presets"}, 0, "^U1: USER 1\nU2: USER 2\n(.*\n){6}F1: NEWS TALK\n(.*\n){7}$"},
         {{"--json", "presets"}, 0, "\\{\"number\":9,\"label\":\"F2:\",\"name\":\"ROCK\"\\}"},
@@ -158,8 +157,12 @@ TEST_F(CtlEndToEndTest, EveryCommandOverUdp) {
         {{"preset-save", "2"}, 0, "^saved the current settings as U3:\n$"},
         {{"preset-rename", "2", "LATE NIGHT"}, 0, "^renamed U3: to \"LATE NIGHT\"\n$"},
         {{"presets"}, 0, "\nU3: LATE NIGHT\n"},
-        {{"preset-get", "9", preset}, 0, "^saved preset F2: \"ROCK\" to .*f2\\.pst \\(128 bytes\\)\n$"},
-        {{"preset-send", "1", preset}, 0, "^sent .*f2\\.pst to preset U2: \"ROCK\"; it reads back the same\n$"},
+        {{"preset-get", "9", preset},
+         0,
+         "^saved preset F2: \"ROCK\" to .*f2\\.pst \\(128 bytes\\)\n$"},
+        {{"preset-send", "1", preset},
+         0,
+         "^sent .*f2\\.pst to preset U2: \"ROCK\"; it reads back the same\n$"},
         {{"preset-get", "1", copy}, 0, "^saved preset U2: \"ROCK\""},
         {{"presets"}, 0, "\nU2: ROCK\n"},
         {{"upgrade", image}, 0, "^$"},
@@ -299,6 +302,7 @@ TEST_F(CtlEndToEndTest, SavedSettingsAreTheDefaultsAndOptionsAreNeverSaved) {
 
 TEST_F(CtlEndToEndTest, StateFileKeepsParametersAndPresetsAcrossRuns) {
     const std::string state = Path("sim.state");
+    std::ofstream(state) << ""; // an empty file starts a fresh state
     auto connection = StartSim({"--state", state});
     EXPECT_EQ(Ctl(connection, {"write", "0", "2", "1", "44"}).exitCode, 0);
     EXPECT_EQ(Ctl(connection, {"preset-save", "5"}).exitCode, 0);
@@ -729,23 +733,31 @@ TEST_F(CtlEndToEndTest, SilenceAndConnectionFailuresAreExplained) {
 // Names travel as Latin-1: a rename converts, and the lists show UTF-8 again.
 TEST_F(CtlEndToEndTest, PresetNamesAreLatin1OnTheWireAndUtf8Here) {
     const auto connection = StartSim({"--presets", "9"});
-    const auto renamed = Ctl(connection, {"preset-rename", "2", "\xC3\x9C" "BER NACHT"});
+    const auto renamed = Ctl(connection, {"preset-rename", "2",
+                                          "\xC3\x9C"
+                                          "BER NACHT"});
     EXPECT_EQ(renamed.exitCode, 0) << renamed.err;
-    EXPECT_EQ(renamed.out, "renamed U3: to \"\xC3\x9C" "BER NACHT\"\n");
-    EXPECT_NE(Ctl(connection, {"presets"}).out.find("\nU3: \xC3\x9C" "BER NACHT\n"),
+    EXPECT_EQ(renamed.out, "renamed U3: to \"\xC3\x9C"
+                           "BER NACHT\"\n");
+    EXPECT_NE(Ctl(connection, {"presets"})
+                  .out.find("\nU3: \xC3\x9C"
+                            "BER NACHT\n"),
               std::string::npos);
     EXPECT_NE(Ctl(connection, {"--json", "presets"})
-                  .out.find("{\"number\":2,\"label\":\"U3:\",\"name\":\"\xC3\x9C" "BER NACHT\"}"),
+                  .out.find("{\"number\":2,\"label\":\"U3:\",\"name\":\"\xC3\x9C"
+                            "BER NACHT\"}"),
               std::string::npos);
     // Fifteen characters fit, as fifteen bytes: the Ü is one of them.
-    const auto full = Ctl(connection, {"preset-rename", "3", "\xC3\x9C" "12345678901234X"});
+    const auto full = Ctl(connection, {"preset-rename", "3",
+                                       "\xC3\x9C"
+                                       "12345678901234X"});
     EXPECT_EQ(full.exitCode, 0);
     EXPECT_EQ(full.err, "solvei-ctl: the name is cut to its first 15 characters\n");
-    EXPECT_EQ(full.out, "renamed U4: to \"\xC3\x9C" "12345678901234\"\n");
+    EXPECT_EQ(full.out, "renamed U4: to \"\xC3\x9C"
+                        "12345678901234\"\n");
     const auto euro = Ctl(connection, {"preset-rename", "2", "5 \xE2\x82\xAC"});
     EXPECT_EQ(euro.exitCode, 1);
-    EXPECT_EQ(euro.err,
-              "solvei-ctl: the name has a character outside Latin-1 (U+0001..U+00FF)\n");
+    EXPECT_EQ(euro.err, "solvei-ctl: the name has a character outside Latin-1 (U+0001..U+00FF)\n");
 }
 
 TEST_F(CtlEndToEndTest, HelpSaysWhatCompareAndRevertDo) {

@@ -19,8 +19,8 @@ public:
     };
 
     // errTerminal: standard error is a pseudo-terminal instead of a pipe.
-    TestProcess(const std::vector<std::string>& argv,
-                const std::map<std::string, std::string>& env, bool errTerminal = false);
+    TestProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+                bool errTerminal = false);
     ~TestProcess();
     TestProcess(const TestProcess&) = delete;
     TestProcess& operator=(const TestProcess&) = delete;

@@ -251,11 +251,10 @@ TEST(AgcMeterModelTest, BandsRideApartAndTheLimiterCatchesPeaks) {
 
 TEST(SimOptionsTest, ParsesValuesAndRejectsBadOnes) {
     std::string error;
-    const auto o = CSimOptions::Parse({"--udp", "127.0.0.1:0", "--pty", "/tmp/x", "--version",
-                                       "456", "--lock", "1234", "--type", "0x05", "--presets", "20",
-                                       "--nak", "0.25", "--split", "--delay", "30", "--cancel",
-                                       "0.5"},
-                                      error);
+    const auto o = CSimOptions::Parse(
+        {"--udp", "127.0.0.1:0", "--pty", "/tmp/x", "--version", "456", "--lock", "1234", "--type",
+         "0x05", "--presets", "20", "--nak", "0.25", "--split", "--delay", "30", "--cancel", "0.5"},
+        error);
     ASSERT_TRUE(o) << error;
     EXPECT_EQ(o->udpPort, 0);
     EXPECT_EQ(o->ptyLink, "/tmp/x");

@@ -227,10 +227,10 @@ TEST(SkinTool, FileTakingCommandsRefuseWhatIsNoFile) {
 TEST(SkinTool, CheckReportsEveryMissingImageAndIcon) {
     ScratchDir dir;
     dir.Write("skin/Buttons/Up.bmp", "bmp");
-    const std::string script = dir.Write("skin/skin.ini",
-                                         "IMAGE(Btn::up, \"Buttons\\Up.bmp\")\n"
-                                         "IMAGE(Btn::down, \"Buttons\\Down.bmp\")\n"
-                                         "ICON(Tree::icon, \"tree.ico\")\n");
+    const std::string script =
+        dir.Write("skin/skin.ini", "IMAGE(Btn::up, \"Buttons\\Up.bmp\")\n"
+                                   "IMAGE(Btn::down, \"Buttons\\Down.bmp\")\n"
+                                   "ICON(Tree::icon, \"tree.ico\")\n");
     const ToolRun run = Tool({"check", Q(script)});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "solvei-skin: Btn::down: Buttons\\Down.bmp is missing (" +
