@@ -4,6 +4,7 @@
 
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
+#include <QTimer>
 
 #include "link/CConnectionSettings.h"
 #include "skin/IMessageBox.h"
@@ -52,7 +53,12 @@ void CSettingsDlg::Initialise() {
     lockCode_->Create(this, kLockCodeId);
     settings_.Load();
 
-    ports_.Build(settings_.portName, log_);
+    ports_.Build(settings_.portName);
+    if (!ports_.PermissionNote().empty()) {
+        // Told from the event loop: the owner may still be building its other windows,
+        // the debug window among them.
+        QTimer::singleShot(0, this, [this] { Log(ports_.PermissionNote()); });
+    }
 
     const std::vector<std::string>& names = ports_.Names();
     QStringList captions;
@@ -136,6 +142,16 @@ void CSettingsDlg::Apply() {
     settings_.lockCode = lockCode;
     settings_.SetLinkDefaults();
     settings_.Save();
+    // Said again at every connect, so that an open debug window shows why a port is missing.
+    if (!ports_.PermissionNote().empty()) {
+        Log(ports_.PermissionNote());
+    }
+}
+
+void CSettingsDlg::Log(const std::string& line) const {
+    if (log_) {
+        log_(line);
+    }
 }
 
 bool CSettingsDlg::CheckValues(IMessageBox& boxes) const {

@@ -44,7 +44,8 @@ public:
     void Create(QWidget* parent);
 
     // Writes the controls into the record with the fixed link timing and serial line, and
-    // saves it. With no port selected the record says Ethernet.
+    // saves it. With no port selected the record says Ethernet. Ports that may not be opened
+    // for lack of permission are named in the log each time (and once after Create).
     void Apply();
     // Tells the operator what is wrong with the applied lock code and port, each in its own
     // box with an empty caption; true when both are fine.
@@ -62,6 +63,7 @@ public:
 private:
     void Initialise();
     void EnableHostAndPort(int selection);
+    void Log(const std::string& line) const;
 
     CConnectionSettings& settings_;
     SerialPortList ports_;

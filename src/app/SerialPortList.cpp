@@ -82,7 +82,7 @@ PortProbe SerialPortList::Probe(const std::string& name) const {
     return scan_.probe ? scan_.probe(name) : ProbePort(name);
 }
 
-void SerialPortList::Build(const std::string& storedName, const LogSink& log) {
+void SerialPortList::Build(const std::string& storedName) {
     if (built_) {
         return;
     }
@@ -127,7 +127,7 @@ void SerialPortList::Build(const std::string& storedName, const LogSink& log) {
         names_.push_back(storedName);
     }
 
-    if (!denied.empty() && log) {
+    if (!denied.empty()) {
         std::string line = "Serial port";
         line += denied.size() > 1 ? "s " : " ";
         for (std::size_t i = 0; i < denied.size(); ++i) {
@@ -136,7 +136,7 @@ void SerialPortList::Build(const std::string& storedName, const LogSink& log) {
         line += denied.size() > 1 ? " exist but cannot" : " exists but cannot";
         line += " be opened: permission denied. Add this user to the dialout group and log in "
                 "again.";
-        log(line);
+        permissionNote_ = line;
     }
 }
 

@@ -33,11 +33,13 @@ public:
 
     explicit SerialPortList(SerialPortScan scan = {});
 
-    // Looks at every candidate once; a port that exists but may not be opened for lack of
-    // permission gets one line in log. Later calls do nothing.
-    void Build(const std::string& storedName, const LogSink& log);
+    // Looks at every candidate once; later calls do nothing.
+    void Build(const std::string& storedName);
     [[nodiscard]] bool IsBuilt() const { return built_; }
     [[nodiscard]] const std::vector<std::string>& Names() const { return names_; }
+    // One line naming the ports that exist but may not be opened for lack of permission, with
+    // what to do about it; empty when there are none.
+    [[nodiscard]] const std::string& PermissionNote() const { return permissionNote_; }
 
     // The short caption shown for a port name: the name itself, or for a path its last part
     // without udev's "usb-" prefix and "-ifNN-portN" suffix, at most kCaptionLength
@@ -52,5 +54,6 @@ private:
 
     SerialPortScan scan_;
     std::vector<std::string> names_;
+    std::string permissionNote_;
     bool built_ = false;
 };

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <QCoreApplication>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -120,6 +121,8 @@ TEST_F(SettingsDlgTest, FirstRunOffersEthernetAndTheFreeComPorts) {
         EXPECT_EQ(probed_[static_cast<std::size_t>(n - 1)], "COM" + std::to_string(n));
     }
     // The port this user may not open is named once, with what to do about it.
+    EXPECT_TRUE(log_.empty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !log_.empty(); }, 2000));
     ASSERT_EQ(log_.size(), 1u);
     EXPECT_NE(log_[0].find("COM4"), std::string::npos);
     EXPECT_NE(log_[0].find("permission denied"), std::string::npos);
@@ -144,6 +147,9 @@ TEST_F(SettingsDlgTest, FirstRunOffersEthernetAndTheFreeComPorts) {
     EXPECT_EQ(settings_.parity, 0u);
     EXPECT_TRUE(dialog.CheckValues(messages_));
     EXPECT_TRUE(messages_.messages.empty());
+    // Each connect names the port again, for a debug window opened meanwhile.
+    ASSERT_EQ(log_.size(), 2u);
+    EXPECT_EQ(log_[1], log_[0]);
 }
 
 TEST_F(SettingsDlgTest, StoredEthernetIsChosenByNameAndAppliedAsSerialZero) {
@@ -160,6 +166,8 @@ TEST_F(SettingsDlgTest, StoredEthernetIsChosenByNameAndAppliedAsSerialZero) {
     dialog.Apply();
     EXPECT_EQ(settings_.serial, 0u);
     EXPECT_EQ(settings_.portName, "Ethernet");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(log_.empty());
 
     // What the next start reads back.
     settings_.WriteRegistry();
@@ -169,6 +177,22 @@ TEST_F(SettingsDlgTest, StoredEthernetIsChosenByNameAndAppliedAsSerialZero) {
     EXPECT_EQ(next.portName, "Ethernet");
     EXPECT_EQ(next.host, "10.1.2.3");
     EXPECT_EQ(next.port, 4000u);
+}
+
+TEST_F(SettingsDlgTest, PortsWithoutPermissionShareOneLogLine) {
+    const std::string usb0 = Device("ttyUSB0");
+    ports_ = {{"COM1", PortProbe::Denied},
+              {"COM2", PortProbe::Free},
+              {"COM3", PortProbe::Denied},
+              {usb0, PortProbe::Denied}};
+    CSettingsDlg& dialog = Open();
+    EXPECT_EQ(dialog.Ports().Names(), (std::vector<std::string>{"Ethernet", "COM2"}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !log_.empty(); }, 2000));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(log_.size(), 1u);
+    EXPECT_EQ(log_[0], "Serial ports COM1, COM3, " + usb0 +
+                           " exist but cannot be opened: permission denied. Add this user to the "
+                           "dialout group and log in again.");
 }
 
 TEST_F(SettingsDlgTest, AMissingComPortFallsBackToTheFirstSerialEntry) {
