@@ -254,15 +254,37 @@ void CLinkEngine::SubmitPacket(const ByteString& packet, bool queueWhenBusy, boo
     if (state_ == LinkState::Disconnected) {
         return;
     }
-    // Idle with packets queued means the idle step is due to send the first of them: a new
-    // packet waits behind them rather than jump ahead.
-    if (state_ == LinkState::Idle && raw == IsActive() && queue_.empty()) {
+    // Idle with packets of its kind queued means the idle step is due to send the first of
+    // them: a new packet waits behind them rather than jump ahead.
+    const bool sameKindWaiting = std::any_of(queue_.begin(), queue_.end(),
+                                             [raw](const QueuedPacket& q) { return q.raw == raw; });
+    if (state_ == LinkState::Idle && raw == IsActive() && !sameKindWaiting) {
         SendNow(packet);
     } else if (queueWhenBusy) {
-        queue_.push_back(packet);
+        queue_.push_back({packet, raw});
     } else {
         Log("Skipping Packet");
     }
+}
+
+void CLinkEngine::SendNextQueued() {
+    // While a transfer runs only its own packets go out: a request made meanwhile (a page
+    // reading a parameter) would reach the processor in the middle of the blocks and break
+    // the transfer. It waits for the transfer's end. A transfer packet still queued when its
+    // transfer is over has no one left to answer it.
+    const bool active = IsActive();
+    if (!active) {
+        std::erase_if(queue_, [](const QueuedPacket& queued) { return queued.raw; });
+    }
+    const auto next = std::find_if(queue_.begin(), queue_.end(),
+                                   [active](const QueuedPacket& q) { return q.raw == active; });
+    if (next == queue_.end()) {
+        return;
+    }
+    Log("Uncaching Packet");
+    ByteString packet = std::move(next->packet);
+    queue_.erase(next);
+    SendNow(packet);
 }
 
 void CLinkEngine::SendNow(const ByteString& packet) {
@@ -330,12 +352,7 @@ void CLinkEngine::ServeMailbox() {
         break;
     case LinkState::Idle:
         lastPacket_.clear();
-        if (!queue_.empty()) {
-            Log("Uncaching Packet");
-            ByteString next = std::move(queue_.front());
-            queue_.pop_front();
-            SendNow(next);
-        }
+        SendNextQueued();
         break;
     case LinkState::Send:
         ServeSend(payload);
@@ -412,7 +429,7 @@ void CLinkEngine::ServeRepeat(const ByteString& payload) {
         if (IsActive()) {
             // A transfer's packet is repeated through the queue, by the idle step, before
             // anything else waiting there.
-            queue_.push_front(payload);
+            queue_.push_front({payload, true});
             Post(LinkState::Idle);
         } else {
             SendNow(payload);

@@ -128,6 +128,7 @@ private:
     void ArmPollTimer();
     void Request(ByteString packet, bool queueWhenBusy = true);
     void SubmitPacket(const ByteString& packet, bool queueWhenBusy, bool raw);
+    void SendNextQueued();
     void SendNow(const ByteString& packet);
     void RequestDisconnect();
     void Post(LinkState state, ByteString payload = {});
@@ -152,7 +153,12 @@ private:
     ChannelFactory factory_;
     CConnectionSettings connection_; // the copy the current connection was made with
     int tries_ = 0;
-    std::deque<ByteString> queue_;
+    // A waiting packet and whether it belongs to a transfer (an XModem block or control byte).
+    struct QueuedPacket {
+        ByteString packet;
+        bool raw = false;
+    };
+    std::deque<QueuedPacket> queue_;
     ByteString lastPacket_;
     ByteString upload_;
     LinkState state_ = LinkState::Disconnected;

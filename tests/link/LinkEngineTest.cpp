@@ -429,6 +429,27 @@ TEST_F(LinkEngineTest, ReceivesTheDescriptionByXModem) {
     EXPECT_EQ(peer.Sent().back(), ByteString{0x06}); // the final ACK of the EOT
 }
 
+// A request made while a transfer runs (a page reading a parameter while a preset comes in)
+// waits for the transfer's end instead of going out between its blocks.
+TEST_F(LinkEngineTest, ARequestMadeDuringATransferWaitsForItsEnd) {
+    Connect();
+    engine->GetPreset(4);
+    ASSERT_EQ(peer.WaitSent(1), BuildGetPreset(4));
+    peer.Feed(Ack({0x85, 0x04}));
+    ASSERT_EQ(peer.WaitSent(2), ByteString{0x43}); // the handshake
+    engine->ReadParameter(1, 2, 3);
+    peer.Feed(XBlock(1, 0x11));
+    ASSERT_EQ(peer.WaitSent(3), ByteString{0x06}) << "the block is acknowledged first";
+    engine->ReadParameter(1, 2, 4);
+    peer.Feed(ByteString{0x04});
+    ASSERT_EQ(peer.WaitSent(4), ByteString{0x06}) << "then the end of the transfer";
+    ASSERT_TRUE(listener.WaitFor("preset"));
+    EXPECT_EQ(listener.Events("preset").front().data, ByteString(128, 0x11));
+    ASSERT_EQ(peer.WaitSent(5), BuildReadParameter(1, 2, 3));
+    peer.Feed(Ack({0x81, 1, 2, 3, 9}));
+    ASSERT_EQ(peer.WaitSent(6), BuildReadParameter(1, 2, 4));
+}
+
 TEST_F(LinkEngineTest, SendsAPresetByXModemAndRepeatsARefusedBlockAtOnce) {
     // A time-out this long would outlast the test's waits: the refused block must be
     // repeated on the NAK itself.
