@@ -1,0 +1,417 @@
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include <QImage>
+#include <QPainter>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "ctl/TestProcess.h"
+#include "skin/CSkin.h"
+#include "skin/CSkinManager.h"
+#include "skin/IMessageBox.h"
+#include "skin/SkinDrawing.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr int kScale = 2;
+
+class NoBoxes : public IMessageBox {
+public:
+    void Show(const std::string& text, const std::string&, Icon) override {
+        ADD_FAILURE() << "skin error: " << text;
+    }
+};
+
+bool Installed(const char* program) {
+    return TestProcess::Run({"/usr/bin/which", program}, {}, 10s).exitCode == 0;
+}
+
+QRgb Rgb(const QImage& image, int x, int y) {
+    return image.pixel(x, y) & 0xFFFFFFu;
+}
+
+// True when every device pixel of the area equals the logical pixel it stands for, that is,
+// when the screen shows the logical picture enlarged by the scale without smoothing.
+bool ShowsScaled(const QImage& screen, QPoint deviceOrigin, const QImage& logical,
+                 const QRect& area) {
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb expected = Rgb(logical, x, y);
+            for (int j = 0; j < kScale; ++j) {
+                for (int i = 0; i < kScale; ++i) {
+                    const QPoint device = deviceOrigin + QPoint(x * kScale + i, y * kScale + j);
+                    if (Rgb(screen, device.x(), device.y()) != expected) {
+                        return false;
+                    }
+                }
+            }
+        }
+    }
+    return true;
+}
+
+// The real solvei-remote at a device pixel ratio of 2 under its own Xvfb display, against
+// the real simulator; looked at with ImageMagick's import and handled with xdotool.
+class HiDpiTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* tool : {"Xvfb", "xdotool", "import"}) {
+            if (!Installed(tool)) {
+                GTEST_SKIP() << tool << " is not installed; the scaled window is not checked";
+            }
+        }
+        dir_ = fs::temp_directory_path() / ("solvei-hidpi-" + std::to_string(::getpid()));
+        fs::remove_all(dir_);
+        for (const char* sub : {"settings/Tarrowin", "work", "tmp"}) {
+            fs::create_directories(dir_ / sub);
+        }
+
+        NoBoxes boxes;
+        const fs::path shipped(SOLVEI_SHIPPED_SKIN);
+        skin_ =
+            std::make_unique<CSkinManager>(shipped.parent_path().string(), std::string(), boxes);
+        ASSERT_TRUE(skin_->ChangeSkin(shipped.filename().string()));
+
+        xvfb_ = std::make_unique<TestProcess>(
+            std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0",
+                                     "2000x1300x24", "-nolisten", "tcp"},
+            std::map<std::string, std::string>{});
+        const auto number = xvfb_->ReadLine(20s);
+        ASSERT_TRUE(number) << "Xvfb did not start";
+        display_ = ":" + *number;
+        root_ = Shot("root.png");
+        ASSERT_FALSE(root_.isNull());
+
+        sim_ = std::make_unique<TestProcess>(
+            std::vector<std::string>{SOLVEI_SIM_PATH, "--udp", "127.0.0.1:0"},
+            std::map<std::string, std::string>{});
+        const auto address = sim_->ReadLine(10s);
+        ASSERT_TRUE(address);
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(*address, match, std::regex("udp 127\\.0\\.0\\.1:(\\d+)")));
+        std::ofstream(dir_ / "settings/Tarrowin/FALX.conf")
+            << "[Settings]\nsHost=127.0.0.1\nsPortName=Ethernet\ndwPort=" << match[1].str()
+            << "\ndwLockCode=7\n";
+
+        remote_ = std::make_unique<TestProcess>(
+            std::vector<std::string>{"/bin/sh", "-c", "cd \"$1\" && exec \"$2\"", "sh",
+                                     Path("work"), SOLVEI_REMOTE_PATH},
+            std::map<std::string, std::string>{{"DISPLAY", display_},
+                                               {"QT_QPA_PLATFORM", "xcb"},
+                                               {"QT_SCALE_FACTOR", std::to_string(kScale)},
+                                               {"SOLVEI_SETTINGS_DIR", Path("settings")},
+                                               {"TMPDIR", Path("tmp")}});
+        ASSERT_TRUE(WaitFor([&] { return (window_ = MainWindowId()).has_value(); }, 20s))
+            << "the main window did not appear";
+    }
+
+    void TearDown() override {
+        if (remote_) {
+            remote_->Stop(SIGKILL, 10s);
+        }
+        if (sim_) {
+            sim_->Stop(SIGTERM, 10s);
+        }
+        if (xvfb_) {
+            xvfb_->Stop(SIGTERM, 10s);
+        }
+        if (!dir_.empty()) {
+            fs::remove_all(dir_);
+        }
+    }
+
+    CSkin& Skin() const { return *skin_->Current(); }
+    const QImage& Image(const char* section, const char* key) const {
+        static const QImage none;
+        const QImage* image = Skin().GetImage(section, key, 1);
+        return image != nullptr ? *image : none;
+    }
+
+    std::string Path(const std::string& sub) const { return (dir_ / sub).string(); }
+
+    TestProcess::Result X(std::vector<std::string> argv) const {
+        return TestProcess::Run(argv, {{"DISPLAY", display_}}, 20s);
+    }
+
+    template <typename Done> static bool WaitFor(Done done, std::chrono::milliseconds deadline) {
+        const auto end = std::chrono::steady_clock::now() + deadline;
+        while (std::chrono::steady_clock::now() < end) {
+            if (done()) {
+                return true;
+            }
+            QTest::qWait(50);
+        }
+        return done();
+    }
+
+    QImage Shot(const std::string& name) const {
+        const std::string file = Path(name);
+        const auto result = X({"/usr/bin/import", "-window", "root", file});
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        return QImage(QString::fromStdString(file)).convertToFormat(QImage::Format_RGB32);
+    }
+
+    // The main window: the one named "Solvei Remote" or "Solvei V..." that has a real size.
+    std::optional<std::string> MainWindowId() const {
+        const auto found = X({"/usr/bin/xdotool", "search", "--name", "^Solvei (Remote|V)"});
+        std::istringstream ids(found.out);
+        for (std::string id; std::getline(ids, id);) {
+            const auto geometry = Geometry(id);
+            if (geometry && geometry->width() > 100 && geometry->height() > 100) {
+                return id;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // The window's place and size on the screen, in device pixels.
+    std::optional<QRect> Geometry(const std::string& id) const {
+        const auto out = X({"/usr/bin/xdotool", "getwindowgeometry", "--shell", id}).out;
+        std::smatch m;
+        if (!std::regex_search(out, m,
+                               std::regex("X=(-?\\d+)\\s+Y=(-?\\d+)\\s+WIDTH=(\\d+)\\s+"
+                                          "HEIGHT=(\\d+)"))) {
+            return std::nullopt;
+        }
+        return QRect(std::stoi(m[1].str()), std::stoi(m[2].str()), std::stoi(m[3].str()),
+                     std::stoi(m[4].str()));
+    }
+
+    QPoint Place() const {
+        const auto geometry = Geometry(*window_);
+        return geometry ? geometry->topLeft() : QPoint(-1, -1);
+    }
+
+    std::string WindowName() const {
+        std::string name = X({"/usr/bin/xdotool", "getwindowname", *window_}).out;
+        while (!name.empty() && name.back() == '\n') {
+            name.pop_back();
+        }
+        return name;
+    }
+
+    // The window the X server finds under the pointer at a screen point: the one a click
+    // there would reach.
+    std::string WindowAt(QPoint at) const {
+        EXPECT_EQ(X({"/usr/bin/xdotool", "mousemove", "--sync", std::to_string(at.x()),
+                     std::to_string(at.y())})
+                      .exitCode,
+                  0);
+        const auto out = X({"/usr/bin/xdotool", "getmouselocation", "--shell"}).out;
+        std::smatch m;
+        return std::regex_search(out, m, std::regex("WINDOW=(\\d+)")) ? m[1].str() : "";
+    }
+
+    void Drag(QPoint from, QPoint to) const {
+        const auto s = [](int v) { return std::to_string(v); };
+        EXPECT_EQ(
+            X({"/usr/bin/xdotool", "mousemove", "--sync", s(from.x()), s(from.y()), "mousedown",
+               "1", "mousemove", "--sync", s((from.x() + to.x()) / 2), s((from.y() + to.y()) / 2),
+               "mousemove", "--sync", s(to.x()), s(to.y()), "mouseup", "1"})
+                .exitCode,
+            0);
+    }
+
+    std::unique_ptr<CSkinManager> skin_;
+    fs::path dir_;
+    std::string display_;
+    QImage root_;
+    std::optional<std::string> window_;
+    std::unique_ptr<TestProcess> xvfb_;
+    std::unique_ptr<TestProcess> sim_;
+    std::unique_ptr<TestProcess> remote_;
+};
+
+// Where each corner of the main window's background is cut away, the screen must still show
+// the root window at twice the size, and the rest of the corner must show the background.
+struct CornerCheck {
+    int cutPixels = 0;  // logical pixels of the corners that the mask colour cuts away
+    int wrongCut = 0;   // of those, drawn by the window on the screen
+    int wrongDrawn = 0; // background pixels of the corners not shown as the background
+};
+
+TEST_F(HiDpiTest, WindowDoublesAndItsCutCornersNeitherDrawNorTakeClicks) {
+    const QImage& background = Image("DlgMain", "background");
+    ASSERT_FALSE(background.isNull());
+    const QRgb cut = ColorFromSkin(Skin().GetLong("DlgMain", "bkcolormask")).rgb() & 0xFFFFFFu;
+    const auto geometry = Geometry(*window_);
+    ASSERT_TRUE(geometry);
+    EXPECT_EQ(geometry->size(), background.size() * kScale);
+    const QPoint origin = geometry->topLeft();
+
+    // The four corners, 16 logical pixels square; the shipped background rounds them.
+    constexpr int kCorner = 16;
+    const QSize logical = background.size();
+    const std::array<QPoint, 4> corners = {
+        QPoint(0, 0), QPoint(logical.width() - kCorner, 0), QPoint(0, logical.height() - kCorner),
+        QPoint(logical.width() - kCorner, logical.height() - kCorner)};
+    const auto check = [&](const QImage& screen) {
+        CornerCheck result;
+        for (const QPoint& corner : corners) {
+            for (int y = corner.y(); y < corner.y() + kCorner; ++y) {
+                for (int x = corner.x(); x < corner.x() + kCorner; ++x) {
+                    const bool isCut = Rgb(background, x, y) == cut;
+                    result.cutPixels += isCut ? 1 : 0;
+                    for (int j = 0; j < kScale; ++j) {
+                        for (int i = 0; i < kScale; ++i) {
+                            const QPoint d = origin + QPoint(x * kScale + i, y * kScale + j);
+                            const QRgb shown = Rgb(screen, d.x(), d.y());
+                            if (isCut && shown != Rgb(root_, d.x(), d.y())) {
+                                ++result.wrongCut;
+                            } else if (!isCut && shown != Rgb(background, x, y)) {
+                                ++result.wrongDrawn;
+                            }
+                        }
+                    }
+                }
+            }
+        }
+        return result;
+    };
+    CornerCheck seen;
+    const bool shown = WaitFor(
+        [&] {
+            seen = check(Shot("corners.png"));
+            return seen.wrongCut == 0 && seen.wrongDrawn == 0;
+        },
+        10s);
+    ASSERT_GT(seen.cutPixels, 4 * 8) << "the skin's corners are no longer cut: nothing to check";
+    ASSERT_TRUE(shown) << seen.wrongCut << " device pixels drawn where the corners are cut, "
+                       << seen.wrongDrawn << " corner pixels not showing the background";
+
+    // The pointer over the very corner is over the root window; a little inside, over ours.
+    EXPECT_NE(WindowAt(origin), *window_);
+    EXPECT_NE(WindowAt(origin + QPoint(geometry->width() - 1, geometry->height() - 1)), *window_);
+    EXPECT_EQ(WindowAt(origin + QPoint(20, 20) * kScale), *window_);
+
+    // A drag that starts on a cut corner moves nothing; one on the window's face moves the
+    // window by the pointer's way. The second is handled after the first, so once the window
+    // has moved, the first drag has had its chance too.
+    Drag(origin, origin + QPoint(300, 200));
+    const QPoint face = origin + QPoint(logical.width() / 2, 4) * kScale;
+    Drag(face, face + QPoint(100, 60));
+    ASSERT_TRUE(WaitFor([&] { return Place() != origin; }, 10s)) << "the window did not move";
+    EXPECT_EQ(Place(), origin + QPoint(100, 60));
+}
+
+// At twice the size every LED segment still lands on its cell of the panel's background:
+// outside the cells the screen shows the background, each cell shows the background with at
+// most one whole segment image on it, and the running meters light some of them.
+TEST_F(HiDpiTest, LedSegmentsLandOnTheirCells) {
+    const QImage& up = Image("BtnConnect", "up");
+    ASSERT_FALSE(up.isNull());
+    const QPoint origin = Place();
+    const QPoint connect(Skin().GetLong("BtnConnect", "offset_left") + up.width() / 2,
+                         Skin().GetLong("BtnConnect", "offset_top") + up.height() / 2);
+    ASSERT_EQ(X({"/usr/bin/xdotool", "mousemove", "--sync",
+                 std::to_string(origin.x() + connect.x() * kScale),
+                 std::to_string(origin.y() + connect.y() * kScale), "click", "1"})
+                  .exitCode,
+              0);
+    ASSERT_TRUE(WaitFor([&] { return WindowName() == "Solvei V1.23"; }, 20s)) << WindowName();
+
+    const QRect panel(Skin().GetLong("Leds", "offset_left"), Skin().GetLong("Leds", "offset_top"),
+                      Skin().GetLong("Leds", "width"), Skin().GetLong("Leds", "height"));
+    std::array<QImage, 7> leds;
+    for (std::size_t k = 0; k < leds.size(); ++k) {
+        leds[k] = Image("Leds", ("led" + std::to_string(k + 1)).c_str())
+                      .convertToFormat(QImage::Format_RGB32);
+        ASSERT_FALSE(leds[k].isNull());
+    }
+    const QSize cell = leds[0].size();
+    // A segment image is copied at the size of the image its colour group names (the
+    // processor reports type 3: unlit, and the first two lit images, at their own sizes, the
+    // rest at the third one's).
+    const auto copySize = [&](std::size_t k) { return leds[std::min<std::size_t>(k, 2)].size(); };
+
+    struct Seen {
+        int strayPixels = 0; // outside every cell, not the background
+        int oddCells = 0;    // cells showing neither the background nor one whole segment
+        int litCells = 0;
+    };
+    const auto look = [&](const QImage& screen, const QImage& backgroundSource) {
+        Seen seen;
+        const QImage background = backgroundSource.convertToFormat(QImage::Format_RGB32)
+                                      .copy(QRect(QPoint(0, 0), panel.size()));
+        std::vector<QRect> places;
+        for (int r = 0; r < 8; ++r) {
+            for (int s = 0; s < 32; ++s) {
+                places.emplace_back(QPoint(12 * s, 19 + 12 * r), cell);
+            }
+        }
+        // The panel as it would look with every cell showing segment image k (the first: none).
+        std::vector<QImage> drawn(1, background);
+        for (std::size_t k = 0; k < leds.size(); ++k) {
+            QImage all = background;
+            QPainter painter(&all);
+            for (const QRect& place : places) {
+                painter.drawImage(place.topLeft(), leds[k], QRect(QPoint(0, 0), copySize(k)));
+            }
+            drawn.push_back(all);
+        }
+        const QPoint device = origin + panel.topLeft() * kScale;
+        QImage inside(panel.size(), QImage::Format_Mono);
+        inside.fill(0);
+        for (const QRect& place : places) {
+            for (int y = place.top(); y <= place.bottom(); ++y) {
+                for (int x = place.left(); x <= place.right(); ++x) {
+                    inside.setPixel(x, y, 1);
+                }
+            }
+            std::size_t match = 0;
+            while (match < drawn.size() && !ShowsScaled(screen, device, drawn[match], place)) {
+                ++match;
+            }
+            seen.oddCells += match == drawn.size() ? 1 : 0;
+            // drawn[1] is the unlit segment.
+            seen.litCells += match >= 2 && match < drawn.size() ? 1 : 0;
+        }
+        for (int y = 0; y < panel.height(); ++y) {
+            for (int x = 0; x < panel.width(); ++x) {
+                if (inside.pixelIndex(x, y) == 0 &&
+                    !ShowsScaled(screen, device, background, QRect(x, y, 1, 1))) {
+                    ++seen.strayPixels;
+                }
+            }
+        }
+        return seen;
+    };
+
+    // The meter view chooses one of two backgrounds; the first reply sets it.
+    const QImage& agc = Image("Leds", "background_agc");
+    const QImage& io = Image("Leds", "background_io");
+    ASSERT_FALSE(agc.isNull());
+    ASSERT_FALSE(io.isNull());
+    Seen best;
+    const auto faults = [](const Seen& seen) { return seen.strayPixels + seen.oddCells; };
+    const bool landed = WaitFor(
+        [&] {
+            const QImage screen = Shot("leds.png");
+            const Seen withAgc = look(screen, agc);
+            const Seen withIo = look(screen, io);
+            best = faults(withAgc) <= faults(withIo) ? withAgc : withIo;
+            return faults(best) == 0 && best.litCells > 0;
+        },
+        15s);
+    EXPECT_TRUE(landed) << best.strayPixels << " device pixels off the cells, " << best.oddCells
+                        << " cells not showing a whole segment, " << best.litCells << " lit";
+}
+
+} // namespace
