@@ -182,10 +182,9 @@ void PageBuilder::BuildButtonGroup(ParameterPage& page, const ParamSet& set) con
 
     auto group = std::make_unique<ParamButtonGroup>(context_, item);
     group->Create(&page, page.FindFreeControlId(), QPoint(box.x, box.y - 6));
-    // The group takes the set's width; its height follows its buttons.
-    group->resize(box.w, group->height());
     group->SetCaption(Latin1(item.name));
-    group->SetButtons(ParamButtonGroup::Labels(item));
+    // The set's width; the height of -1 leaves the rows to the skin and the captions.
+    group->SetButtons(ParamButtonGroup::Labels(item), box.w, -1);
     group->setFont(context_.windowFont);
     group->SetSelection(item.value);
     HideIfHidden(set, *group);
