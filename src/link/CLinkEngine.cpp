@@ -407,11 +407,17 @@ void CLinkEngine::ServeReply(const ByteString& payload) {
     if (state_ != LinkState::Reply) {
         return; // the reply asked for a disconnect
     }
-    if (accepted) {
+    if (!accepted) {
+        Post(LinkState::Repeat, lastPacket_);
+    } else if (IsActive() && std::none_of(queue_.begin(), queue_.end(),
+                                          [](const QueuedPacket& q) { return q.raw; })) {
+        // Taken by a running transfer without an answer to give (a stray ACK while receiving):
+        // the last packet is still unanswered, so its answer is awaited, and on the time-out
+        // it is repeated, instead of the link standing idle with the transfer open for good.
+        Post(LinkState::WaitReply, lastPacket_);
+    } else {
         tries_ = 0;
         Post(LinkState::Idle);
-    } else {
-        Post(LinkState::Repeat, lastPacket_);
     }
 }
 

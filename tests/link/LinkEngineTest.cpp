@@ -526,6 +526,28 @@ TEST_F(LinkEngineTest, BrokenTransfersAreReportedAsFailedNotAsReceivedOrSent) {
     }
 }
 
+// A byte the transfer takes without an answer to give (a stray ACK while receiving) must not
+// leave the link idle with the transfer open: the start request is repeated on the time-out,
+// and the transfer comes to an end (here a failed one: the stray byte spoils the next block).
+TEST_F(LinkEngineTest, StrayByteDuringAReceiveDoesNotStallTheTransfer) {
+    settings.replyTimeoutMs = 40;
+    Connect();
+    EXPECT_EQ(Exchange([&] { engine->GetConfig(1234); }, Ack({0x83})), BuildGetConfig(1234));
+    auto start = peer.WaitSent(2);
+    ASSERT_TRUE(start.has_value());
+    EXPECT_EQ(*start, ByteString{'C'});
+    peer.Feed({0x06});
+    auto again = peer.WaitSent(3);
+    ASSERT_TRUE(again.has_value());
+    EXPECT_EQ(*again, ByteString{'C'});
+    EXPECT_GE(listener.LogCount("Try: 1"), 1u);
+    peer.Feed(XBlock(1, 0x41));
+    ASSERT_TRUE(listener.WaitFor("transferFailed"));
+    EXPECT_EQ(listener.Events("transferFailed").front().n, 0x83);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(engine->IsConnected());
+}
+
 TEST_F(LinkEngineTest, DestroyingMidTransferReturns) {
     settings.replyTimeoutMs = 600000;
     Connect();
