@@ -212,7 +212,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"UnwritableFolder", {}, "block", CConnectSequence::kPermissionsError},
         FailureCase{"DisconnectBeforeVersion", {"--drop", "1"}, "disconnect",
                     CConnectSequence::kNoResponse},
-        FailureCase{"NeverConnects", {}, "nohost", CConnectSequence::kNoResponse}),
+        FailureCase{"NeverConnects", {}, "nohost", CConnectSequence::kNoResponse},
+        FailureCase{"TransferBrokeOff", {"--cancel", "1"}, "", CConnectSequence::kTransferBrokeOff}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DlgMainTest, ExitWhileConnectedDisconnectsAndEndsWithoutABox) {
