@@ -311,6 +311,63 @@ TEST_F(HiDpiTest, WindowDoublesAndItsCutCornersNeitherDrawNorTakeClicks) {
     EXPECT_EQ(Place(), origin + QPoint(100, 60));
 }
 
+// Text is drawn at the device's resolution. A picture drawn at the skin's size and enlarged
+// shows every logical pixel as a uniform 2 x 2 block; glyphs rasterised at twice the size
+// have edges inside those blocks. Looked at on a button's caption and on two static texts
+// of the settings panel, where the rest is the skin's own bitmaps.
+TEST_F(HiDpiTest, TextIsDrawnAtTheDeviceResolution) {
+    const QImage& up = Image("BtnConnect", "up");
+    ASSERT_FALSE(up.isNull());
+    const QPoint panel(Skin().GetLong("Settings", "offset_left"),
+                       Skin().GetLong("Settings", "offset_top"));
+    const auto place = [&](const char* section) {
+        return QRect(
+            QPoint(Skin().GetLong(section, "offset_left"), Skin().GetLong(section, "offset_top")) +
+                panel,
+            QSize(Skin().GetLong(section, "width"), Skin().GetLong(section, "height")));
+    };
+    const std::vector<std::pair<std::string, QRect>> texts = {
+        {"the Connect key", QRect(QPoint(Skin().GetLong("BtnConnect", "offset_left"),
+                                         Skin().GetLong("BtnConnect", "offset_top")),
+                                  up.size())},
+        {"the settings caption", place("SettingsCaption")},
+        {"the host's label", place("SetStaticHost")}};
+    const QPoint origin = Place();
+    // Logical pixels whose 2 x 2 device block is not one colour.
+    const auto finePixels = [&](const QImage& screen, const QRect& area) {
+        int count = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                const QPoint d = origin + QPoint(x, y) * kScale;
+                const QRgb first = Rgb(screen, d.x(), d.y());
+                if (Rgb(screen, d.x() + 1, d.y()) != first ||
+                    Rgb(screen, d.x(), d.y() + 1) != first ||
+                    Rgb(screen, d.x() + 1, d.y() + 1) != first) {
+                    ++count;
+                }
+            }
+        }
+        return count;
+    };
+    // A caption of a dozen letters has well over this many edge pixels at twice the size.
+    constexpr int kEnough = 40;
+    std::string report;
+    const bool sharp = WaitFor(
+        [&] {
+            const QImage screen = Shot("text.png");
+            report.clear();
+            for (const auto& [name, area] : texts) {
+                const int fine = finePixels(screen, area);
+                if (fine < kEnough) {
+                    report += name + ": " + std::to_string(fine) + " fine pixels; ";
+                }
+            }
+            return report.empty();
+        },
+        10s);
+    EXPECT_TRUE(sharp) << report;
+}
+
 // At twice the size every LED segment still lands on its cell of the panel's background:
 // outside the cells the screen shows the background, each cell shows the background with at
 // most one whole segment image on it, and the running meters light some of them.
