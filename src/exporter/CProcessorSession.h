@@ -37,7 +37,7 @@ public:
         int replyTimeoutMs = 500;
         std::chrono::milliseconds firstPause{1000};
         std::chrono::milliseconds longestPause{30000};
-        std::chrono::minutes namesRefresh{10};
+        std::chrono::milliseconds namesRefresh{std::chrono::minutes(10)};
     };
 
     CProcessorSession(asio::io_context& io, ProcessorTarget target, const Timing& timing);

@@ -2,10 +2,15 @@
 
 #include <csignal>
 #include <fstream>
+#include <future>
+#include <thread>
 
+#include <asio/executor_work_guard.hpp>
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
+#include <asio/post.hpp>
 
+#include "exporter/CProcessorSession.h"
 #include "exporter/ExporterHarness.h"
 
 using namespace std::chrono_literals;
@@ -90,13 +95,14 @@ TEST(ExporterEndToEnd, MetricsFollowTheProcessorOverUdpAndSerial) {
 }
 
 TEST(ExporterEndToEnd, ListIsReadAgainWhenThePresetOnAirIsUnknown) {
-    // The processor comes back at once with more presets, too quickly for the link to drop,
-    // and loads one the exporter has never heard of.
+    // The processor comes back at once with more presets, between two polls so the link never
+    // notices, and loads one the exporter has never heard of.
     ExporterHarness h("relist");
     auto sim = h.StartSim({"--udp", "127.0.0.1:0", "--presets", "16"});
     ASSERT_EQ(sim.ports.size(), 1u);
     const int port = sim.ports[0];
-    ASSERT_TRUE(h.StartExporter(With(kFast, {"--processor", Udp("fm", port)})));
+    ASSERT_TRUE(
+        h.StartExporter({"--interval", "3", "--timeout", "500", "--processor", Udp("fm", port)}));
     ASSERT_TRUE(h.WaitFor(
         [&] {
             return h.Metric("solvei_preset_info", {{"processor", "fm"}, {"number", "15"}})
@@ -105,6 +111,13 @@ TEST(ExporterEndToEnd, ListIsReadAgainWhenThePresetOnAirIsUnknown) {
         10s));
     EXPECT_FALSE(h.Metric("solvei_preset_info", {{"processor", "fm"}, {"number", "18"}}));
 
+    // Just after a poll went out and came back, there are two quiet seconds.
+    const double polls = *h.Metric("solvei_link_requests_total", {{"processor", "fm"}});
+    ASSERT_TRUE(h.WaitFor(
+        [&] {
+            return *h.Metric("solvei_link_requests_total", {{"processor", "fm"}}) > polls;
+        },
+        5s));
     ASSERT_EQ(sim.process->Stop(SIGTERM, 5s), 0);
     sim = h.StartSim({"--udp", "127.0.0.1:" + std::to_string(port), "--presets", "20"});
     ASSERT_EQ(sim.ports.size(), 1u);
@@ -115,6 +128,50 @@ TEST(ExporterEndToEnd, ListIsReadAgainWhenThePresetOnAirIsUnknown) {
     EXPECT_EQ(h.Metric("solvei_preset_current", {{"processor", "fm"}}), 18);
     // Read again because of the LED state, not because the link dropped.
     EXPECT_EQ(h.Metric("solvei_reconnects_total", {{"processor", "fm"}}), 0);
+    EXPECT_EQ(h.Metric("solvei_link_retries_total", {{"processor", "fm"}}), 0);
+}
+
+TEST(ExporterEndToEnd, PresetNamesAreReadAgainPeriodically) {
+    // A rename shows nowhere in the LED state; only the periodic reading of the list finds it.
+    // The session runs in-process here with that period cut from minutes to a second.
+    ExporterHarness h("periodic");
+    auto sim = h.StartSim({"--udp", "127.0.0.1:0"});
+    ASSERT_EQ(sim.ports.size(), 1u);
+    ProcessorTarget target;
+    target.name = "fm";
+    target.host = "127.0.0.1";
+    target.port = sim.ports[0];
+    CProcessorSession::Timing timing;
+    timing.interval = 100ms;
+    timing.replyTimeoutMs = 100;
+    timing.namesRefresh = std::chrono::seconds(1);
+    asio::io_context io;
+    auto work = asio::make_work_guard(io);
+    CProcessorSession session(io, target, timing);
+    std::thread thread([&] { io.run(); });
+    asio::post(io, [&] { session.Start(); });
+    const auto status = [&] {
+        std::promise<ProcessorStatus> promise;
+        asio::post(io, [&] { promise.set_value(session.Status()); });
+        return promise.get_future().get();
+    };
+    const auto firstName = [&] { return status().PresetName(0); };
+    EXPECT_TRUE(ExporterHarness::WaitFor([&] { return firstName() == "USER 1"; }, 10s));
+    ASSERT_EQ(
+        ExporterHarness::Ctl(sim.ports[0], {"preset-rename", "0", "MORNING"}, h.Path("settings"))
+            .exitCode,
+        0);
+    EXPECT_TRUE(ExporterHarness::WaitFor([&] { return firstName() == "MORNING"; }, 10s));
+    const ProcessorStatus last = status();
+    EXPECT_TRUE(last.up);
+    EXPECT_EQ(last.reconnects, 0u);
+
+    std::promise<void> stopped;
+    asio::post(io, [&] { session.Stop([&] { stopped.set_value(); }); });
+    EXPECT_EQ(stopped.get_future().wait_for(5s), std::future_status::ready);
+    work.reset();
+    io.stop();
+    thread.join();
 }
 
 TEST(ExporterEndToEnd, KilledSimulatorGoesDownAndComesBackAfterRestart) {
