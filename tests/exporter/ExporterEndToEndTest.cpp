@@ -102,7 +102,7 @@ TEST(ExporterEndToEnd, ListIsReadAgainWhenThePresetOnAirIsUnknown) {
     ASSERT_EQ(sim.ports.size(), 1u);
     const int port = sim.ports[0];
     ASSERT_TRUE(
-        h.StartExporter({"--interval", "3", "--timeout", "500", "--processor", Udp("fm", port)}));
+        h.StartExporter({"--interval", "2", "--timeout", "500", "--processor", Udp("fm", port)}));
     ASSERT_TRUE(h.WaitFor(
         [&] {
             return h.Metric("solvei_preset_info", {{"processor", "fm"}, {"number", "15"}})
