@@ -148,6 +148,10 @@ CLinkSession::Status CCtlCommands::Transfer(const std::string& what,
                   << retry + 1 << " of " << kTransferRetries + 1 << ")\n";
         }
         status = attempt();
+        // The request was taken before, so it is no refusal now: the processor went quiet.
+        if (status == CLinkSession::Status::Refused) {
+            status = CLinkSession::Status::NoResponse;
+        }
     }
     return status;
 }
