@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -110,6 +111,11 @@ TEST_F(PresetWindowTest, TheListIsFilledAndTheKeysFollowTheKindOfPreset) {
     window_->Engine().WriteParameter(1, 2, 1, 3);
     ASSERT_TRUE(WaitFor([this] { return List().DpPreset() == 2; }));
     EXPECT_EQ(List().ShownName(2).toStdString(), "USER 3 (DP)");
+
+    // For a person to look at: SOLVEI_SCREENSHOT_DIR.
+    if (const char* dir = std::getenv("SOLVEI_SCREENSHOT_DIR")) {
+        window_->grab().save(QString(dir) + "/preset-window.png");
+    }
 }
 
 TEST_F(PresetWindowTest, SavingWhileComparingLatchesAAndEndsCompare) {
