@@ -117,6 +117,10 @@ TEST_F(DlgMainTest, ConnectOverUdpReachesAWorkingProcessor) {
     EXPECT_FALSE(Key(CDlgMain::kBypass)->isEnabled());
     EXPECT_EQ(w.Page(), nullptr);
     EXPECT_TRUE(dialogs_.boxes.empty());
+
+    // A second connect builds everything afresh: one list of presets, pages, meters.
+    ASSERT_TRUE(ConnectAndWait());
+    ExpectOnline();
 }
 
 TEST_F(DlgMainTest, ConnectOverAPseudoTerminal) {
