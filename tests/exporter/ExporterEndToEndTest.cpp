@@ -279,6 +279,9 @@ TEST(ExporterEndToEnd, StopsCleanlyOnSigterm) {
     ASSERT_TRUE(h.StartExporter(
         With(kFast, {"--processor", Udp("fm", sim.ports[0]), "--processor", "gone=127.0.0.1:9"})));
     ASSERT_TRUE(h.WaitForMetric("solvei_up", {{"processor", "fm"}}, 1, 10s));
+    int status = 0;
+    EXPECT_TRUE(ExporterHarness::HttpGet(h.ExporterPort(), "/nothing", &status));
+    EXPECT_EQ(status, 404);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(h.Exporter().Stop(SIGTERM, 10s), 0);
     // The answering processor acknowledges its Disconnect at once; the silent one is given
@@ -345,3 +348,14 @@ INSTANTIATE_TEST_SUITE_P(
                  nullptr,
                  "bad value for --interval"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ExporterEndToEnd, SimulatedFleetServesUdpOnly) {
+    for (const auto& extra : std::vector<std::vector<std::string>>{
+             {"--no-udp", "--pty", "/tmp/solvei-fleet-link"}, {"--state", "/tmp/solvei-fleet"}}) {
+        std::vector<std::string> argv = {SOLVEI_SIM_PATH, "--fleet", "2"};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        const auto result = TestProcess::Run(argv, {}, 10s);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_NE(result.err.find("--fleet serves UDP only"), std::string::npos) << result.err;
+    }
+}
