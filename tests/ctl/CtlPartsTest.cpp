@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -5,6 +6,7 @@
 
 #include "ctl/CCtlOptions.h"
 #include "ctl/CLedState.h"
+#include "ctl/CLinkFailureText.h"
 #include "ctl/CMeterView.h"
 #include "link/LinkPacket.h"
 
@@ -110,6 +112,34 @@ TEST(MeterViewTest, DrawsLitSegmentsAndThePeakMark) {
     EXPECT_NE(frame.find("ROW_2 |####" + std::string(28, '.') + "| 4\n"), std::string::npos);
     EXPECT_EQ(std::count(frame.begin(), frame.end(), '\n'), CMeterView::FrameLines());
     EXPECT_EQ(frame.find('\x1b'), std::string::npos);
+}
+
+TEST(MeterViewTest, NoAnswerFrameTakesTheMetersPlace) {
+    const std::string frame = CMeterView(true).NoAnswer("127.0.0.1:1203");
+    EXPECT_EQ(frame.rfind("no answer from 127.0.0.1:1203 - waiting\x1b[K\n", 0), 0u) << frame;
+    // As high as a frame, each line erased, so the rewind lands where the meters began.
+    EXPECT_EQ(std::count(frame.begin(), frame.end(), '\n'), CMeterView::FrameLines());
+    EXPECT_EQ(frame.size() - frame.find('\n') - 1,
+              static_cast<std::size_t>(CMeterView::FrameLines() - 1) * 4);
+}
+
+TEST(LinkFailureTextTest, NamesTheCauseInTheOperatorsWords) {
+    const std::pair<int, const char*> cases[] = {
+        {EBUSY, "device busy"},
+        {EWOULDBLOCK, "device busy"},
+        {ENOENT, "no such device"},
+        {ENXIO, "no such device"},
+        {ENOTTY, "not a serial device"},
+        {ECONNREFUSED, "connection refused"},
+        {EACCES, "permission denied"},
+        {EHOSTUNREACH, "host unreachable"},
+        {EIO, "input/output error"},
+        {0, ""},
+        {-1, ""},
+    };
+    for (const auto& [code, text] : cases) {
+        EXPECT_EQ(CLinkFailureText::FromCode(code), text) << code;
+    }
 }
 
 } // namespace
