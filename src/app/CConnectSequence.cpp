@@ -22,8 +22,7 @@ const std::string CConnectSequence::kPermissionsError =
     "Please run the apllication from a folder with write access permissions.";
 const std::string CConnectSequence::kTransferBrokeOff =
     std::string("Transfer Error\n \n") +
-    "The transfer from the processor broke off before its end. \n" +
-    "Please connect again.";
+    "The transfer from the processor broke off before its end. \n" + "Please connect again.";
 
 CConnectSequence::CConnectSequence(IConnectLink& link, IConnectView& view, IMessageBox& boxes,
                                    CConnectionSettings& settings)

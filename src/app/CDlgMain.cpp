@@ -58,8 +58,7 @@ const char* const kPresetKeys[] = {"PresetIconLoad", "PresetIconSave", "PresetIc
 
 } // namespace
 
-CDlgMain::CDlgMain(CSkinManager* manager, CConnectionSettings& settings,
-                   IOperatorDialogs& dialogs)
+CDlgMain::CDlgMain(CSkinManager* manager, CConnectionSettings& settings, IOperatorDialogs& dialogs)
     : CSkinDialog("DlgMain", manager), settings_(settings), dialogs_(dialogs), poster_(this),
       engine_(std::make_unique<CLinkEngine>(&poster_, settings)), engineLink_(*engine_),
       description_(this), model_(engineLink_, *this, *this),
@@ -140,8 +139,8 @@ void CDlgMain::CreateControls() {
     scrollDown_->Create(this, kScrollDown);
     AttachScrollButtons(tree_.get());
 
-    settingsPanel_ = std::make_unique<CSettingsDlg>(
-        Manager(), settings_, SerialPortScan{}, [this](const std::string& line) { Log(line); });
+    settingsPanel_ = std::make_unique<CSettingsDlg>(Manager(), settings_, SerialPortScan{},
+                                                    [this](const std::string& line) { Log(line); });
     settingsPanel_->Create(this);
 
     debug_ = std::make_unique<CDebugDlg>(this);

@@ -168,8 +168,8 @@ private:
     void SetCompareKeysEnabled(bool enabled) override;
     void ShowCompareSide(bool compare) override;
     void ReleaseCompareKeys() override;
-    void SetPresetMarkers(std::uint8_t tr, std::uint8_t dp, std::uint8_t def,
-                          std::uint8_t current, std::uint8_t change) override;
+    void SetPresetMarkers(std::uint8_t tr, std::uint8_t dp, std::uint8_t def, std::uint8_t current,
+                          std::uint8_t change) override;
     // ILedView, IParameterLog and IPresetWindow: one line for the debug window.
     void Log(const std::string& line) override;
 

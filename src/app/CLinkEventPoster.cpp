@@ -7,11 +7,10 @@
 
 CLinkEventPoster::CLinkEventPoster(QObject* receiver) : receiver_(receiver) {}
 
-void CLinkEventPoster::Post(int message, std::uint32_t number, ByteString bytes,
-                            std::string text) {
+void CLinkEventPoster::Post(int message, std::uint32_t number, ByteString bytes, std::string text) {
     // postEvent is thread-safe and takes the event over.
-    QCoreApplication::postEvent(
-        receiver_, new CLinkEvent(message, number, std::move(bytes), std::move(text)));
+    QCoreApplication::postEvent(receiver_,
+                                new CLinkEvent(message, number, std::move(bytes), std::move(text)));
 }
 
 void CLinkEventPoster::OnConnected() {

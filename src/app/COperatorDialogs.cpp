@@ -36,12 +36,12 @@ void COperatorDialogs::Show(const std::string& text, const std::string& caption,
 }
 
 std::optional<std::string> COperatorDialogs::ChooseOpenFile(const std::string& filter) {
-    return Chosen(QFileDialog::getOpenFileName(owner_, QString(), QString(),
-                                               QString::fromStdString(filter)));
+    return Chosen(
+        QFileDialog::getOpenFileName(owner_, QString(), QString(), QString::fromStdString(filter)));
 }
 
 std::optional<std::string> COperatorDialogs::ChooseSaveFile(const std::string& filter) {
     // The dialog asks before it overwrites a file.
-    return Chosen(QFileDialog::getSaveFileName(owner_, QString(), QString(),
-                                               QString::fromStdString(filter)));
+    return Chosen(
+        QFileDialog::getSaveFileName(owner_, QString(), QString(), QString::fromStdString(filter)));
 }

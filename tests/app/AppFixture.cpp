@@ -34,8 +34,7 @@ void AppFixture::SetUp() {
     settings_.ReadRegistry();
     settings_.Load();
     const fs::path shipped(SOLVEI_SHIPPED_SKIN);
-    skin_ = std::make_unique<CSkinManager>(shipped.parent_path().string(), std::string(),
-                                           dialogs_);
+    skin_ = std::make_unique<CSkinManager>(shipped.parent_path().string(), std::string(), dialogs_);
     ASSERT_TRUE(skin_->ChangeSkin(shipped.filename().string()));
 }
 

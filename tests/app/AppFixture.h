@@ -16,7 +16,6 @@
 #include "link/CConnectionSettings.h"
 #include "skin/CSkinManager.h"
 
-
 // A main window on the offscreen platform with the shipped skin, its settings in a temporary
 // folder, its working folder temporary too, and a real simulator process to connect to.
 class AppFixture : public ::testing::Test {

@@ -22,9 +22,7 @@ public:
     bool IsConnected() const override { return connected; }
     void Disconnect() override { calls.push_back("disconnect"); }
     void ReadVersion() override { calls.push_back("version"); }
-    void GetConfig(int lockCode) override {
-        calls.push_back("config " + std::to_string(lockCode));
-    }
+    void GetConfig(int lockCode) override { calls.push_back("config " + std::to_string(lockCode)); }
     void GetFactoryPresetNumber() override { calls.push_back("presets"); }
 
     bool connected = false;
@@ -66,9 +64,10 @@ protected:
     void SetUp() override {
         settings.lockCode = 7;
         settings.port = 1203;
-        folder = fs::temp_directory_path() /
-                 ("solvei-connect-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                  "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder =
+            fs::temp_directory_path() /
+            ("solvei-connect-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder);
         fs::create_directories(folder);
         previous = fs::current_path();
@@ -100,8 +99,7 @@ TEST_F(ConnectSequenceTest, GoodConnectAsksVersionThenConfigThenPresets) {
     ConnectUntilConfigAsked();
     const ByteString description{3, 1, 2, 3};
     sequence.OnConfig(description);
-    EXPECT_EQ(link.calls,
-              (std::vector<std::string>{"open", "version", "config 7", "presets"}));
+    EXPECT_EQ(link.calls, (std::vector<std::string>{"open", "version", "config 7", "presets"}));
     EXPECT_EQ(view.calls, (std::vector<std::string>{"drop page", "apply", "disable", "wait",
                                                     "reset", "up", "load"}));
     EXPECT_EQ(view.caption, "Solvei V1.23");
@@ -126,14 +124,13 @@ TEST_P(VersionCaptionTest, CaptionFromVersionText) {
     EXPECT_EQ(CConnectSequence::CaptionForVersion(GetParam().version), GetParam().caption);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Versions, VersionCaptionTest,
-    ::testing::Values(CaptionCase{"ThreeDigits", "123", "Solvei V1.23"},
-                      CaptionCase{"OneDigit", "5", "Solvei V5."},
-                      CaptionCase{"Empty", "", "Solvei V."},
-                      CaptionCase{"TwoDigits", "12", "Solvei V1.2"},
-                      CaptionCase{"Longer", "12345", "Solvei V1.23"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Versions, VersionCaptionTest,
+                         ::testing::Values(CaptionCase{"ThreeDigits", "123", "Solvei V1.23"},
+                                           CaptionCase{"OneDigit", "5", "Solvei V5."},
+                                           CaptionCase{"Empty", "", "Solvei V."},
+                                           CaptionCase{"TwoDigits", "12", "Solvei V1.2"},
+                                           CaptionCase{"Longer", "12345", "Solvei V1.23"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct FieldCase {
     const char* name;
@@ -163,12 +160,15 @@ TEST_P(ConnectFieldTest, BadFieldsSendNothingEvenAsDisconnect) {
 INSTANTIATE_TEST_SUITE_P(
     Fields, ConnectFieldTest,
     ::testing::Values(
-        FieldCase{"FiveDigitLock", "12345", 12345, 1203,
-                  {"Check Password. It must be four digits long"}},
-        FieldCase{"ThreeDigitLock", "123", 123, 1203,
-                  {"Check Password. It must be four digits long"}},
+        FieldCase{
+            "FiveDigitLock", "12345", 12345, 1203, {"Check Password. It must be four digits long"}},
+        FieldCase{
+            "ThreeDigitLock", "123", 123, 1203, {"Check Password. It must be four digits long"}},
         FieldCase{"PortTooLarge", "0007", 7, 70000, {"Check Port. It must be six digits long"}},
-        FieldCase{"Both", "12", 12, 70000,
+        FieldCase{"Both",
+                  "12",
+                  12,
+                  70000,
                   {"Check Password. It must be four digits long",
                    "Check Port. It must be six digits long"}}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -211,11 +211,11 @@ TEST_P(ConnectFailureTest, LinkDropShowsItsBox) {
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, ConnectFailureTest,
-    ::testing::Values(
-        FailureCase{"NeverConnected", 0, {CConnectSequence::kNoResponse}},
-        FailureCase{"NoVersion", 1, {CConnectSequence::kNoResponse}},
-        FailureCase{"ConfigUnanswered", 2, {"Incorrect Password"}},
-        FailureCase{"WrongProcessorType", 3, {CConnectSequence::kIncorrectApplication}}),
+    ::testing::Values(FailureCase{"NeverConnected", 0, {CConnectSequence::kNoResponse}},
+                      FailureCase{"NoVersion", 1, {CConnectSequence::kNoResponse}},
+                      FailureCase{"ConfigUnanswered", 2, {"Incorrect Password"}},
+                      FailureCase{
+                          "WrongProcessorType", 3, {CConnectSequence::kIncorrectApplication}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ConnectSequenceTest, BoxTextsAreTheProcessorsOwnWords) {

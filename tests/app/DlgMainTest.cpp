@@ -171,8 +171,7 @@ struct FailureCase {
     std::string box;
 };
 
-class DlgMainFailureTest : public DlgMainTest,
-                           public ::testing::WithParamInterface<FailureCase> {};
+class DlgMainFailureTest : public DlgMainTest, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(DlgMainFailureTest, ConnectFailsWithItsBoxAndReturnsOffline) {
     const FailureCase& c = GetParam();
@@ -214,10 +213,13 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"WrongLockCode", {"--lock", "1234"}, "", "Incorrect Password"},
         FailureCase{"ProcessorType2", {"--type", "2"}, "", CConnectSequence::kIncorrectApplication},
         FailureCase{"UnwritableFolder", {}, "block", CConnectSequence::kPermissionsError},
-        FailureCase{"DisconnectBeforeVersion", {"--drop", "1"}, "disconnect",
+        FailureCase{"DisconnectBeforeVersion",
+                    {"--drop", "1"},
+                    "disconnect",
                     CConnectSequence::kNoResponse},
         FailureCase{"NeverConnects", {}, "nohost", CConnectSequence::kNoResponse},
-        FailureCase{"TransferBrokeOff", {"--cancel", "1"}, "", CConnectSequence::kTransferBrokeOff}),
+        FailureCase{
+            "TransferBrokeOff", {"--cancel", "1"}, "", CConnectSequence::kTransferBrokeOff}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DlgMainTest, ExitWhileConnectedDisconnectsAndEndsWithoutABox) {

@@ -28,8 +28,8 @@ public:
     void SetCompareMode(bool compare) override {
         calls.push_back(compare ? "compare mode on" : "compare mode off");
     }
-    void SetPresetMarkers(std::uint8_t tr, std::uint8_t dp, std::uint8_t def,
-                          std::uint8_t current, std::uint8_t change) override {
+    void SetPresetMarkers(std::uint8_t tr, std::uint8_t dp, std::uint8_t def, std::uint8_t current,
+                          std::uint8_t change) override {
         calls.push_back("markers " + std::to_string(tr) + " " + std::to_string(dp) + " " +
                         std::to_string(def) + " " + std::to_string(current) + " " +
                         std::to_string(change));
@@ -102,8 +102,7 @@ TEST_F(LedStateHandlerTest, MeterViewFollowsByte22AndBypassOnlyTheFirstReply) {
     // A new connect asks again even for the same bytes.
     handler.ResetForConnect();
     calls = Handle(Reply(0, 0, 0, 0, 0, 0));
-    EXPECT_EQ(calls, (std::vector<std::string>{"visibility", "view agc", "bypass off",
-                                               "data 29"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"visibility", "view agc", "bypass off", "data 29"}));
 }
 
 TEST_F(LedStateHandlerTest, ChangeFlagEnablesCompareAndFollowsTheDevicesSide) {
@@ -117,11 +116,10 @@ TEST_F(LedStateHandlerTest, ChangeFlagEnablesCompareAndFollowsTheDevicesSide) {
     EXPECT_TRUE(handler.Compare());
     // Change flag back to 0: A and B released, three lines.
     EXPECT_EQ(Handle(Reply(0, 0, 0, 0x00, 0, 0)),
-              (std::vector<std::string>{"visibility", "data 29", "ab disabled",
-                                        "log Change Flag Placed to 0", "ab released",
-                                        "compare mode off", "log Compare Flag Placed to 0 and 0",
-                                        "log Some Preset Flags Changed. Preset List Updated.",
-                                        "markers 0 0 0 0 0"}));
+              (std::vector<std::string>{
+                  "visibility", "data 29", "ab disabled", "log Change Flag Placed to 0",
+                  "ab released", "compare mode off", "log Compare Flag Placed to 0 and 0",
+                  "log Some Preset Flags Changed. Preset List Updated.", "markers 0 0 0 0 0"}));
     EXPECT_FALSE(handler.Compare());
 }
 

@@ -59,11 +59,10 @@ TEST(LinkEventPosterTest, EveryCallPostsItsMessageWithOwnedCopies) {
     for (const auto& r : sink.received) {
         messages.push_back(r.message);
     }
-    EXPECT_EQ(messages,
-              (std::vector<int>{WM_LINK_LOG, WM_LINK_CONNECTED, WM_LINK_VERSION, WM_LINK_PARAMETER,
-                                WM_LINK_LEDS, WM_LINK_FACTORY_PRESET, WM_LINK_PRESET,
-                                WM_LINK_BYPASS, WM_LINK_LOG, WM_LINK_DISCONNECTED,
-                                WM_LINK_TRANSFER_FAILED}));
+    EXPECT_EQ(messages, (std::vector<int>{WM_LINK_LOG, WM_LINK_CONNECTED, WM_LINK_VERSION,
+                                          WM_LINK_PARAMETER, WM_LINK_LEDS, WM_LINK_FACTORY_PRESET,
+                                          WM_LINK_PRESET, WM_LINK_BYPASS, WM_LINK_LOG,
+                                          WM_LINK_DISCONNECTED, WM_LINK_TRANSFER_FAILED}));
     EXPECT_EQ(sink.received[0].text, "Connected");
     EXPECT_EQ(sink.received[2].text, "123");
     EXPECT_EQ(sink.received[3].number, 1u | 2u << 8 | 3u << 16 | 200u << 24);

@@ -57,7 +57,8 @@ TEST_F(RemoteApplicationTest, RunsTheWindowUntilExitAndFreesTheLockForTheNextCop
     // Exit is pressed as soon as the window runs.
     QTimer::singleShot(0, [] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* window = qobject_cast<CDlgMain*>(w); window != nullptr && window->isVisible()) {
+            if (auto* window = qobject_cast<CDlgMain*>(w);
+                window != nullptr && window->isVisible()) {
                 window->OnExitClicked();
             }
         }
