@@ -1,8 +1,10 @@
 #include "widgets/CSkinButton.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QMouseEvent>
+#include <QtMath>
 #include <QPainter>
 #include <QToolTip>
 
@@ -108,6 +110,31 @@ bool CSkinButton::hitButton(const QPoint& pos) const {
     return region_.contains(pos);
 }
 
+QPoint CSkinButton::PixelAt(const QMouseEvent& event) const {
+    // On a scaled screen the pointer can stand between two logical pixels, and Qt hands the
+    // widget a position rounded to the nearer one; the position in the window keeps the
+    // fraction. An event made up for this widget alone has no window position of its own
+    // (it repeats the local one), which the distance test below tells apart.
+    QPointF position = event.position();
+    const QPointF inWindow = event.scenePosition() - QPointF(mapTo(window(), QPoint(0, 0)));
+    if (std::abs(inWindow.x() - position.x()) <= 0.5 &&
+        std::abs(inWindow.y() - position.y()) <= 0.5) {
+        position = inWindow;
+    }
+    // The pixel shown there is the one that holds the device pixel's centre.
+    const qreal half = 0.5 / devicePixelRatioF();
+    return {qFloor(position.x() + half), qFloor(position.y() + half)};
+}
+
+void CSkinButton::mousePressEvent(QMouseEvent* event) {
+    // A press on a pixel cut out of the shape belongs to the window beneath, as it looks.
+    if (!region_.contains(PixelAt(*event))) {
+        event->ignore();
+        return;
+    }
+    QAbstractButton::mousePressEvent(event);
+}
+
 void CSkinButton::paintEvent(QPaintEvent*) {
     const auto state = static_cast<size_t>(CurrentState());
     QPainter painter(this);
@@ -123,7 +150,7 @@ void CSkinButton::paintEvent(QPaintEvent*) {
 }
 
 void CSkinButton::mouseMoveEvent(QMouseEvent* event) {
-    SetHovering(region_.contains(event->position().toPoint()));
+    SetHovering(region_.contains(PixelAt(*event)));
     QAbstractButton::mouseMoveEvent(event);
 }
 

@@ -47,12 +47,15 @@ protected:
     bool hitButton(const QPoint& pos) const override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
 private:
     void PrepareImages();
+    // The logical pixel drawn under a pointer position.
+    [[nodiscard]] QPoint PixelAt(const QMouseEvent& event) const;
     void SetHovering(bool hovering);
     void ShowTip();
 

@@ -89,13 +89,22 @@ protected:
             std::make_unique<CSkinManager>(shipped.parent_path().string(), std::string(), boxes);
         ASSERT_TRUE(skin_->ChangeSkin(shipped.filename().string()));
 
-        xvfb_ = std::make_unique<TestProcess>(
-            std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0",
-                                     "2000x1300x24", "-nolisten", "tcp"},
-            std::map<std::string, std::string>{});
-        const auto number = xvfb_->ReadLine(20s);
-        ASSERT_TRUE(number) << "Xvfb did not start";
-        display_ = ":" + *number;
+        // A display of its own, numbered away from the low numbers that other programs
+        // take first; a number in use makes Xvfb end, and the next one is tried. Without
+        // -noreset the server restarts whenever its last client leaves, and a program
+        // connecting at that moment is refused.
+        for (int attempt = 0; attempt < 20 && display_.empty(); ++attempt) {
+            const std::string number = std::to_string(300 + (::getpid() + attempt * 7) % 600);
+            xvfb_ = std::make_unique<TestProcess>(
+                std::vector<std::string>{"/usr/bin/Xvfb", ":" + number, "-displayfd", "1",
+                                         "-screen", "0", "2000x1300x24", "-nolisten", "tcp",
+                                         "-noreset"},
+                std::map<std::string, std::string>{});
+            if (xvfb_->ReadLine(20s) == number) {
+                display_ = ":" + number;
+            }
+        }
+        ASSERT_FALSE(display_.empty()) << "Xvfb did not start";
         root_ = Shot("root.png");
         ASSERT_FALSE(root_.isNull());
 
@@ -118,8 +127,11 @@ protected:
                                                {"QT_SCALE_FACTOR", std::to_string(kScale)},
                                                {"SOLVEI_SETTINGS_DIR", Path("settings")},
                                                {"TMPDIR", Path("tmp")}});
-        ASSERT_TRUE(WaitFor([&] { return (window_ = MainWindowId()).has_value(); }, 20s))
-            << "the main window did not appear";
+        if (!WaitFor([&] { return (window_ = MainWindowId()).has_value(); }, 20s)) {
+            const TestProcess::Result end = remote_->Finish(1s);
+            remote_.reset();
+            FAIL() << "the main window did not appear; exit " << end.exitCode << ": " << end.err;
+        }
     }
 
     void TearDown() override {
@@ -219,14 +231,13 @@ protected:
         return std::regex_search(out, m, std::regex("WINDOW=(\\d+)")) ? m[1].str() : "";
     }
 
+    // Press, one move, release: the window follows the pointer's way once.
     void Drag(QPoint from, QPoint to) const {
         const auto s = [](int v) { return std::to_string(v); };
-        EXPECT_EQ(
-            X({"/usr/bin/xdotool", "mousemove", "--sync", s(from.x()), s(from.y()), "mousedown",
-               "1", "mousemove", "--sync", s((from.x() + to.x()) / 2), s((from.y() + to.y()) / 2),
-               "mousemove", "--sync", s(to.x()), s(to.y()), "mouseup", "1"})
-                .exitCode,
-            0);
+        EXPECT_EQ(X({"/usr/bin/xdotool", "mousemove", "--sync", s(from.x()), s(from.y()),
+                     "mousedown", "1", "mousemove", "--sync", s(to.x()), s(to.y()), "mouseup", "1"})
+                      .exitCode,
+                  0);
     }
 
     std::unique_ptr<CSkinManager> skin_;
