@@ -269,6 +269,33 @@ TEST_F(DlgMainTest, CtrlAltMinimizeOpensTheDebugWindowThatRecordsTheLink) {
     }));
 }
 
+TEST_F(DlgMainTest, LatchedStateKeysSendNothing) {
+    StartSim({});
+    CDlgMain& w = OpenWindow();
+    w.OnMinimize(Qt::ControlModifier | Qt::AltModifier);
+    ASSERT_TRUE(ConnectAndWait());
+    ASSERT_TRUE(WaitFor([&] { return Key(CDlgMain::kOnline)->IsStuck(); }));
+    const DebugLineStore& lines = w.DebugWindow()->Lines();
+    const auto count = [&](const char* text) {
+        int n = 0;
+        for (std::size_t i = 0; i < lines.Count(); ++i) {
+            n += lines.Line(i).find(text) != std::string::npos ? 1 : 0;
+        }
+        return n;
+    };
+    // Pressing the latched key: several LED polls later still no request.
+    const int polls = count("Read Leds State");
+    for (unsigned id : {CDlgMain::kOnline, CDlgMain::kAgc}) {
+        QTest::mouseClick(Key(id), Qt::LeftButton);
+    }
+    ASSERT_TRUE(WaitFor([&] { return count("Read Leds State") >= polls + 3; }));
+    EXPECT_EQ(count("Send Bypass Update"), 0);
+    EXPECT_EQ(count("Send Meters Flip"), 0);
+    // The other key of the pair sends.
+    QTest::mouseClick(Key(CDlgMain::kBypass), Qt::LeftButton);
+    EXPECT_TRUE(WaitFor([&] { return count("Send Bypass Update : 01") == 1; }));
+}
+
 TEST_F(DlgMainTest, ClosingTheWindowIsExit) {
     StartSim({});
     CDlgMain& w = OpenWindow();
