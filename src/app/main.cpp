@@ -1,13 +1,41 @@
 #include <cstdlib>
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QIcon>
 #include <QSettings>
 #include <QString>
 
+#include "SolveiVersion.h"
 #include "app/COperatorDialogs.h"
 #include "app/CRemoteApp.h"
 
+namespace {
+
+// --help and --version are answered before any window system is touched, so they work
+// without a display; the probe application exists only for the parser.
+void AnswerCommandLine(int argc, char** argv) {
+    QCoreApplication probe(argc, argv);
+    QCoreApplication::setApplicationName("solvei-remote");
+    QCoreApplication::setApplicationVersion(SOLVEI_VERSION);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Runs one Solvei on-air audio processor over a serial line or UDP: its pages of\n"
+        "parameters, live meters, bypass, meter view, A/B compare and presets.\n"
+        "Choose the port on the settings panel and press Connect.\n\n"
+        "Environment: SOLVEI_SETTINGS_DIR keeps the connection settings in that folder.\n"
+        "Only one copy runs at a time: a second one says so in a box and ends.\n"
+        "Exit codes: 0 when the program ends, 1 on a wrong command line.");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.process(probe);
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    AnswerCommandLine(argc, argv);
     // Scripts and tests keep their settings apart from the operator's own.
     if (const char* dir = std::getenv("SOLVEI_SETTINGS_DIR"); dir != nullptr && *dir != '\0') {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
@@ -16,6 +44,10 @@ int main(int argc, char** argv) {
     }
     QApplication qt(argc, argv);
     QApplication::setApplicationName("Solvei Remote");
+    QApplication::setApplicationVersion(SOLVEI_VERSION);
+    // The desktop entry and the installed icon carry this name.
+    QGuiApplication::setDesktopFileName("solvei-remote");
+    QApplication::setWindowIcon(QIcon::fromTheme("solvei-remote"));
     // The main window's modal loop is the life of the program; closing it ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 

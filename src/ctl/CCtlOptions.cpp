@@ -21,6 +21,7 @@ bool CCtlOptions::ParseNumber(const std::string& text, long min, long max, int& 
 
 const char* CCtlOptions::Usage() {
     return "usage: solvei-ctl [CONNECTION] [OPTIONS] COMMAND [ARGS]\n"
+           "Runs one command against a Solvei processor over UDP or a serial line.\n"
            "connection (default: the application's saved settings):\n"
            "  --host HOST --port PORT   UDP\n"
            "  --serial PORT             COMn or a device path\n"
@@ -29,6 +30,7 @@ const char* CCtlOptions::Usage() {
            "  --timeout MS     reply time-out (default 1500)\n"
            "  --log            the link log on stderr as it happens\n"
            "  --json           results as JSON, one line each\n"
+           "  --help, --version  this text; the program's version\n"
            "commands:\n"
            "  version              the processor's version\n"
            "  read A B C           a parameter's value\n"
@@ -72,6 +74,8 @@ std::optional<CCtlOptions> CCtlOptions::Parse(const std::vector<std::string>& ar
         int number = 0;
         if (arg == "--help" || arg == "-h") {
             o.help = true;
+        } else if (arg == "--version") {
+            o.showVersion = true;
         } else if (arg == "--log") {
             o.log = true;
         } else if (arg == "--json") {
@@ -119,7 +123,7 @@ std::optional<CCtlOptions> CCtlOptions::Parse(const std::vector<std::string>& ar
         error = "--serial cannot be combined with --host or --port";
         return std::nullopt;
     }
-    if (o.command.empty() && !o.help) {
+    if (o.command.empty() && !o.help && !o.showVersion) {
         error = "no command given";
         return std::nullopt;
     }

@@ -16,6 +16,7 @@ public:
     bool log = false;
     bool json = false;
     bool help = false;
+    bool showVersion = false; // --version: print the program's version and stop
     std::string command;
     std::vector<std::string> args;
 

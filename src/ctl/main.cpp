@@ -10,6 +10,7 @@
 #include "ctl/CCtlCommands.h"
 #include "ctl/CCtlOptions.h"
 #include "link/CConnectionSettings.h"
+#include "SolveiVersion.h"
 
 namespace {
 
@@ -28,6 +29,10 @@ int Run(int argc, char** argv) {
     }
     if (options->help) {
         std::cout << CCtlOptions::Usage();
+        return CCtlCommands::kDone;
+    }
+    if (options->showVersion) {
+        std::cout << "solvei-ctl " << SOLVEI_VERSION << "\n";
         return CCtlCommands::kDone;
     }
     // Scripts and tests point the settings elsewhere; the application's own stay untouched.

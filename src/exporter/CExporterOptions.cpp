@@ -56,7 +56,11 @@ const char* CExporterOptions::Usage() {
            "                      \"processors\": [{\"name\": ..., \"host\": ..., \"port\": ...,\n"
            "                      \"interval\": ...} or {\"name\": ..., \"device\": ...}]}\n"
            "  --processor NAME=HOST:PORT, --processor NAME=/dev/DEVICE\n"
-           "                      a processor to watch (repeatable)\n";
+           "                      a processor to watch (repeatable)\n"
+           "  --help, --version   this text; the program's version\n"
+           "Serves every processor's state as Prometheus metrics on /metrics and a status\n"
+           "page on /. exit codes: 0 stopped by SIGINT or SIGTERM, 1 a wrong option or\n"
+           "config, a name given twice, or the address in use\n";
 }
 
 bool CExporterOptions::ValidName(const std::string& name) {
@@ -244,6 +248,10 @@ std::optional<CExporterOptions> CExporterOptions::Parse(const std::vector<std::s
             o.help = true;
             continue;
         }
+        if (arg == "--version") {
+            o.showVersion = true;
+            continue;
+        }
         if (arg != "--listen" && arg != "--interval" && arg != "--config" && arg != "--timeout" &&
             arg != "--processor") {
             error = "unknown option \"" + arg + "\"";
@@ -273,7 +281,7 @@ std::optional<CExporterOptions> CExporterOptions::Parse(const std::vector<std::s
             return std::nullopt;
         }
     }
-    if (o.help) {
+    if (o.help || o.showVersion) {
         return o;
     }
     if (o.processors.empty()) {

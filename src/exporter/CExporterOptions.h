@@ -18,6 +18,7 @@ public:
     int replyTimeoutMs = 500;
     std::vector<ProcessorTarget> processors;
     bool help = false;
+    bool showVersion = false; // --version: print the program's version and stop
 
     // nullopt with one line of explanation for a bad command line or config file.
     [[nodiscard]] static std::optional<CExporterOptions> Parse(const std::vector<std::string>& args,

@@ -6,6 +6,7 @@
 
 #include "exporter/CExporterOptions.h"
 #include "exporter/CFleetExporter.h"
+#include "SolveiVersion.h"
 
 namespace {
 
@@ -23,6 +24,10 @@ int main(int argc, char** argv) {
     }
     if (options->help) {
         std::cout << CExporterOptions::Usage();
+        return 0;
+    }
+    if (options->showVersion) {
+        std::cout << "solvei-exporter " << SOLVEI_VERSION << "\n";
         return 0;
     }
 

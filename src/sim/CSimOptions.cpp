@@ -36,10 +36,12 @@ bool ToProbability(const std::string& text, double& out) {
 
 const char* CSimOptions::Usage() {
     return "usage: solvei-sim [OPTIONS]\n"
+           "Simulates a Solvei AGC processor: answers the link protocol on UDP and a\n"
+           "pseudo-terminal, with presets, live meters and optional faults.\n"
            "  --udp [HOST:]PORT   serve UDP there (default 127.0.0.1:1203; port 0 picks one)\n"
            "  --no-udp            do not serve UDP\n"
            "  --pty LINK          serve a pseudo-terminal and link LINK to its device\n"
-           "  --version VVV       the three version characters (default 123)\n"
+           "  --firmware VVV      the three version characters it reports (default 123)\n"
            "  --lock CODE         lock code 0..9999 that Get Config must carry (default 7)\n"
            "  --type N            processor type byte (default 3)\n"
            "  --description FILE  serve this description (.json source or bytes)\n"
@@ -54,7 +56,9 @@ const char* CSimOptions::Usage() {
            "  --delay MS          send every reply this late\n"
            "  --split             send every reply in several pieces\n"
            "  --fleet N           serve N independent processors on N consecutive UDP ports\n"
-           "                      from the --udp port (0 picks a free run), 1..1000\n";
+           "                      from the --udp port (0 picks a free run), 1..1000\n"
+           "  --help, --version   this text; the program's version\n"
+           "exit codes: 0 stopped by SIGINT or SIGTERM, 1 wrong options or nothing to serve\n";
 }
 
 std::optional<CSimOptions> CSimOptions::Parse(const std::vector<std::string>& args,
@@ -74,7 +78,7 @@ std::optional<CSimOptions> CSimOptions::Parse(const std::vector<std::string>& ar
                           o.udpPort);
          }},
         {"--pty", [&](const std::string& v) { return !(o.ptyLink = v).empty(); }},
-        {"--version", [&](const std::string& v) { return (o.version = v).size() == 3; }},
+        {"--firmware", [&](const std::string& v) { return (o.version = v).size() == 3; }},
         {"--lock", [&](const std::string& v) { return ToInt(v, 0, 9999, o.lockCode); }},
         {"--type", [&](const std::string& v) { return ToInt(v, 0, 255, o.type); }},
         {"--description", [&](const std::string& v) { return !(o.descriptionFile = v).empty(); }},
@@ -99,6 +103,8 @@ std::optional<CSimOptions> CSimOptions::Parse(const std::vector<std::string>& ar
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             o.help = true;
+        } else if (arg == "--version") {
+            o.showVersion = true;
         } else if (arg == "--split") {
             o.faults.split = true;
         } else if (arg == "--no-udp") {

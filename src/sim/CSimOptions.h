@@ -22,6 +22,7 @@ public:
     std::string stateFile;
     CFaultInjector::Options faults;
     bool help = false;
+    bool showVersion = false; // --version: print the program's version and stop
 
     // nullopt with a message for a bad command line.
     [[nodiscard]] static std::optional<CSimOptions> Parse(const std::vector<std::string>& args,

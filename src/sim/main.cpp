@@ -18,6 +18,7 @@
 #include "sim/CSimService.h"
 #include "sim/CStateFile.h"
 #include "sim/CUdpTransport.h"
+#include "SolveiVersion.h"
 
 namespace {
 
@@ -42,6 +43,10 @@ int Run(int argc, char** argv) {
     }
     if (options->help) {
         std::cout << CSimOptions::Usage();
+        return 0;
+    }
+    if (options->showVersion) {
+        std::cout << "solvei-sim " << SOLVEI_VERSION << "\n";
         return 0;
     }
 

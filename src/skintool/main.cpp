@@ -22,6 +22,7 @@
 #endif
 #ifdef SOLVEI_SKIN_PAGES
 #include "SkinPages.h"
+#include "SolveiVersion.h"
 #endif
 
 namespace {
@@ -35,6 +36,7 @@ constexpr std::size_t kMaxProgramBytes = std::size_t{1} << 30;
 
 constexpr char kUsage[] =
     "usage: solvei-skin COMMAND ARGUMENTS\n"
+    "The skin author's tool: checks, packs, lists and previews skins of Solvei Remote.\n"
     "  check SCRIPT              parse a skin script; report the first syntax error\n"
     "  dump SCRIPT               the script's images, icons, numbers and texts as JSON\n"
     "  pack FOLDER ARCHIVE       pack every file under FOLDER into a skin archive\n"
@@ -43,7 +45,9 @@ constexpr char kUsage[] =
     "  extract FILE NAME         write the entry NAME of the archive in FILE to stdout\n"
     "  preview [FOLDER]          show the skinned windows (default: the built-in skin)\n"
     "  pages DESCRIPTION OUTDIR [--skin FOLDER]\n"
-    "                            render every page of a control description as PNGs\n";
+    "                            render every page of a control description as PNGs\n"
+    "  --help, --version         this text; the program's version\n"
+    "exit codes: 0 done, 1 failed (a syntax error or missing image included), 2 usage\n";
 
 // The tool reports on stderr itself; nothing is shown in a box.
 class StderrMessages : public IMessageBox {
@@ -204,6 +208,10 @@ int Run(int argc, char** argv) {
     const std::string_view name = argv[1];
     if (name == "help" || name == "--help" || name == "-h") {
         std::cout << kUsage;
+        return 0;
+    }
+    if (name == "version" || name == "--version") {
+        std::cout << "solvei-skin " << SOLVEI_VERSION << "\n";
         return 0;
     }
     // The preview is the only command that needs a window system; it builds its own

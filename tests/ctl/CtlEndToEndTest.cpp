@@ -232,7 +232,7 @@ TEST_F(CtlEndToEndTest, WrongLockCodeIsRefused) {
 }
 
 TEST_F(CtlEndToEndTest, ForeignProcessorTypeIsReported) {
-    const auto connection = StartSim({"--type", "5", "--version", "9AB"});
+    const auto connection = StartSim({"--type", "5", "--firmware", "9AB"});
     const auto result = Ctl(connection, {"describe"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out.rfind("{\n  \"type\": 5,", 0), 0u) << result.out;

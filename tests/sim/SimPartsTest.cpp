@@ -252,7 +252,7 @@ TEST(AgcMeterModelTest, BandsRideApartAndTheLimiterCatchesPeaks) {
 TEST(SimOptionsTest, ParsesValuesAndRejectsBadOnes) {
     std::string error;
     const auto o = CSimOptions::Parse(
-        {"--udp", "127.0.0.1:0", "--pty", "/tmp/x", "--version", "456", "--lock", "1234", "--type",
+        {"--udp", "127.0.0.1:0", "--pty", "/tmp/x", "--firmware", "456", "--lock", "1234", "--type",
          "0x05", "--presets", "20", "--nak", "0.25", "--split", "--delay", "30", "--cancel", "0.5"},
         error);
     ASSERT_TRUE(o) << error;
@@ -268,7 +268,7 @@ TEST(SimOptionsTest, ParsesValuesAndRejectsBadOnes) {
     EXPECT_DOUBLE_EQ(o->faults.cancel, 0.5);
 
     const std::vector<std::vector<std::string>> bad = {
-        {"--version", "12"},     {"--lock", "10000"}, {"--presets", "7"}, {"--nak", "1.5"},
+        {"--firmware", "12"},    {"--lock", "10000"}, {"--presets", "7"}, {"--nak", "1.5"},
         {"--udp", "host:99999"}, {"--frobnicate"},    {"--lock"},         {"--no-udp"},
         {"--cancel", "-0.1"},
     };
