@@ -12,11 +12,8 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QWidget>
+#include <nlohmann/json.hpp>
 
 #include "description/ControlDescription.h"
 #include "description/DescriptionEncoder.h"
@@ -28,6 +25,7 @@
 #include "pages/PageBuilder.h"
 #include "pages/ParamSpin.h"
 #include "pages/ParameterPage.h"
+#include "tools/CFileReader.h"
 #include "skin/CSkin.h"
 #include "skin/CSkinManager.h"
 #include "skin/IMessageBox.h"
@@ -99,64 +97,57 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
 
 // Takes every item's "value" out of the JSON (the encoder knows no such member) and keeps
 // it by address.
-void TakeValues(QJsonValue& value, std::map<AddressKey, int>& values) {
-    if (value.isArray()) {
-        QJsonArray array = value.toArray();
-        for (auto element : array) {
-            QJsonValue child = element;
-            TakeValues(child, values);
-            element = child;
+void TakeValues(nlohmann::ordered_json& value, std::map<AddressKey, int>& values) {
+    if (value.is_array()) {
+        for (auto& element : value) {
+            TakeValues(element, values);
         }
-        value = array;
         return;
     }
-    if (!value.isObject()) {
+    if (!value.is_object()) {
         return;
     }
-    QJsonObject object = value.toObject();
-    const QJsonArray address = object.value("address").toArray();
-    if (object.contains("value") && address.size() == 3) {
-        values[{address[0].toInt(), address[1].toInt(), address[2].toInt()}] =
-            object.value("value").toInt();
-        object.remove("value");
+    const auto address = value.find("address");
+    const auto given = value.find("value");
+    if (given != value.end() && given->is_number_integer() && address != value.end() &&
+        address->is_array() && address->size() == 3 &&
+        std::all_of(address->begin(), address->end(),
+                    [](const auto& byte) { return byte.is_number_integer(); })) {
+        values[{(*address)[0].get<int>(), (*address)[1].get<int>(), (*address)[2].get<int>()}] =
+            given->get<int>();
+        value.erase("value");
     }
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        QJsonValue child = it.value();
+    for (auto& [key, child] : value.items()) {
         TakeValues(child, values);
-        it.value() = child;
     }
-    value = object;
 }
+
+// A description is far smaller than this; the bound keeps a wrong path from eating memory.
+constexpr std::size_t kMaxDescriptionBytes = 16 * 1024 * 1024;
 
 std::optional<std::vector<std::uint8_t>> ReadDescription(const std::string& path,
                                                          std::map<AddressKey, int>& values) {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly)) {
-        std::cerr << "solvei-skin: cannot read " << path << '\n';
-        return std::nullopt;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        std::cerr << "solvei-skin: cannot read " << path << '\n';
+    std::string error;
+    auto bytes = CFileReader::Read(path, kMaxDescriptionBytes, error);
+    if (!bytes) {
+        std::cerr << "solvei-skin: " << error << '\n';
         return std::nullopt;
     }
     if (!QString::fromStdString(path).endsWith(".json", Qt::CaseInsensitive)) {
-        return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+        return bytes;
     }
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
-    if (document.isNull()) {
-        std::cerr << "solvei-skin: " << path << ": " << parseError.errorString().toStdString()
-                  << '\n';
+    nlohmann::ordered_json root = nlohmann::ordered_json::parse(bytes->begin(), bytes->end(),
+                                                                nullptr, false);
+    if (root.is_discarded()) {
+        std::cerr << "solvei-skin: " << path << ": not valid JSON\n";
         return std::nullopt;
     }
-    QJsonValue root =
-        document.isObject() ? QJsonValue(document.object()) : QJsonValue(document.array());
     TakeValues(root, values);
-    const QByteArray plain = root.isObject() ? QJsonDocument(root.toObject()).toJson()
-                                             : QJsonDocument(root.toArray()).toJson();
-    std::string error;
-    auto encoded = EncodeDescription(std::string_view(plain.constData(), plain.size()), error);
+    // Without values the file goes to the encoder as it stands, so an error's line and
+    // column point into the author's own file.
+    const std::string plain = values.empty() ? std::string(bytes->begin(), bytes->end())
+                                             : root.dump(1);
+    auto encoded = EncodeDescription(plain, error);
     if (!encoded) {
         std::cerr << "solvei-skin: " << path << ": " << error << '\n';
     }
