@@ -161,7 +161,10 @@ void CSkinDialog::mousePressEvent(QMouseEvent* event) {
         return;
     }
     if (event->button() == Qt::LeftButton && !dragging_) {
-        dragAnchor_ = event->position().toPoint();
+        // The pointer's offset from the window's corner, in screen terms: the window is then
+        // placed from the pointer's screen position, which stays right even when motion events
+        // were reported before the window system had carried out the previous move.
+        dragAnchor_ = event->globalPosition().toPoint() - pos();
         dragging_ = true;
         return;
     }
@@ -174,7 +177,7 @@ void CSkinDialog::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     if (dragging_) {
-        move(pos() + (event->position().toPoint() - dragAnchor_));
+        move(event->globalPosition().toPoint() - dragAnchor_);
         return;
     }
     QWidget::mouseMoveEvent(event);
