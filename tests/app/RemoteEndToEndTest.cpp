@@ -147,10 +147,11 @@ protected:
 };
 
 TEST_F(RemoteEndToEndTest, ConnectShowsLiveMetersAndExitLeavesNothingBehind) {
-    // A display of its own: Xvfb picks a free number and prints it.
+    // A display of its own: Xvfb picks a free number and prints it. Without -noreset the
+    // server restarts whenever its last client leaves, refusing whoever connects just then.
     xvfb_ = std::make_unique<TestProcess>(
         std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0", "1280x800x24",
-                                 "-nolisten", "tcp"},
+                                 "-nolisten", "tcp", "-noreset"},
         std::map<std::string, std::string>{});
     const auto number = xvfb_->ReadLine(20s);
     ASSERT_TRUE(number) << "Xvfb did not start";
