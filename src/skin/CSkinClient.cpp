@@ -15,6 +15,8 @@ constexpr unsigned kFirstControlId = 101;
 CSkinClient::CSkinClient(std::string section, CSkinManager* manager)
     : section_(std::move(section)), manager_(manager) {}
 
+// The skinned windows derive from their Qt class first and from this one second, so this
+// runs before their window part is destroyed: the one place a window leaves the manager.
 CSkinClient::~CSkinClient() {
     Detach();
 }

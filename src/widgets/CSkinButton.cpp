@@ -25,12 +25,6 @@ CSkinButton::CSkinButton(std::string section, CSkinManager* manager)
     connect(&tipTimer_, &QTimer::timeout, this, &CSkinButton::ShowTip);
 }
 
-CSkinButton::~CSkinButton() {
-    if (Window() != nullptr) {
-        Detach();
-    }
-}
-
 void CSkinButton::Create(QWidget* parent, unsigned controlId) {
     setParent(parent);
     SetControlId(this, controlId);

@@ -24,7 +24,6 @@ public:
     enum class State { Up, Down, Over, Disabled, DownDisabled };
 
     CSkinButton(std::string section, CSkinManager* manager);
-    ~CSkinButton() override;
 
     void Create(QWidget* parent, unsigned controlId);
     void ApplySkin() override;

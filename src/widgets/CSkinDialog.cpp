@@ -24,9 +24,6 @@ CSkinDialog::~CSkinDialog() {
         modalLoop_->exit(0);
     }
     statics_.clear();
-    if (Window() != nullptr) {
-        Detach();
-    }
 }
 
 void CSkinDialog::Create(QWidget* parent, std::optional<QPoint> offset, bool popup) {

@@ -9,12 +9,6 @@
 CSkinEdit::CSkinEdit(std::string section, CSkinManager* manager)
     : CSkinClient(std::move(section), manager) {}
 
-CSkinEdit::~CSkinEdit() {
-    if (Window() != nullptr) {
-        Detach();
-    }
-}
-
 void CSkinEdit::Create(QWidget* parent, unsigned controlId) {
     setParent(parent);
     SetControlId(this, controlId);

@@ -14,7 +14,6 @@ class CSkinEdit : public QLineEdit, public CSkinClient {
     Q_OBJECT
 public:
     CSkinEdit(std::string section, CSkinManager* manager);
-    ~CSkinEdit() override;
 
     void Create(QWidget* parent, unsigned controlId);
     void ApplySkin() override;

@@ -28,12 +28,6 @@ CSkinList::CSkinList(std::string section, CSkinManager* manager)
     header()->setSectionsMovable(false);
 }
 
-CSkinList::~CSkinList() {
-    if (Window() != nullptr) {
-        Detach();
-    }
-}
-
 void CSkinList::Create(QWidget* parent, unsigned controlId) {
     setParent(parent);
     SetControlId(this, controlId);

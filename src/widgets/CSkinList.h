@@ -15,7 +15,6 @@ class CSkinList : public QTreeWidget, public CSkinClient {
     Q_OBJECT
 public:
     CSkinList(std::string section, CSkinManager* manager);
-    ~CSkinList() override;
 
     void Create(QWidget* parent, unsigned controlId);
     void ApplySkin() override;

@@ -13,12 +13,6 @@
 CSkinMenu::CSkinMenu(CSkinManager* manager, std::string section, QWidget* parent)
     : QMenu(parent), CSkinClient(std::move(section), manager) {}
 
-CSkinMenu::~CSkinMenu() {
-    if (Window() != nullptr) {
-        Detach();
-    }
-}
-
 void CSkinMenu::Create() {
     Attach(this);
     ApplySkin();

@@ -25,7 +25,6 @@ public:
 
     explicit CSkinMenu(CSkinManager* manager, std::string section = "PopupMenu",
                        QWidget* parent = nullptr);
-    ~CSkinMenu() override;
 
     // Attaches the menu to the skin and reads it.
     void Create();

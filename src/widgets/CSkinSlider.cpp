@@ -21,12 +21,6 @@ CSkinSlider::CSkinSlider(std::string section, CSkinManager* manager)
     setTickInterval(1);
 }
 
-CSkinSlider::~CSkinSlider() {
-    if (Window() != nullptr) {
-        Detach();
-    }
-}
-
 void CSkinSlider::Create(QWidget* parent, unsigned controlId) {
     setParent(parent);
     SetControlId(this, controlId);

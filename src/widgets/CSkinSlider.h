@@ -19,7 +19,6 @@ class CSkinSlider : public QSlider, public CSkinClient {
     Q_OBJECT
 public:
     CSkinSlider(std::string section, CSkinManager* manager);
-    ~CSkinSlider() override;
 
     void Create(QWidget* parent, unsigned controlId);
     void ApplySkin() override;

@@ -24,12 +24,6 @@ CSkinSpin::CSkinSpin(std::string section, CSkinManager* manager)
     connect(&timer_, &QTimer::timeout, this, &CSkinSpin::OnTimer);
 }
 
-CSkinSpin::~CSkinSpin() {
-    if (Window() != nullptr) {
-        Detach();
-    }
-}
-
 void CSkinSpin::Create(QWidget* parent, unsigned controlId) {
     setParent(parent);
     SetControlId(this, controlId);

@@ -37,7 +37,6 @@ public:
     };
 
     CSkinSpin(std::string section, CSkinManager* manager);
-    ~CSkinSpin() override;
 
     void Create(QWidget* parent, unsigned controlId);
     void ApplySkin() override;

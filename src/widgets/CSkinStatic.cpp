@@ -10,12 +10,6 @@
 CSkinStatic::CSkinStatic(std::string section, CSkinManager* manager)
     : CSkinClient(std::move(section), manager) {}
 
-CSkinStatic::~CSkinStatic() {
-    if (Window() != nullptr) {
-        Detach();
-    }
-}
-
 void CSkinStatic::Create(QWidget* parent, unsigned controlId) {
     setParent(parent);
     SetControlId(this, controlId);

@@ -19,7 +19,6 @@ class CSkinStatic : public QWidget, public CSkinClient {
     Q_OBJECT
 public:
     CSkinStatic(std::string section, CSkinManager* manager);
-    ~CSkinStatic() override;
 
     void Create(QWidget* parent, unsigned controlId);
     void ApplySkin() override;

@@ -20,12 +20,6 @@ CSkinTree::CSkinTree(std::string section, CSkinManager* manager)
     setIconSize(QSize(16, 16));
 }
 
-CSkinTree::~CSkinTree() {
-    if (Window() != nullptr) {
-        Detach();
-    }
-}
-
 void CSkinTree::Create(QWidget* parent, unsigned controlId) {
     setParent(parent);
     SetControlId(this, controlId);

@@ -19,7 +19,6 @@ public:
     enum class ItemLook { Normal, Selected, Disabled };
 
     CSkinTree(std::string section, CSkinManager* manager);
-    ~CSkinTree() override;
 
     void Create(QWidget* parent, unsigned controlId);
     void ApplySkin() override;
