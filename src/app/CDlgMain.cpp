@@ -29,6 +29,8 @@
 
 // The link's log lines, for a developer's console; off unless QT_LOGGING_RULES enables it.
 Q_LOGGING_CATEGORY(lcLinkLog, "solvei.link", QtWarningMsg)
+// When the window was first painted, for measuring the start-up; off by default.
+Q_LOGGING_CATEGORY(lcStartup, "solvei.startup", QtWarningMsg)
 
 namespace {
 
@@ -174,6 +176,14 @@ void CDlgMain::Repaint(CSkinButton* button) {
 }
 
 // ---- link events ----
+
+void CDlgMain::paintEvent(QPaintEvent* event) {
+    CSkinDialog::paintEvent(event);
+    if (!painted_) {
+        painted_ = true;
+        qCInfo(lcStartup) << "first paint";
+    }
+}
 
 bool CDlgMain::event(QEvent* event) {
     if (IsLinkMessage(static_cast<int>(event->type()))) {

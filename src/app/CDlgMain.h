@@ -132,9 +132,11 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    bool painted_ = false; // the first paint is told on the start-up log
     void CreateControls();
     CSkinButton* AddButton(const char* section, unsigned id, void (CDlgMain::*handler)());
     void OnLinkEvent(CLinkEvent& event);
