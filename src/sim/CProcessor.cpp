@@ -82,11 +82,9 @@ int CProcessor::ExpectedRequestLength(std::span<const std::uint8_t> bytes) const
     if (bytes.empty()) {
         return -1;
     }
-    if (InTransfer()) {
-        const int length = m_xmodem.ExpectedLength(bytes);
-        if (length != 0) {
-            return length;
-        }
+    // The peer knows its packets, also the repeated ACK it still answers after a send.
+    if (const int length = m_xmodem.ExpectedLength(bytes); length != 0) {
+        return length;
     }
     const Command* command = FindCommand(bytes[0]);
     if (command == nullptr) {
@@ -101,14 +99,12 @@ std::vector<std::uint8_t> CProcessor::Handle(std::span<const std::uint8_t> reque
         return {};
     }
     Tick(now);
-    if (InTransfer()) {
-        if (m_xmodem.IsTransferPacket(request)) {
-            return OnTransferPacket(request);
-        }
-        // The other side gave up on the transfer (for example it repeats the request whose
-        // acknowledgement it lost): leave the transfer and take the packet as a command.
-        m_xmodem.Cancel();
+    if (m_xmodem.IsTransferPacket(request)) {
+        return OnTransferPacket(request);
     }
+    // The other side gave up on the transfer (for example it repeats the request whose
+    // acknowledgement it lost) or moved on after it: leave it and take the packet as a command.
+    m_xmodem.Cancel();
     const Command* command = FindCommand(request[0]);
     if (command == nullptr || static_cast<int>(request.size()) != command->length ||
         !SimPacket::HasValidChecksum(request)) {

@@ -9,16 +9,19 @@ void CXModemPeer::StartSend(std::vector<std::uint8_t> data) {
     m_data = std::move(data);
     m_acked = 0;
     m_started = false;
+    m_eotAcked = false;
 }
 
 void CXModemPeer::StartReceive() {
     m_mode = Mode::Receiving;
+    m_eotAcked = false;
     m_received.clear();
     m_expected = 1;
 }
 
 void CXModemPeer::Cancel() {
     m_mode = Mode::Idle;
+    m_eotAcked = false;
 }
 
 bool CXModemPeer::IsTransferPacket(std::span<const std::uint8_t> packet) const {
@@ -26,6 +29,9 @@ bool CXModemPeer::IsTransferPacket(std::span<const std::uint8_t> packet) const {
         return false;
     }
     const std::uint8_t b0 = packet[0];
+    if (m_mode == Mode::Idle && m_eotAcked) {
+        return packet.size() == 1 && b0 == kAck;
+    }
     if (m_mode == Mode::Sending) {
         return packet.size() == 1 && (b0 == kStart || b0 == kAck || b0 == kNak || b0 == kCan);
     }
@@ -41,6 +47,9 @@ int CXModemPeer::ExpectedLength(std::span<const std::uint8_t> bytes) const {
         return -1;
     }
     const std::uint8_t b0 = bytes[0];
+    if (m_mode == Mode::Idle && m_eotAcked) {
+        return b0 == kAck ? 1 : 0;
+    }
     if (m_mode == Mode::Sending) {
         return (b0 == kStart || b0 == kAck || b0 == kNak || b0 == kCan) ? 1 : 0;
     }
@@ -56,6 +65,12 @@ int CXModemPeer::ExpectedLength(std::span<const std::uint8_t> bytes) const {
 }
 
 CXModemPeer::Step CXModemPeer::OnPacket(std::span<const std::uint8_t> packet) {
+    if (m_mode == Mode::Idle && m_eotAcked && packet.size() == 1 && packet[0] == kAck) {
+        // The ACK that ended the send was a repetition: the EOT is outstanding again.
+        m_mode = Mode::Sending;
+        m_eotAcked = false;
+        return {{kEot}, Outcome::Running};
+    }
     if (m_mode == Mode::Sending && packet.size() == 1) {
         return OnSendSide(packet[0]);
     }
@@ -92,6 +107,7 @@ CXModemPeer::Step CXModemPeer::OnSendSide(std::uint8_t control) {
     if (control == kAck && m_started) {
         if (m_acked == BlockCount()) {
             m_mode = Mode::Idle; // the EOT was acknowledged
+            m_eotAcked = true;
             return {{}, Outcome::Complete};
         }
         ++m_acked;

@@ -35,7 +35,8 @@ public:
     void Cancel();
 
     [[nodiscard]] Mode GetMode() const { return m_mode; }
-    // Whether these bytes are a packet of the running transfer (and not a new command).
+    // Whether these bytes are a packet of the running transfer (and not a new command). After
+    // a send ended, a lone ACK still is one: see m_eotAcked.
     [[nodiscard]] bool IsTransferPacket(std::span<const std::uint8_t> packet) const;
     // Length of the transfer packet at the start of the bytes: 0 when they do not start one,
     // -1 while incomplete.
@@ -59,6 +60,10 @@ private:
     // whether everything was sent and EOT is what is outstanding.
     std::size_t m_acked = 0;
     bool m_started = false;
+    // A send ended on an ACK while its EOT was outstanding. The receiver repeats its last ACK
+    // when an answer does not reach it, so that ACK may have been such a repetition and the EOT
+    // lost: a further lone ACK, before any command, asks for the EOT again.
+    bool m_eotAcked = false;
     // Receive side: the block number expected next (low 8 bits of a counter from 1).
     std::uint8_t m_expected = 1;
 };

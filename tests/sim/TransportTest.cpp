@@ -109,6 +109,34 @@ TEST(TransportTest, UdpAnswersEachDatagramToItsSender) {
     ::close(b);
 }
 
+TEST(TransportTest, UdpPresetDownloadSurvivesALostEot) {
+    SimRunner sim;
+    ASSERT_FALSE(sim.udp.Open({asio::ip::make_address("127.0.0.1"), 0}));
+    sim.Run();
+    const int fd = UdpClient(sim.udp.LocalEndpoint().port());
+    const auto send = [fd](const Bytes& bytes) {
+        ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), 0), ssize_t(bytes.size()));
+    };
+    const Bytes ack{0x06};
+    const Bytes eot{0x04};
+    send(BuildGetPreset(0));
+    ASSERT_EQ(ReadBytes(fd, 4), Bytes({0x06, 0x85, 0x00, 0x8B}));
+    send({'C'});
+    ASSERT_EQ(ReadBytes(fd, 132).size(), 132u); // the preset fits one block
+    send(ack);
+    ASSERT_EQ(ReadBytes(fd, 1), eot);
+    // The EOT never reached the application, which repeats its ACK until it gets an answer.
+    // The first repetition reads as the EOT's acknowledgement; the next one must get the EOT.
+    send(ack);
+    send(ack);
+    ASSERT_EQ(ReadBytes(fd, 1), eot);
+    send(ack); // the EOT's real acknowledgement ends the transfer without an answer
+    send(BuildReadVersion());
+    EXPECT_EQ(ReadBytes(fd, 6), kVersionReply);
+    EXPECT_FALSE(sim.processor.InTransfer());
+    ::close(fd);
+}
+
 TEST(TransportTest, UdpSplitRepliesArriveInSeveralDatagrams) {
     CFaultInjector::Options faults;
     faults.split = true;

@@ -61,6 +61,34 @@ TEST(XModemPeerTest, RepeatsTheOutstandingBlockOnNakOrARepeatedStart) {
     EXPECT_EQ(peer.GetMode(), CXModemPeer::Mode::Idle);
 }
 
+TEST(XModemPeerTest, AnAckAfterTheEndAsksForTheEotAgainUntilACommandCame) {
+    CXModemPeer peer;
+    peer.StartSend(Bytes(10, 0x33));
+    ASSERT_EQ(peer.OnPacket(Bytes{'C'}).reply.size(), 132u);
+    ASSERT_EQ(peer.OnPacket(Bytes{0x06}).reply, Bytes{0x04});
+    EXPECT_EQ(peer.OnPacket(Bytes{0x06}).outcome, Outcome::Complete);
+    EXPECT_EQ(peer.GetMode(), CXModemPeer::Mode::Idle);
+    // Only a lone ACK is taken; a command is not the transfer's.
+    EXPECT_TRUE(peer.IsTransferPacket(Bytes{0x06}));
+    EXPECT_EQ(peer.ExpectedLength(Bytes{0x06}), 1);
+    EXPECT_FALSE(peer.IsTransferPacket(Bytes{0x80, 0x80}));
+    EXPECT_EQ(peer.ExpectedLength(Bytes{0x80}), 0);
+    // That ACK was a repetition: the EOT again, then its acknowledgement ends the send again.
+    const auto again = peer.OnPacket(Bytes{0x06});
+    EXPECT_EQ(again.reply, Bytes{0x04});
+    EXPECT_EQ(again.outcome, Outcome::Running);
+    EXPECT_EQ(peer.GetMode(), CXModemPeer::Mode::Sending);
+    EXPECT_EQ(peer.OnPacket(Bytes{0x06}).outcome, Outcome::Complete);
+    // A command in between (the owner cancels) ends it: an ACK then is nobody's.
+    peer.Cancel();
+    EXPECT_FALSE(peer.IsTransferPacket(Bytes{0x06}));
+    EXPECT_TRUE(peer.OnPacket(Bytes{0x06}).reply.empty());
+    // The receive side never answers a late ACK.
+    peer.StartReceive();
+    peer.Cancel();
+    EXPECT_FALSE(peer.IsTransferPacket(Bytes{0x06}));
+}
+
 TEST(XModemPeerTest, ReceivesBlocksAndAnswersEachAsItDeserves) {
     CXModemPeer peer;
     peer.StartReceive();
