@@ -223,16 +223,9 @@ def build(root, build_dir, targets, build_type="Release"):
                    stdout=subprocess.DEVNULL)
 
 
-def image_difference(a, b, crop=None):
-    """Number of differing pixels between two screenshots (optionally a WxH+X+Y crop)."""
-    args = ["/usr/bin/compare", "-metric", "AE"]
-    if crop:
-        a, b = f"{a}[{crop}]", f"{b}[{crop}]"
-    r = subprocess.run([*args, str(a), str(b), "null:"], capture_output=True, text=True)
-    try:
-        return int(float(r.stderr.split()[0]))
-    except (ValueError, IndexError):
-        return -1
+def image_difference(a, b, crop):
+    """Number of differing pixels between the same WxH+X+Y crop of two screenshots."""
+    return len(differing_pixels(raw_pixels(a, crop), raw_pixels(b, crop)))
 
 
 def raw_pixels(path, crop):
