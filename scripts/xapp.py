@@ -214,7 +214,8 @@ def write_settings(settings_dir, port, lock_code=7):
 
 
 def build(root, build_dir, targets, build_type="Release"):
-    env = dict(os.environ, CCACHE_DIR=os.environ.get("CCACHE_DIR", str(root / "build/ccache")),
+    cache = Path(os.environ.get("XDG_CACHE_HOME", Path.home() / ".cache")) / "solvei-remote/ccache"
+    env = dict(os.environ, CCACHE_DIR=os.environ.get("CCACHE_DIR", str(cache)),
                CCACHE_BASEDIR=str(root), CCACHE_NOHASHDIR="1")
     subprocess.run(["cmake", "-S", root, "-B", build_dir, "-G", "Ninja", "-Wno-dev",
                     f"-DCMAKE_BUILD_TYPE={build_type}", "-DSOLVEI_TESTS=OFF", "-DSOLVEI_BENCH=OFF"],
