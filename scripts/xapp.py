@@ -173,16 +173,18 @@ class RemoteWindow:
         return int(values["X"]), int(values["Y"])
 
     def click(self, x, y, button=1):
+        # No --sync on moves: xdotool waits for ever for a motion event when the pointer
+        # already stands where it is sent.
         ox, oy = self.origin()
-        self.display.xdotool("mousemove", "--sync", ox + x, oy + y, "click", button)
+        self.display.xdotool("mousemove", ox + x, oy + y, "sleep", "0.05", "click", button)
 
     def drag(self, x0, y0, x1, y1, steps=8):
         ox, oy = self.origin()
-        self.display.xdotool("mousemove", "--sync", ox + x0, oy + y0, "mousedown", 1)
+        self.display.xdotool("mousemove", ox + x0, oy + y0, "sleep", "0.05", "mousedown", 1)
         for i in range(1, steps + 1):
             x = x0 + (x1 - x0) * i // steps
             y = y0 + (y1 - y0) * i // steps
-            self.display.xdotool("mousemove", "--sync", ox + x, oy + y)
+            self.display.xdotool("mousemove", ox + x, oy + y)
             time.sleep(0.03)
         self.display.xdotool("mouseup", 1)
 
