@@ -70,10 +70,11 @@ void CLinkEngine::Call(std::function<void()> fn) {
 
 void CLinkEngine::Publish() {
     const bool active = IsActive();
-    stateView_.store(state_);
     activeView_.store(active);
     triesView_.store(tries_);
     idleView_.store(state_ == LinkState::Idle && queue_.empty() && !active);
+    // Last: a query that sees the new state sees the counts that go with it.
+    stateView_.store(state_);
 }
 
 void CLinkEngine::SetChannelFactory(ChannelFactory factory) {
@@ -299,7 +300,7 @@ void CLinkEngine::RequestDisconnect() {
 void CLinkEngine::Post(LinkState state, ByteString payload) {
     state_ = state;
     payload_ = std::move(payload);
-    stateView_.store(state);
+    Publish();
     if (mailboxDue_ || stopping_) {
         return;
     }
