@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QListView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "app/DebugLineModel.h"
@@ -85,8 +86,23 @@ void CDebugDlg::AddLine(const std::string& text) {
     if (!logging_ || !Accepts(text)) {
         return;
     }
+    // A view resting on its last line follows new lines, as a terminal does; one scrolled up
+    // to read stays where the reader left it.
+    const QScrollBar* bar = list_->verticalScrollBar();
+    const bool following = bar->value() >= bar->maximum();
     lines_.Add(timestamp_.Now() + text);
     model_->LinesAdded();
+    if (following && !scrollQueued_) {
+        // Once per burst of lines, after the view has laid out the new rows.
+        scrollQueued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                scrollQueued_ = false;
+                list_->scrollToBottom();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void CDebugDlg::ClearLines() {

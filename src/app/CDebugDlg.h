@@ -61,6 +61,7 @@ public:
 private:
     DebugTimestamp timestamp_;
     bool logging_ = false;
+    bool scrollQueued_ = false;
     DebugLineStore lines_;
     std::unique_ptr<DebugLineModel> model_;
     QListView* list_ = nullptr;

@@ -6,10 +6,12 @@
 #include <vector>
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QListView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -202,6 +204,34 @@ TEST_F(DebugDlgTest, TheThousandAndFirstLineGrowsTheStoreOnce) {
     for (int i = 1; i <= 1001; ++i) {
         ASSERT_EQ(shown[static_cast<std::size_t>(i - 1)], "line " + std::to_string(i));
     }
+}
+
+TEST_F(DebugDlgTest, TheListFollowsNewLinesUnlessScrolledUpToRead) {
+    Open();
+    QScrollBar* bar = dialog->List()->verticalScrollBar();
+    for (int i = 0; i < 200; ++i) {
+        dialog->AddLine("line " + std::to_string(i));
+    }
+    QCoreApplication::processEvents();
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    bar->setValue(bar->maximum() / 2);
+    const int reading = bar->value();
+    for (int i = 0; i < 50; ++i) {
+        dialog->AddLine("more " + std::to_string(i));
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->value(), reading);
+
+    // Back at the end, it follows again.
+    bar->setValue(bar->maximum());
+    dialog->AddLine("last");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->value(), bar->maximum());
+    QListView* list = dialog->List();
+    const QModelIndex last = list->model()->index(list->model()->rowCount() - 1, 0);
+    EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(last)));
 }
 
 TEST_F(DebugDlgTest, ClearEmptiesListAndStore) {
