@@ -10,7 +10,6 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QProcess>
 #include <QTimer>
 #include <QWidget>
 
@@ -23,9 +22,10 @@
 #include "description/ParameterModel.h"
 #include "link/CConnectionSettings.h"
 #include "link/CLinkEngine.h"
-#include "link/ILinkListener.h"
 #include "link/LinkPacket.h"
 #include "pages/CPageController.h"
+#include "pages/EngineModelLink.h"
+#include "pages/SimPeer.h"
 #include "pages/CPageTree.h"
 #include "pages/IPageHost.h"
 #include "pages/PageBuilder.h"
@@ -144,37 +144,6 @@ void BM_BuildLargestPage(benchmark::State& state) {
 }
 BENCHMARK(BM_BuildLargestPage)->Unit(benchmark::kMillisecond);
 
-// solvei-sim on a free UDP port of 127.0.0.1.
-class SimProcess {
-public:
-    SimProcess() {
-        process_.start(QStringLiteral(SOLVEI_SIM_PATH), {"--udp", "127.0.0.1:0"});
-        QDeadlineTimer deadline(10000);
-        while (!deadline.hasExpired() && process_.state() != QProcess::NotRunning) {
-            if (!process_.canReadLine()) {
-                process_.waitForReadyRead(100);
-                continue;
-            }
-            const QString line = QString::fromUtf8(process_.readLine()).trimmed();
-            if (line.startsWith("udp ")) {
-                port = line.section(':', -1).toUShort();
-                return;
-            }
-        }
-    }
-    ~SimProcess() {
-        process_.terminate();
-        if (!process_.waitForFinished(5000)) {
-            process_.kill();
-            process_.waitForFinished();
-        }
-    }
-    unsigned short port = 0;
-
-private:
-    QProcess process_;
-};
-
 // Mean seconds of a Read parameter request and its reply on a plain UDP socket.
 double BareReadRoundTrip(unsigned short port, int trips) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
@@ -203,52 +172,6 @@ double BareReadRoundTrip(unsigned short port, int trips) {
     return answered > 0 ? seconds / answered : 0.0;
 }
 
-class PostingListener : public ILinkListener {
-public:
-    PostingListener(QObject& receiver, ParameterModel& model)
-        : receiver_(&receiver), model_(model) {}
-    void OnConnected() override {
-        Post([this] { connected = true; });
-    }
-    void OnDisconnected() override {}
-    void OnError(int) override {}
-    void OnVersion(const std::string&) override {}
-    void OnParameter(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t v) override {
-        Post([this, a, b, c, v] { model_.OnParameterValue({a, b, c}, v); });
-    }
-    void OnLeds(const ByteString&) override {}
-    void OnConfig(const ByteString&) override {}
-    void OnFactoryPresetNumber(int) override {}
-    void OnPresetLoaded(int) override {}
-    void OnBypass(int) override {}
-    void OnPreset(int, const ByteString&) override {}
-    void OnPresetSent(int, const ByteString&) override {}
-    void OnLog(const std::string&) override {}
-    void OnTransferFailed(std::uint8_t) override {}
-    bool connected = false;
-
-private:
-    template <typename Work> void Post(Work work) {
-        QMetaObject::invokeMethod(receiver_, std::move(work), Qt::QueuedConnection);
-    }
-    QObject* receiver_;
-    ParameterModel& model_;
-};
-
-class EngineLink : public IParameterLink {
-public:
-    explicit EngineLink(CLinkEngine*& engine) : engine_(engine) {}
-    bool IsConnected() const override { return engine_ != nullptr && engine_->IsConnected(); }
-    void ReadParameter(const ParamAddress& a) override { engine_->ReadParameter(a.a, a.b, a.c); }
-    void WriteParameter(const ParamAddress& a, std::uint8_t v) override {
-        engine_->WriteParameter(a.a, a.b, a.c, v);
-    }
-    void SetPolling(bool on) override { engine_->SetPolling(on); }
-
-private:
-    CLinkEngine*& engine_;
-};
-
 // Waits in the event loop (without spinning) until done() or the deadline.
 template <typename Done> bool WaitFor(Done done, int ms) {
     QDeadlineTimer deadline(ms);
@@ -261,15 +184,15 @@ template <typename Done> bool WaitFor(Done done, int ms) {
 }
 
 void BM_PageSwitchAgainstSimulator(benchmark::State& state) {
-    SimProcess sim;
+    SimPeer sim;
     QuietMessages messages;
     CSkinManager skin(SOLVEI_SHIPPED_SKINS, std::string(), messages);
-    if (sim.port == 0 || !skin.ChangeSkin("Solvei")) {
+    if (sim.Port() == 0 || !skin.ChangeSkin("Solvei")) {
         state.SkipWithError("no simulator or no skin");
         return;
     }
     CLinkEngine* engine = nullptr;
-    EngineLink link(engine);
+    EngineParameterLink link(engine);
     CountingLog log;
     Host host;
     host.window.resize(940, 612);
@@ -280,13 +203,13 @@ void BM_PageSwitchAgainstSimulator(benchmark::State& state) {
     CPageController pages(host, model, tree, &skin);
     host.pages = &pages;
     QObject receiver;
-    PostingListener listener(receiver, model);
+    ModelPostingListener listener(receiver, model);
     CConnectionSettings settings;
     settings.SetLinkDefaults();
     settings.serial = 0;
     settings.portName = CConnectionSettings::kEthernetPortName;
     settings.host = "127.0.0.1";
-    settings.port = sim.port;
+    settings.port = sim.Port();
     auto owned = std::make_unique<CLinkEngine>(&listener, settings);
     engine = owned.get();
     engine->Connect();
@@ -307,7 +230,7 @@ void BM_PageSwitchAgainstSimulator(benchmark::State& state) {
     WaitFor([&] { return log.refreshed > 0; }, 10000);
     // The bare round trip is taken before and after the switches, so that a change of load
     // on the machine weighs on both sides of the ratio alike.
-    const double bareBefore = BareReadRoundTrip(sim.port, 1000);
+    const double bareBefore = BareReadRoundTrip(sim.Port(), 1000);
     std::size_t reads = 0;
     double total = 0;
     for (auto _ : state) {
@@ -321,7 +244,7 @@ void BM_PageSwitchAgainstSimulator(benchmark::State& state) {
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         reads = model.Registry().Size();
     }
-    const double bare = (bareBefore + BareReadRoundTrip(sim.port, 1000)) / 2;
+    const double bare = (bareBefore + BareReadRoundTrip(sim.Port(), 1000)) / 2;
     const double perSwitch = state.iterations() > 0 ? total / state.iterations() : 0;
     state.counters["reads"] = static_cast<double>(reads);
     state.counters["bare_rtt_us"] = bare * 1e6;

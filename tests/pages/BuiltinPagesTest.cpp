@@ -6,7 +6,7 @@
 
 #include "link/CConnectionSettings.h"
 #include "link/CLinkEngine.h"
-#include "link/ILinkListener.h"
+#include "pages/EngineModelLink.h"
 #include "pages/PagesFixture.h"
 #include "pages/ParamButtonGroup.h"
 #include "pages/ParamSlider.h"
@@ -22,61 +22,6 @@ using Key = std::tuple<int, int, int>;
 Key KeyOf(const ParamAddress& a) {
     return {a.a, a.b, a.c};
 }
-
-// The parameter model as the link engine's listener: every result is posted to the GUI
-// thread, where the model takes it.
-class PostingListener : public ILinkListener {
-public:
-    PostingListener(QObject& receiver, ParameterModel& model)
-        : receiver_(&receiver), model_(model) {}
-
-    void OnConnected() override {
-        Post([this] { connected = true; });
-    }
-    void OnDisconnected() override {
-        Post([this] { connected = false; });
-    }
-    void OnError(int) override {
-        Post([this] { connected = false; });
-    }
-    void OnVersion(const std::string&) override {}
-    void OnParameter(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t v) override {
-        Post([this, a, b, c, v] { model_.OnParameterValue({a, b, c}, v); });
-    }
-    void OnLeds(const ByteString&) override {}
-    void OnConfig(const ByteString&) override {}
-    void OnFactoryPresetNumber(int) override {}
-    void OnPresetLoaded(int) override {}
-    void OnBypass(int) override {}
-    void OnPreset(int, const ByteString&) override {}
-    void OnPresetSent(int, const ByteString&) override {}
-    void OnLog(const std::string&) override {}
-    void OnTransferFailed(std::uint8_t) override {}
-
-    bool connected = false;
-
-private:
-    template <typename Work> void Post(Work work) {
-        QMetaObject::invokeMethod(receiver_, std::move(work), Qt::QueuedConnection);
-    }
-    QObject* receiver_;
-    ParameterModel& model_;
-};
-
-// The engine as the model's link.
-class EngineLink : public IParameterLink {
-public:
-    explicit EngineLink(CLinkEngine*& engine) : engine_(engine) {}
-    bool IsConnected() const override { return engine_ != nullptr && engine_->IsConnected(); }
-    void ReadParameter(const ParamAddress& a) override { engine_->ReadParameter(a.a, a.b, a.c); }
-    void WriteParameter(const ParamAddress& a, std::uint8_t v) override {
-        engine_->WriteParameter(a.a, a.b, a.c, v);
-    }
-    void SetPolling(bool on) override { engine_->SetPolling(on); }
-
-private:
-    CLinkEngine*& engine_;
-};
 
 template <typename Done> bool PumpUntil(Done done, int ms) {
     QDeadlineTimer deadline(ms);
@@ -113,7 +58,7 @@ TEST(BuiltinPages, EveryPageIsFilledFromTheSimulator) {
     ASSERT_TRUE(skin.ChangeSkin("Solvei"));
 
     CLinkEngine* engine = nullptr;
-    EngineLink link(engine);
+    EngineParameterLink link(engine);
     RecordingLog log;
     TestPageHost host;
     host.presetNames = {"U1: Talk", "U2: Music", "U3: Night"};
@@ -125,7 +70,7 @@ TEST(BuiltinPages, EveryPageIsFilledFromTheSimulator) {
     host.window.resize(940, 612);
     host.window.show();
     QObject receiver;
-    PostingListener listener(receiver, model);
+    ModelPostingListener listener(receiver, model);
     CConnectionSettings settings;
     settings.SetLinkDefaults();
     settings.serial = 0;
