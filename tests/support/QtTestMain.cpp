@@ -7,10 +7,17 @@
 
 // Widget tests run on Qt's offscreen platform. The test discovery step runs this binary
 // outside ctest's environment, so the platform is chosen here when nothing else set it.
+// A test program built with SOLVEI_TEST_SCALE_FACTOR runs its widgets at that pixel density,
+// as on a scaled screen, unless the caller chose another.
 int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
+#ifdef SOLVEI_TEST_SCALE_FACTOR
+    if (std::getenv("QT_SCALE_FACTOR") == nullptr) {
+        setenv("QT_SCALE_FACTOR", SOLVEI_TEST_SCALE_FACTOR, 1);
+    }
+#endif
     if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
         auto dir = std::filesystem::temp_directory_path() / "solvei-test-runtime";
         std::filesystem::create_directories(dir);

@@ -4,11 +4,9 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <optional>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -19,7 +17,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ctl/TestProcess.h"
+#include "app/XvfbDisplay.h"
 #include "skin/CSkin.h"
 #include "skin/CSkinManager.h"
 #include "skin/IMessageBox.h"
@@ -38,10 +36,6 @@ public:
         ADD_FAILURE() << "skin error: " << text;
     }
 };
-
-bool Installed(const char* program) {
-    return TestProcess::Run({"/usr/bin/which", program}, {}, 10s).exitCode == 0;
-}
 
 QRgb Rgb(const QImage& image, int x, int y) {
     return image.pixel(x, y) & 0xFFFFFFu;
@@ -72,10 +66,8 @@ bool ShowsScaled(const QImage& screen, QPoint deviceOrigin, const QImage& logica
 class HiDpiTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* tool : {"Xvfb", "xdotool", "import"}) {
-            if (!Installed(tool)) {
-                GTEST_SKIP() << tool << " is not installed; the scaled window is not checked";
-            }
+        if (const auto missing = XvfbDisplay::MissingTool()) {
+            GTEST_SKIP() << *missing << " is not installed; the scaled window is not checked";
         }
         dir_ = fs::temp_directory_path() / ("solvei-hidpi-" + std::to_string(::getpid()));
         fs::remove_all(dir_);
@@ -89,44 +81,18 @@ protected:
             std::make_unique<CSkinManager>(shipped.parent_path().string(), std::string(), boxes);
         ASSERT_TRUE(skin_->ChangeSkin(shipped.filename().string()));
 
-        // A display of its own, numbered away from the low numbers that other programs
-        // take first; a number in use makes Xvfb end, and the next one is tried. Without
-        // -noreset the server restarts whenever its last client leaves, and a program
-        // connecting at that moment is refused.
-        for (int attempt = 0; attempt < 20 && display_.empty(); ++attempt) {
-            const std::string number = std::to_string(300 + (::getpid() + attempt * 7) % 600);
-            xvfb_ = std::make_unique<TestProcess>(
-                std::vector<std::string>{"/usr/bin/Xvfb", ":" + number, "-displayfd", "1",
-                                         "-screen", "0", "2000x1300x24", "-nolisten", "tcp",
-                                         "-noreset"},
-                std::map<std::string, std::string>{});
-            if (xvfb_->ReadLine(20s) == number) {
-                display_ = ":" + number;
-            }
-        }
-        ASSERT_FALSE(display_.empty()) << "Xvfb did not start";
+        ASSERT_TRUE(display_.Start("2000x1300x24")) << "Xvfb did not start";
         root_ = Shot("root.png");
         ASSERT_FALSE(root_.isNull());
 
-        sim_ = std::make_unique<TestProcess>(
-            std::vector<std::string>{SOLVEI_SIM_PATH, "--udp", "127.0.0.1:0"},
-            std::map<std::string, std::string>{});
-        const auto address = sim_->ReadLine(10s);
-        ASSERT_TRUE(address);
-        std::smatch match;
-        ASSERT_TRUE(std::regex_match(*address, match, std::regex("udp 127\\.0\\.0\\.1:(\\d+)")));
+        const auto simPort = StartSimulator(sim_);
+        ASSERT_TRUE(simPort);
         std::ofstream(dir_ / "settings/Tarrowin/FALX.conf")
-            << "[Settings]\nsHost=127.0.0.1\nsPortName=Ethernet\ndwPort=" << match[1].str()
+            << "[Settings]\nsHost=127.0.0.1\nsPortName=Ethernet\ndwPort=" << *simPort
             << "\ndwLockCode=7\n";
 
-        remote_ = std::make_unique<TestProcess>(
-            std::vector<std::string>{"/bin/sh", "-c", "cd \"$1\" && exec \"$2\"", "sh",
-                                     Path("work"), SOLVEI_REMOTE_PATH},
-            std::map<std::string, std::string>{{"DISPLAY", display_},
-                                               {"QT_QPA_PLATFORM", "xcb"},
-                                               {"QT_SCALE_FACTOR", std::to_string(kScale)},
-                                               {"SOLVEI_SETTINGS_DIR", Path("settings")},
-                                               {"TMPDIR", Path("tmp")}});
+        remote_ = StartRemote(display_, Path("work"), Path("settings"), Path("tmp"),
+                              {{"QT_SCALE_FACTOR", std::to_string(kScale)}});
         if (!WaitFor([&] { return (window_ = MainWindowId()).has_value(); }, 20s)) {
             const TestProcess::Result end = remote_->Finish(1s);
             remote_.reset();
@@ -140,9 +106,6 @@ protected:
         }
         if (sim_) {
             sim_->Stop(SIGTERM, 10s);
-        }
-        if (xvfb_) {
-            xvfb_->Stop(SIGTERM, 10s);
         }
         if (!dir_.empty()) {
             fs::remove_all(dir_);
@@ -158,66 +121,27 @@ protected:
 
     std::string Path(const std::string& sub) const { return (dir_ / sub).string(); }
 
-    TestProcess::Result X(std::vector<std::string> argv) const {
-        return TestProcess::Run(argv, {{"DISPLAY", display_}}, 20s);
-    }
+    TestProcess::Result X(const std::vector<std::string>& argv) const { return display_.X(argv); }
 
     template <typename Done> static bool WaitFor(Done done, std::chrono::milliseconds deadline) {
-        const auto end = std::chrono::steady_clock::now() + deadline;
-        while (std::chrono::steady_clock::now() < end) {
-            if (done()) {
-                return true;
-            }
-            QTest::qWait(50);
-        }
-        return done();
+        return XvfbDisplay::WaitFor(done, deadline);
     }
 
     QImage Shot(const std::string& name) const {
-        const std::string file = Path(name);
-        const auto result = X({"/usr/bin/import", "-window", "root", file});
-        EXPECT_EQ(result.exitCode, 0) << result.err;
-        return QImage(QString::fromStdString(file)).convertToFormat(QImage::Format_RGB32);
+        QImage shot = display_.Shot(Path(name));
+        EXPECT_FALSE(shot.isNull()) << "no screenshot " << name;
+        return shot;
     }
 
-    // The main window: the one named "Solvei Remote" or "Solvei V..." that has a real size.
-    std::optional<std::string> MainWindowId() const {
-        const auto found = X({"/usr/bin/xdotool", "search", "--name", "^Solvei (Remote|V)"});
-        std::istringstream ids(found.out);
-        for (std::string id; std::getline(ids, id);) {
-            const auto geometry = Geometry(id);
-            if (geometry && geometry->width() > 100 && geometry->height() > 100) {
-                return id;
-            }
-        }
-        return std::nullopt;
-    }
-
-    // The window's place and size on the screen, in device pixels.
-    std::optional<QRect> Geometry(const std::string& id) const {
-        const auto out = X({"/usr/bin/xdotool", "getwindowgeometry", "--shell", id}).out;
-        std::smatch m;
-        if (!std::regex_search(out, m,
-                               std::regex("X=(-?\\d+)\\s+Y=(-?\\d+)\\s+WIDTH=(\\d+)\\s+"
-                                          "HEIGHT=(\\d+)"))) {
-            return std::nullopt;
-        }
-        return QRect(std::stoi(m[1].str()), std::stoi(m[2].str()), std::stoi(m[3].str()),
-                     std::stoi(m[4].str()));
-    }
+    std::optional<std::string> MainWindowId() const { return display_.MainWindowId(); }
+    std::optional<QRect> Geometry(const std::string& id) const { return display_.Geometry(id); }
 
     QPoint Place() const {
         const auto geometry = Geometry(*window_);
         return geometry ? geometry->topLeft() : QPoint(-1, -1);
     }
 
-    std::string WindowName() const {
-        std::string name = X({"/usr/bin/xdotool", "getwindowname", *window_}).out;
-        while (!name.empty() && name.back() == '\n') {
-            name.pop_back();
-        }
-        return name;
-    }
+    std::string WindowName() const { return display_.WindowName(*window_); }
 
     // The window the X server finds under the pointer at a screen point: the one a click
     // there would reach.
@@ -247,10 +171,9 @@ protected:
 
     std::unique_ptr<CSkinManager> skin_;
     fs::path dir_;
-    std::string display_;
+    XvfbDisplay display_;
     QImage root_;
     std::optional<std::string> window_;
-    std::unique_ptr<TestProcess> xvfb_;
     std::unique_ptr<TestProcess> sim_;
     std::unique_ptr<TestProcess> remote_;
 };
