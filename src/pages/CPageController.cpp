@@ -95,6 +95,10 @@ void CPageController::RebuildPageTree() {
         firstRebuild_ = false;
         ShowPage(0, true);
         tree_.SelectFirstItem();
+    } else {
+        // The page shown stays; its item is marked again so the tree still says where the
+        // operator is.
+        tree_.SelectPage(current_);
     }
 }
 
@@ -105,6 +109,7 @@ void CPageController::RebuildCurrentPage() {
         index = page->fallback;
     }
     ShowPage(index, true);
+    tree_.SelectPage(current_);
 }
 
 void CPageController::DestroyPage() {

@@ -106,6 +106,16 @@ void CPageTree::SelectFirstItem() {
     setCurrentItem(first);
 }
 
+void CPageTree::SelectPage(int index) {
+    const Page* page = Lookup(index);
+    // A group without sets would hand its selection on to its first child and open that.
+    if (page == nullptr || page->item == nullptr || !page->hasSets) {
+        return;
+    }
+    lastOpened_ = index;
+    setCurrentItem(page->item);
+}
+
 void CPageTree::OnSelectionChanged() {
     const QList<QTreeWidgetItem*> selected = selectedItems();
     QTreeWidgetItem* item = selected.isEmpty() ? nullptr : selected.front();

@@ -55,6 +55,9 @@ public:
     [[nodiscard]] int LastOpened() const { return lastOpened_; }
     // Selects the first top-level item as the page opened from the tree (no callback).
     void SelectFirstItem();
+    // Marks the item of an open page as selected after the tree was built anew (no callback);
+    // nothing for a page without an item or without sets of its own.
+    void SelectPage(int index);
 
 signals:
     // After the page callback ran for a selection.

@@ -153,6 +153,38 @@ TEST(PageController, APageWhoseConditionTurnsFalseGivesWayToItsFallback) {
     EXPECT_EQ(ControlsOf<ParamSlider>(*c.h.pages->Page())[0]->Item().address,
               (ParamAddress{0, 9, 1}));
     EXPECT_TRUE(c.h.pages->Page()->isVisible());
+    // The tree marks the page now shown, and marking it opens nothing more.
+    EXPECT_EQ(c.h.tree.currentItem(), c.h.tree.Lookup(0)->item);
+    ParameterPage* shown = c.h.pages->Page();
+    c.h.link.reads.clear();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(c.h.pages->Page(), shown);
+    EXPECT_TRUE(c.h.link.reads.empty());
+}
+
+TEST(PageController, ATreeBuiltAnewStillMarksThePageShown) {
+    Connected c;
+    ASSERT_TRUE(c.h.skinLoaded);
+    c.values[{0, 9, 1}] = 0;
+    c.h.model.OnPresetLoaded();
+    c.Answer();
+    c.h.model.OnLedState();
+    c.Answer();
+    ASSERT_EQ(c.h.tree.topLevelItemCount(), 1);
+
+    // "Dep" comes back: the tree is built anew around the page shown, which stays.
+    c.values[{0, 9, 1}] = 1;
+    c.h.model.OnPresetLoaded();
+    c.Answer();
+    c.h.model.OnLedState();
+    c.Answer();
+    ASSERT_EQ(c.h.tree.topLevelItemCount(), 2);
+    EXPECT_EQ(c.h.pages->CurrentIndex(), 0);
+    EXPECT_EQ(c.h.tree.currentItem(), c.h.tree.Lookup(0)->item);
+    c.h.link.reads.clear();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(c.h.link.reads.empty());
+    EXPECT_EQ(c.h.pages->CurrentIndex(), 0);
 }
 
 TEST(PageController, TheTreeStaysHiddenWhileThePresetListIsShown) {
