@@ -20,7 +20,6 @@
 #include "description/IParameterLog.h"
 #include "description/IParameterModelHost.h"
 #include "description/ParameterModel.h"
-#include "link/CConnectionSettings.h"
 #include "link/CLinkEngine.h"
 #include "link/LinkPacket.h"
 #include "pages/CPageController.h"
@@ -204,15 +203,8 @@ void BM_PageSwitchAgainstSimulator(benchmark::State& state) {
     host.pages = &pages;
     QObject receiver;
     ModelPostingListener listener(receiver, model);
-    CConnectionSettings settings;
-    settings.SetLinkDefaults();
-    settings.serial = 0;
-    settings.portName = CConnectionSettings::kEthernetPortName;
-    settings.host = "127.0.0.1";
-    settings.port = sim.Port();
-    auto owned = std::make_unique<CLinkEngine>(&listener, settings);
+    auto owned = ConnectEngineToSimulator(listener, sim.Port());
     engine = owned.get();
-    engine->Connect();
     model.OnConnectStarted();
     if (!WaitFor([&] { return listener.connected; }, 10000)) {
         state.SkipWithError("no connection");

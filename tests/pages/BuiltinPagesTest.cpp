@@ -4,7 +4,6 @@
 
 #include <QPointer>
 
-#include "link/CConnectionSettings.h"
 #include "link/CLinkEngine.h"
 #include "pages/EngineModelLink.h"
 #include "pages/PagesFixture.h"
@@ -71,15 +70,8 @@ TEST(BuiltinPages, EveryPageIsFilledFromTheSimulator) {
     host.window.show();
     QObject receiver;
     ModelPostingListener listener(receiver, model);
-    CConnectionSettings settings;
-    settings.SetLinkDefaults();
-    settings.serial = 0;
-    settings.portName = CConnectionSettings::kEthernetPortName;
-    settings.host = "127.0.0.1";
-    settings.port = sim.Port();
-    auto owned = std::make_unique<CLinkEngine>(&listener, settings);
+    auto owned = ConnectEngineToSimulator(listener, sim.Port());
     engine = owned.get();
-    engine->Connect();
     ASSERT_TRUE(PumpUntil([&] { return listener.connected; }, 10000));
 
     // The initial read fills the model with the simulator's values.

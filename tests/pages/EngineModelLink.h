@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -8,6 +9,7 @@
 
 #include "description/IParameterLink.h"
 #include "description/ParameterModel.h"
+#include "link/CConnectionSettings.h"
 #include "link/CLinkEngine.h"
 #include "link/ILinkListener.h"
 
@@ -71,3 +73,17 @@ public:
 private:
     CLinkEngine*& engine_;
 };
+
+// A link engine with the link defaults, connecting over UDP to a simulator on 127.0.0.1.
+inline std::unique_ptr<CLinkEngine> ConnectEngineToSimulator(ILinkListener& listener,
+                                                              unsigned short port) {
+    CConnectionSettings settings;
+    settings.SetLinkDefaults();
+    settings.serial = 0;
+    settings.portName = CConnectionSettings::kEthernetPortName;
+    settings.host = "127.0.0.1";
+    settings.port = port;
+    auto engine = std::make_unique<CLinkEngine>(&listener, settings);
+    engine->Connect();
+    return engine;
+}
