@@ -27,6 +27,8 @@ ParamSlider::ParamSlider(const PageContext& context, const ParamItem& item)
     setRange(low, std::max(high, low + 1));
     setFont(context_.windowFont);
     setValue(maximum() - item_.value);
+    trailTimer_.setSingleShot(true);
+    connect(&trailTimer_, &QTimer::timeout, this, &ParamSlider::OnTrailTimer);
 }
 
 ParamSlider::~ParamSlider() {
@@ -45,6 +47,9 @@ std::uint8_t ParamSlider::DeviceValue() const {
 }
 
 void ParamSlider::ShowDeviceValue(std::uint8_t value) {
+    if (value != lastSent_) {
+        deviceMoved_ = true;
+    }
     setValue(maximum() - value);
     UpdateText();
     update();
@@ -58,18 +63,32 @@ void ParamSlider::UpdateText() {
 
 void ParamSlider::Offer() {
     const std::uint8_t value = DeviceValue();
-    if (value == lastSent_) {
+    if (value == lastSent_ && !deviceMoved_) {
+        trailTimer_.stop();
         return;
     }
     const std::int64_t now = context_.clock();
-    if (now - lastSendMs_ <= kSendIntervalMs) {
+    const std::int64_t waited = now - lastSendMs_;
+    if (waited <= kSendIntervalMs) {
+        if (!trailTimer_.isActive()) {
+            trailTimer_.start(static_cast<int>(kSendIntervalMs - waited + 1));
+        }
         return;
     }
+    trailTimer_.stop();
     if (context_.model != nullptr) {
         context_.model->WriteParameter(item_.address, value, item_.itemFlag != 0);
     }
     lastSent_ = value;
     lastSendMs_ = now;
+    deviceMoved_ = false;
+}
+
+void ParamSlider::OnTrailTimer() {
+    // The interval has run out by construction: whatever the clock says, the value shown
+    // goes out unless it is already the processor's.
+    lastSendMs_ = 0;
+    Offer();
 }
 
 void ParamSlider::keyReleaseEvent(QKeyEvent* event) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include <QPointer>
+#include <QTimer>
 
 #include "description/IBoundControl.h"
 #include "description/ParamItem.h"
@@ -14,7 +15,8 @@ class CSkinStatic;
 // The fader of a slider set (skin section "Slider"). The top is the highest value: the
 // device value is the maximum minus the position. User moves are offered to the processor
 // at most once per kSendIntervalMs and only when the value differs from the last one sent;
-// the release of the mouse always sends the final value unless it was sent already.
+// a move held back by that interval goes out when the interval ends, so the processor always
+// ends up with the value shown. The release of the mouse sends the final value at once.
 class ParamSlider : public CSkinSlider, public IBoundControl {
     Q_OBJECT
 public:
@@ -33,6 +35,9 @@ public:
     // The device value the position stands for.
     [[nodiscard]] std::uint8_t DeviceValue() const;
     [[nodiscard]] int LastSent() const { return lastSent_; }
+    // The timer of a send held back by the interval; its end sends the value shown.
+    [[nodiscard]] const QTimer& TrailTimer() const { return trailTimer_; }
+    void OnTrailTimer();
 
 protected:
     void keyReleaseEvent(QKeyEvent* event) override;
@@ -49,4 +54,8 @@ private:
     QPointer<CSkinStatic> label_;
     std::int16_t lastSent_ = -1;
     std::int64_t lastSendMs_ = 0;
+    // A device value moved the fader since the last send: the value last sent is no longer
+    // what the processor holds, so offering it again must go out.
+    bool deviceMoved_ = false;
+    QTimer trailTimer_;
 };

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -133,13 +134,9 @@ int CSkinSpin::AddField(Field field, QLineEdit* display) {
             display->show();
         }
         display->installEventFilter(this);
-        connect(display, &QLineEdit::textEdited, this, [this, index] {
-            // A typed value is wrapped, carried or clamped like a stepped one; the field
-            // being typed in is re-formatted only when it loses the focus.
-            editing_ = index;
-            SetValue(TypedValue(index), index, true);
-            editing_ = -1;
-        });
+        // Typed text goes nowhere per keystroke (a half-typed "-15" is not -1 on air): it is
+        // taken on Enter or when the field loses the focus.
+        connect(display, &QLineEdit::textEdited, this, [this, index] { editing_ = index; });
     }
     ShowValue(index);
     return index;
@@ -207,15 +204,33 @@ double CSkinSpin::GetValue(int field) const {
     return f.kind == FieldKind::Numeric ? f.value : std::trunc(f.value);
 }
 
-double CSkinSpin::TypedValue(int field) const {
+std::optional<double> CSkinSpin::TypedValue(int field) const {
     const Field& f = fields_[static_cast<size_t>(field)];
     if (f.kind != FieldKind::Numeric || f.display == nullptr) {
-        return GetValue(field);
+        return std::nullopt;
     }
-    // Like the C library: the leading number counts, text without one is 0.
+    // The leading number counts (a unit typed after it does no harm); text without one is
+    // no value at all.
     const QByteArray text = f.display->text().left(1024).toUtf8();
-    const double typed = std::strtod(text.constData(), nullptr);
-    return std::isfinite(typed) ? typed : 0.0;
+    char* end = nullptr;
+    const double typed = std::strtod(text.constData(), &end);
+    if (end == text.constData() || !std::isfinite(typed)) {
+        return std::nullopt;
+    }
+    return typed;
+}
+
+void CSkinSpin::CommitTyped(int field) {
+    if (field != editing_ || field < 0 || field >= FieldCount()) {
+        return;
+    }
+    editing_ = -1;
+    const Field& f = fields_[static_cast<size_t>(field)];
+    if (const std::optional<double> typed = TypedValue(field)) {
+        const double kept = std::clamp(*typed, f.minimum, std::max(f.minimum, f.maximum));
+        SetValue(kept, field, true);
+    }
+    ShowValue(field);
 }
 
 void CSkinSpin::SetValue(double value, int field, bool notify) {
@@ -303,11 +318,16 @@ void CSkinSpin::ShowValue(int field) {
 }
 
 bool CSkinSpin::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+    const bool enter = event->type() == QEvent::KeyPress &&
+                       (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+                        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter);
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut || enter) {
         for (int i = 0; i < FieldCount(); ++i) {
             if (fields_[static_cast<size_t>(i)].display == watched) {
                 if (event->type() == QEvent::FocusIn) {
                     current_ = i;
+                } else if (i == editing_) {
+                    CommitTyped(i);
                 } else {
                     ShowValue(i);
                 }
@@ -321,6 +341,8 @@ void CSkinSpin::StepCurrent(int steps) {
     if (current_ < 0 || current_ >= FieldCount()) {
         return;
     }
+    // A step starts from what was typed, if anything was.
+    CommitTyped(current_);
     const Field& f = fields_[static_cast<size_t>(current_)];
     SetValue(f.value + steps * StepOf(f), current_, true);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <optional>
 #include <vector>
 
 #include <QElapsedTimer>
@@ -97,8 +98,11 @@ private:
 
     int AddField(Field field, QLineEdit* display);
     double StepOf(const Field& field) const;
-    // The number at the start of a numeric field's display text, as typed.
-    double TypedValue(int field) const;
+    // The number a numeric field's display text holds as typed, if it holds one.
+    std::optional<double> TypedValue(int field) const;
+    // Takes what was typed into a field: a number is kept within the field's range (typed
+    // text never wraps or carries), anything else gives back the value shown.
+    void CommitTyped(int field);
     QString TextOf(const Field& field) const;
     void ShowValue(int field);
     void StepCurrent(int steps);
@@ -108,6 +112,8 @@ private:
 
     std::vector<Field> fields_;
     int current_ = 0;
+    // The field whose text is being typed: it is neither re-formatted nor taken until
+    // Enter or the loss of the focus.
     int editing_ = -1;
     bool wrap_ = false;
     ArrowState arrows_ = ArrowState::None;

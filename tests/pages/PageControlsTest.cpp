@@ -116,6 +116,63 @@ TEST(PageControls, KeysAndWheelOfferTheirValueThrottledLikeADrag) {
     EXPECT_EQ(p.h.link.writes[1].value, p.slider->DeviceValue());
 }
 
+TEST(PageControls, AStepHeldBackByTheIntervalGoesOutWhenTheIntervalEnds) {
+    ControlsPage p;
+    ASSERT_TRUE(p.h.skinLoaded);
+    p.slider->setValue(-20);
+    p.slider->setFocus();
+    // Three taps 25 ms apart: the first goes out, the other two are held back.
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(p.slider, Qt::Key_Down);
+        p.h.nowMs += 25;
+    }
+    ASSERT_EQ(p.h.link.writes.size(), 1u);
+    ASSERT_NE(p.h.link.writes[0].value, p.slider->DeviceValue());
+    ASSERT_TRUE(p.slider->TrailTimer().isActive());
+    EXPECT_LE(p.slider->TrailTimer().interval(), ParamSlider::kSendIntervalMs + 1);
+    // The interval ends: the value shown is what the processor gets.
+    p.h.nowMs += ParamSlider::kSendIntervalMs;
+    p.slider->OnTrailTimer();
+    ASSERT_EQ(p.h.link.writes.size(), 2u);
+    EXPECT_EQ(p.h.link.writes[1].value, p.slider->DeviceValue());
+    // Nothing more to send: the timer's next end writes nothing.
+    p.slider->OnTrailTimer();
+    EXPECT_EQ(p.h.link.writes.size(), 2u);
+    EXPECT_FALSE(p.slider->TrailTimer().isActive());
+}
+
+TEST(PageControls, TheTrailingSendFiresByItselfWithoutAnotherMove) {
+    ControlsPage p;
+    ASSERT_TRUE(p.h.skinLoaded);
+    p.slider->setValue(-20);
+    p.slider->setFocus();
+    QTest::keyClick(p.slider, Qt::Key_Down);
+    QTest::keyClick(p.slider, Qt::Key_Down);
+    ASSERT_EQ(p.h.link.writes.size(), 1u);
+    p.h.nowMs += ParamSlider::kSendIntervalMs + 1;
+    QTRY_COMPARE_WITH_TIMEOUT(p.h.link.writes.size(), 2u, 5000);
+    EXPECT_EQ(p.h.link.writes[1].value, p.slider->DeviceValue());
+}
+
+TEST(PageControls, AfterADeviceValueTheOperatorCanMoveBackToTheValueLastSent) {
+    ControlsPage p;
+    ASSERT_TRUE(p.h.skinLoaded);
+    p.h.model.OnParameterValue({0, 1, 1}, 20);
+    p.slider->setFocus();
+    QTest::keyClick(p.slider, Qt::Key_Down);
+    ASSERT_EQ(p.h.link.writes.size(), 1u);
+    const std::uint8_t sent = p.h.link.writes[0].value;
+    // Someone else puts the processor back to 20; the fader follows.
+    p.h.model.OnParameterValue({0, 1, 1}, 20);
+    EXPECT_EQ(p.slider->DeviceValue(), 20);
+    // The same key again reaches the value sent before: the processor must get it again.
+    p.h.nowMs += 1000;
+    QTest::keyClick(p.slider, Qt::Key_Down);
+    ASSERT_EQ(p.slider->DeviceValue(), sent);
+    ASSERT_EQ(p.h.link.writes.size(), 2u);
+    EXPECT_EQ(p.h.link.writes[1].value, sent);
+}
+
 TEST(PageControls, EachDeviceValueReachesItsControl) {
     ControlsPage p;
     ASSERT_TRUE(p.h.skinLoaded);

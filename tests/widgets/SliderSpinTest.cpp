@@ -362,7 +362,7 @@ INSTANTIATE_TEST_SUITE_P(Ends, SpinOneFieldTest,
                                            OneFieldCase{"listWrapDown", true, true, -1, "[High]"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Spin, TypedValuesAreTakenAndKeptInRange) {
+TEST(Spin, TypedTextIsTakenOnEnterOrWhenLeftNeverPerKeystroke) {
     SpinOnHost s;
     ASSERT_TRUE(s.loaded);
     QLineEdit* display = s.Display();
@@ -374,22 +374,32 @@ TEST(Spin, TypedValuesAreTakenAndKeptInRange) {
     ASSERT_TRUE(display->hasFocus());
     display->selectAll();
     QTest::keyClicks(display, "42");
+    EXPECT_DOUBLE_EQ(s.spin.GetValue(0), 5) << "nothing taken while typing";
+    EXPECT_EQ(changes.count(), 0);
+    EXPECT_EQ(display->text(), "42");
+    QTest::keyClick(display, Qt::Key_Return);
     EXPECT_DOUBLE_EQ(s.spin.GetValue(0), 42);
-    EXPECT_GE(changes.count(), 1);
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(display->text(), "042");
+    // A value shown by the processor while the operator types does not overwrite the typing.
     display->selectAll();
-    QTest::keyClicks(display, "77");
-    // Stored clamped; the text is re-formatted when the field is left.
+    QTest::keyClicks(display, "7");
+    s.spin.SetValue(9, 0, false);
+    EXPECT_EQ(display->text(), "7");
     display->clearFocus();
-    EXPECT_EQ(display->text(), "050");
+    EXPECT_DOUBLE_EQ(s.spin.GetValue(0), 7);
+    EXPECT_EQ(changes.count(), 2);
+    EXPECT_EQ(display->text(), "007");
 }
 
 struct TypedCase {
     const char* name;
     int fields;
     const char* typed;
-    double kept;   // the typed field's value, handed on while the display still shows typed
-    double next;   // the next field's value after the carry
-    QString shown; // the typed field's text once it loses the focus
+    double kept;   // the typed field's value once taken
+    double next;   // the next field's value: typing never carries into it
+    QString shown; // the typed field's text once taken
+    int heard;     // changes handed on
 };
 void PrintTo(const TypedCase& c, std::ostream* os) {
     *os << c.name;
@@ -397,8 +407,9 @@ void PrintTo(const TypedCase& c, std::ostream* os) {
 
 class SpinTypedTest : public ::testing::TestWithParam<TypedCase> {};
 
-// Minutes 0..59 (the least significant field) with hours 0..23 beside them, or minutes alone.
-TEST_P(SpinTypedTest, ATypedValueIsHandedOnAsStored) {
+// Minutes 0..59 (the least significant field, showing 10) with hours 0..23 beside them
+// (showing 3), or minutes alone. Typed text is taken with Enter.
+TEST_P(SpinTypedTest, ATypedValueStopsAtTheRangeAndTextThatIsNoNumberGivesBackTheValue) {
     const TypedCase& c = GetParam();
     SpinOnHost s;
     ASSERT_TRUE(s.loaded);
@@ -408,7 +419,6 @@ TEST_P(SpinTypedTest, ATypedValueIsHandedOnAsStored) {
     if (c.fields == 2) {
         s.spin.AddNumericField(3, hours, "%.0f", 0, 23, 1);
     }
-    // What a listener reads when it hears of a change is what goes to the processor.
     std::vector<double> heard;
     QObject::connect(&s.spin, &CSkinSpin::valueChanged, &s.spin,
                      [&](int field) { heard.push_back(s.spin.GetValue(field)); });
@@ -418,27 +428,27 @@ TEST_P(SpinTypedTest, ATypedValueIsHandedOnAsStored) {
     ASSERT_TRUE(minutes->hasFocus());
     minutes->selectAll();
     QTest::keyClicks(minutes, c.typed);
+    EXPECT_TRUE(heard.empty()) << "nothing handed on per keystroke";
+    QTest::keyClick(minutes, Qt::Key_Return);
 
-    EXPECT_EQ(minutes->text(), c.typed) << "not re-formatted while typing";
     EXPECT_DOUBLE_EQ(s.spin.GetValue(0), c.kept);
-    ASSERT_FALSE(heard.empty());
-    for (double value : heard) {
-        EXPECT_GE(value, 0);
-        EXPECT_LE(value, 59);
-    }
+    EXPECT_EQ(minutes->text(), c.shown);
+    EXPECT_EQ(static_cast<int>(heard.size()), c.heard);
     if (c.fields == 2) {
         EXPECT_DOUBLE_EQ(s.spin.GetValue(1), c.next);
         EXPECT_EQ(hours->text(), QString::number(c.next));
     }
-    minutes->clearFocus();
-    EXPECT_EQ(minutes->text(), c.shown);
 }
 
-INSTANTIATE_TEST_SUITE_P(Typed, SpinTypedTest,
-                         ::testing::Values(TypedCase{"carriedIntoHours", 2, "75", 15, 4, "15"},
-                                           TypedCase{"inRange", 2, "42", 42, 3, "42"},
-                                           TypedCase{"clampedAlone", 1, "75", 59, 0, "59"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Typed, SpinTypedTest,
+    ::testing::Values(TypedCase{"aboveStopsAtTheTop", 2, "75", 59, 3, "59", 1},
+                      TypedCase{"belowStopsAtTheBottom", 2, "-15", 0, 3, "00", 1},
+                      TypedCase{"inRange", 2, "42", 42, 3, "42", 1},
+                      TypedCase{"aloneAbove", 1, "75", 59, 0, "59", 1},
+                      TypedCase{"notANumber", 2, "abc", 10, 3, "10", 0},
+                      TypedCase{"numberWithUnit", 1, "12 min", 12, 0, "12", 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Spin, HoldingAnArrowStepsAtOnceThenRepeats) {
     SpinOnHost s;
