@@ -54,6 +54,9 @@ void CConnectSequence::OnConnectPressed() {
     if (badLock) {
         return;
     }
+    // The operator takes over from any connect the window started by itself.
+    automatic_ = false;
+    online_ = false;
     if (link_.IsConnected()) {
         link_.Disconnect();
         return;
@@ -66,8 +69,33 @@ void CConnectSequence::OnConnectPressed() {
     link_.Open();
 }
 
+void CConnectSequence::StartAutomaticConnect() {
+    if (link_.IsConnected() || connecting_) {
+        return;
+    }
+    automatic_ = true;
+    online_ = false;
+    processorAnswered_ = false;
+    view_.DropPage();
+    view_.ResetForConnect();
+    failure_.clear();
+    connecting_ = true;
+    link_.Open();
+}
+
+void CConnectSequence::OnConnectFinished() {
+    connecting_ = false;
+    online_ = true;
+    if (automatic_) {
+        automatic_ = false;
+        view_.ShowLinkUp();
+    }
+}
+
 bool CConnectSequence::OnExitPressed() {
     exitRequested_ = true;
+    automatic_ = false;
+    online_ = false;
     if (link_.IsConnected()) {
         link_.Disconnect();
         return false;
@@ -76,7 +104,11 @@ bool CConnectSequence::OnExitPressed() {
 }
 
 void CConnectSequence::OnConnected() {
-    view_.ShowLinkUp();
+    // A connect of the window's own stays in the offline view, with its notice, until the
+    // processor has answered and everything is read.
+    if (!automatic_) {
+        view_.ShowLinkUp();
+    }
     exitRequested_ = false;
     passwordPending_ = false;
     processorAnswered_ = false;
@@ -136,6 +168,7 @@ void CConnectSequence::OnTransferFailed(std::uint8_t command) {
 }
 
 void CConnectSequence::OnDisconnected() {
+    const bool wasConnecting = connecting_;
     connecting_ = false;
     if (exitRequested_) {
         view_.EndProgram();
@@ -144,6 +177,20 @@ void CConnectSequence::OnDisconnected() {
     view_.SetInputEnabled(true);
     view_.ShowLinkDown();
     view_.CloseWait();
+    if (online_ && !wasConnecting) {
+        // Nobody asked for this: the processor stopped answering while online.
+        online_ = false;
+        failure_.clear();
+        view_.OnLinkLost();
+        return;
+    }
+    if (automatic_ && !processorAnswered_ && failure_.empty()) {
+        automatic_ = false;
+        view_.OnAutomaticConnectFailed();
+        return;
+    }
+    automatic_ = false;
+    online_ = false;
     if (passwordPending_) {
         boxes_.Show(kIncorrectPassword, "", IMessageBox::Icon::None);
     }

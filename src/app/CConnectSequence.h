@@ -32,6 +32,11 @@ public:
 
     // The Connect key: starts a connect, or acts as Disconnect while connected.
     void OnConnectPressed();
+    // A connect the window starts by itself after the link was lost: the settings stay as
+    // they are, no wait window holds the window, and a processor that does not answer is
+    // reported to the view instead of in a box (the window tries again). Any other failure
+    // has its box as usual.
+    void StartAutomaticConnect();
     // The Exit key: the next disconnect ends the program; false when the link is already down
     // and the program may end at once.
     bool OnExitPressed();
@@ -45,12 +50,13 @@ public:
     // for ever), so the link is dropped and the operator told why.
     void OnTransferFailed(std::uint8_t command);
     // The preset download finished: the connect is complete.
-    void OnConnectFinished() { connecting_ = false; }
+    void OnConnectFinished();
 
     [[nodiscard]] bool ProcessorAnswered() const { return processorAnswered_; }
     [[nodiscard]] bool PasswordPending() const { return passwordPending_; }
     [[nodiscard]] bool ExitRequested() const { return exitRequested_; }
     [[nodiscard]] bool Connecting() const { return connecting_; }
+    [[nodiscard]] bool Automatic() const { return automatic_; }
 
     // "Solvei V" followed by the first character, "." and the next two.
     [[nodiscard]] static std::string CaptionForVersion(const std::string& version);
@@ -66,6 +72,9 @@ private:
     bool passwordPending_ = false;
     bool exitRequested_ = false;
     bool connecting_ = false;
+    // The connect finished and the operator has not asked for the link to go down.
+    bool online_ = false;
+    bool automatic_ = false;
     // A failure found while connected, shown once the link is down.
     std::string failure_;
 };

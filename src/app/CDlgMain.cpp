@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLoggingCategory>
+#include <QTime>
 
 #include "app/CDebugDlg.h"
 #include "app/CLedPanel.h"
@@ -25,6 +26,7 @@
 #include "widgets/CSkinRepeatButton.h"
 #include "pages/CPageController.h"
 #include "pages/CPageTree.h"
+#include "pages/PageContext.h"
 #include "pages/ParameterPage.h"
 
 // The link's log lines, for a developer's console; off unless QT_LOGGING_RULES enables it.
@@ -69,6 +71,11 @@ CDlgMain::CDlgMain(CSkinManager* manager, CConnectionSettings& settings, IOperat
     presetPause_ = std::make_unique<CPresetPauseTimer>();
     exitTimer_.setSingleShot(true);
     connect(&exitTimer_, &QTimer::timeout, this, [this] { EndProgram(); });
+    watchTimer_.setInterval(200);
+    connect(&watchTimer_, &QTimer::timeout, this, &CDlgMain::OnWatchTick);
+    watchTimer_.start();
+    reconnectTimer_.setInterval(1000);
+    connect(&reconnectTimer_, &QTimer::timeout, this, &CDlgMain::OnReconnectTick);
     CreateControls();
     presetBook_ = std::make_unique<CPresetBook>(*presetLink_, dialogs_, *presetList_,
                                                 static_cast<IPresetWindow&>(*this), *presetPause_);
@@ -232,6 +239,7 @@ void CDlgMain::OnLinkEvent(CLinkEvent& event) {
         break;
     case WM_LINK_BYPASS:
         ShowBypass(event.Number() != 0);
+        ledState_.RecordBypass(event.Number() != 0);
         break;
     case WM_LINK_TRANSFER_FAILED:
         OnTransferFailed(static_cast<std::uint8_t>(event.Number()));
@@ -242,6 +250,10 @@ void CDlgMain::OnLinkEvent(CLinkEvent& event) {
 }
 
 void CDlgMain::OnLinkLog(const std::string& line) {
+    // Every reply, of a request or of a transfer, is logged as received: a sign of life.
+    if (line.rfind("Recieved", 0) == 0) {
+        linkWatch_.OnReply(SteadyMilliseconds());
+    }
     debug_->AddLine(line);
     qCDebug(lcLinkLog, "%s", line.c_str());
 }
@@ -260,13 +272,71 @@ void CDlgMain::Log(const std::string& line) {
 // ---- keys ----
 
 void CDlgMain::OnConnectClicked() {
+    StopReconnecting();
     sequence_.OnConnectPressed();
+}
+
+void CDlgMain::OnWatchTick() {
+    const bool requestOut = engine_->IsConnected() && !engine_->IsIdle();
+    if (linkWatch_.Update(SteadyMilliseconds(), requestOut)) {
+        ShowStale();
+        Log(linkWatch_.IsStale() ? "No reply from the processor" : "The processor answers again");
+    }
+}
+
+void CDlgMain::ShowStale() {
+    const bool stale = linkWatch_.IsStale();
+    const QTime lastReply =
+        QTime::currentTime().addMSecs(-(SteadyMilliseconds() - linkWatch_.LastReplyMs()));
+    leds_->SetStale(stale, stale ? lastReply.toString(QStringLiteral("HH:mm:ss")) : QString());
+    // The switches cannot be trusted either, nor can they act, while nothing answers.
+    for (unsigned id : {kBypass, kOnline, kAgc, kIo}) {
+        Button(id)->setEnabled(!stale);
+        Repaint(Button(id));
+    }
+}
+
+void CDlgMain::OnLinkLost() {
+    reconnect_.Start(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")).toStdString());
+    Log("Link lost: connecting again by itself");
+    ShowReconnectNotice();
+    reconnectTimer_.start();
+}
+
+void CDlgMain::OnAutomaticConnectFailed() {
+    reconnect_.OnAttemptFailed();
+    ShowReconnectNotice();
+}
+
+void CDlgMain::OnReconnectTick() {
+    if (!reconnect_.IsActive()) {
+        reconnectTimer_.stop();
+        return;
+    }
+    if (reconnect_.Tick()) {
+        reconnect_.OnAttemptStarted();
+        ShowReconnectNotice();
+        sequence_.StartAutomaticConnect();
+        return;
+    }
+    ShowReconnectNotice();
+}
+
+void CDlgMain::ShowReconnectNotice() {
+    settingsPanel_->SetNotice(QString::fromStdString(reconnect_.Notice()));
+}
+
+void CDlgMain::StopReconnecting() {
+    reconnect_.Stop();
+    reconnectTimer_.stop();
+    settingsPanel_->SetNotice(QString());
 }
 
 void CDlgMain::OnExitClicked() {
     if (ending_) {
         return;
     }
+    StopReconnecting();
     if (sequence_.OnExitPressed()) {
         EndProgram();
         return;
@@ -327,6 +397,7 @@ void CDlgMain::OnAgcClicked() {
         return;
     }
     engine_->MetersFlip();
+    ledState_.RecordMeterView(false);
     leds_->SetBackground("background_agc");
     Button(kAgc)->SetStuck(true);
     Button(kIo)->SetStuck(false);
@@ -339,6 +410,8 @@ void CDlgMain::OnIoClicked() {
         return;
     }
     engine_->MetersFlip();
+    ledState_.RecordMeterView(true);
+    leds_->SetBackground("background_io");
     Button(kIo)->SetStuck(true);
     Button(kAgc)->SetStuck(false);
     Repaint(Button(kAgc));
@@ -470,7 +543,10 @@ void CDlgMain::ShowLinkUp() {
 }
 
 void CDlgMain::ShowLinkDown() {
+    linkWatch_.Disarm();
+    ShowStale();
     leds_->Clear();
+    leds_->SetBypassed(false);
     SetOfflineView(true);
     CSkinButton* connectKey = Button(kConnect);
     connectKey->SetSection("BtnConnect");
@@ -516,6 +592,7 @@ void CDlgMain::ShowMeterView(bool io) {
 }
 
 void CDlgMain::ShowBypass(bool bypassed) {
+    leds_->SetBypassed(bypassed);
     Button(kBypass)->SetStuck(bypassed);
     Button(kOnline)->SetStuck(!bypassed);
     Repaint(Button(kBypass));
@@ -557,6 +634,8 @@ void CDlgMain::OnPresetDownloadFinished() {
     CloseWait();
     SetInputEnabled(true);
     sequence_.OnConnectFinished();
+    linkWatch_.Arm(SteadyMilliseconds());
+    StopReconnecting();
 }
 
 void CDlgMain::ResetCompare() {

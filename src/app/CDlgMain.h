@@ -13,6 +13,8 @@
 #include "app/CLedStateHandler.h"
 #include "app/CLinkEventPoster.h"
 #include "app/IConnectView.h"
+#include "app/CLinkWatch.h"
+#include "app/CReconnectPlan.h"
 #include "app/ILedView.h"
 #include "app/IPresetWindow.h"
 #include "description/ControlDescription.h"
@@ -114,6 +116,8 @@ public:
     [[nodiscard]] ParameterModel& Model() { return model_; }
     [[nodiscard]] const CPresetBook& Presets() const { return *presetBook_; }
     [[nodiscard]] bool IsCompareMode() const override { return compareMode_; }
+    [[nodiscard]] const CLinkWatch& LinkWatch() const { return linkWatch_; }
+    [[nodiscard]] const CReconnectPlan& Reconnect() const { return reconnect_; }
 
     // The key handlers, as the keys call them.
     void OnConnectClicked();
@@ -161,6 +165,8 @@ private:
     void SetProcessorType(std::uint8_t type) override;
     void LoadDescription(const std::string& path) override;
     void EndProgram() override;
+    void OnLinkLost() override;
+    void OnAutomaticConnectFailed() override;
 
     // ILedView
     void RunVisibilityWork() override;
@@ -200,6 +206,12 @@ private:
     [[nodiscard]] std::vector<std::string> PresetNames() const override;
 
     void ShowCurrentPageAgain();
+    // The stale marking of meters and switches follows the link watch.
+    void OnWatchTick();
+    void ShowStale();
+    void OnReconnectTick();
+    void ShowReconnectNotice();
+    void StopReconnecting();
 
     CConnectionSettings& settings_;
     IOperatorDialogs& dialogs_;
@@ -217,6 +229,10 @@ private:
     bool compareMode_ = false;
     bool ending_ = false;
     QTimer exitTimer_;
+    CLinkWatch linkWatch_;
+    QTimer watchTimer_;
+    CReconnectPlan reconnect_;
+    QTimer reconnectTimer_;
 
     std::unique_ptr<QWidget> frame_;
     std::unique_ptr<CLedPanel> leds_;

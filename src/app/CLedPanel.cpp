@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QPaintEvent>
+#include <QFontMetrics>
 #include <QPainter>
 
 #include "app/LedSegmentLayout.h"
@@ -95,10 +96,57 @@ const QImage& CLedPanel::RenderFrame() {
     return frame_;
 }
 
+void CLedPanel::SetBypassed(bool bypassed) {
+    if (bypassed != bypassed_) {
+        bypassed_ = bypassed;
+        update();
+    }
+}
+
+void CLedPanel::SetStale(bool stale, const QString& lastReply) {
+    if (stale != stale_ || lastReply != lastReply_) {
+        stale_ = stale;
+        lastReply_ = lastReply;
+        update();
+    }
+}
+
+QString CLedPanel::StaleText() const {
+    if (!stale_) {
+        return {};
+    }
+    return lastReply_.isEmpty() ? QStringLiteral("NO REPLY")
+                                : QStringLiteral("NO REPLY since %1").arg(lastReply_);
+}
+
 void CLedPanel::paintEvent(QPaintEvent*) {
     const QImage& frame = RenderFrame();
-    if (!frame.isNull()) {
-        QPainter painter(this);
-        painter.drawImage(QPoint(0, 0), frame);
+    if (frame.isNull()) {
+        return;
+    }
+    QPainter painter(this);
+    painter.drawImage(QPoint(0, 0), frame);
+    // Words are drawn at the screen's own resolution, over the panel's image.
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setBold(true);
+    if (bypassed_) {
+        // In the title line, between the panel's title and the view labels.
+        font.setPixelSize(12);
+        painter.setFont(font);
+        const QString text = QStringLiteral("BYPASSED");
+        const int width = QFontMetrics(font).horizontalAdvance(text) + 16;
+        const QRect badge(width < this->width() ? (this->width() - width) / 2 : 0, 1, width, 16);
+        painter.fillRect(badge, QColor(0xD0, 0x30, 0x20));
+        painter.setPen(Qt::white);
+        painter.drawText(badge, Qt::AlignCenter, text);
+    }
+    if (stale_) {
+        // The meters below are what the processor said last, not what it says now.
+        painter.fillRect(rect().adjusted(0, 18, 0, 0), QColor(0, 0, 0, 170));
+        font.setPixelSize(26);
+        painter.setFont(font);
+        painter.setPen(QColor(0xFF, 0xC0, 0x40));
+        painter.drawText(rect().adjusted(0, 18, 0, 0), Qt::AlignCenter, StaleText());
     }
 }

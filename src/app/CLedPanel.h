@@ -5,6 +5,7 @@
 #include <string>
 
 #include <QImage>
+#include <QString>
 
 #include "link/ByteString.h"
 #include "widgets/CSkinDialog.h"
@@ -40,6 +41,17 @@ public:
     void Clear();
     // Takes that image of the section as background and repaints.
     void SetBackground(const std::string& key);
+    // The processor reports bypass: the title line says BYPASSED, in words, not by colour
+    // alone.
+    void SetBypassed(bool bypassed);
+    // Replies have stopped: the meters are dimmed and "NO REPLY" stands over them, with the
+    // time of the last reply when one is given.
+    void SetStale(bool stale, const QString& lastReply = {});
+    [[nodiscard]] bool IsBypassed() const { return bypassed_; }
+    [[nodiscard]] bool IsStale() const { return stale_; }
+    // The words drawn over the meters, empty when there are none.
+    [[nodiscard]] QString StaleText() const;
+
     // Chooses the meter layout; no repaint.
     void SetProcessorType(std::uint8_t type) { processorType_ = type; }
 
@@ -63,6 +75,9 @@ private:
     std::array<std::uint8_t, kStateSize> state_{};
     bool hasData_ = false;
     std::string backgroundKey_ = "background";
+    bool bypassed_ = false;
+    bool stale_ = false;
+    QString lastReply_;
     std::array<QImage, kImageCount> leds_;
     QImage background_;
     QImage frame_;

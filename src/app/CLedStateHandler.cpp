@@ -5,8 +5,8 @@
 CLedStateHandler::CLedStateHandler(ILedView& view) : view_(view) {}
 
 void CLedStateHandler::ResetForConnect() {
-    lastMeterView_ = 0xFF;
-    bypassPending_ = true;
+    lastMeterView_ = -1;
+    lastBypass_ = -1;
 }
 
 void CLedStateHandler::ForgetFlags() {
@@ -19,15 +19,17 @@ void CLedStateHandler::ForgetFlags() {
 void CLedStateHandler::OnLedState(const ByteString& reply) {
     view_.RunVisibilityWork();
 
-    const std::uint8_t meterView = ByteAt(reply, kMeterViewByte);
+    // Any non-zero meter-view byte is the input/output view.
+    const int meterView = ByteAt(reply, kMeterViewByte) != 0 ? 1 : 0;
     if (meterView != lastMeterView_) {
         view_.ShowMeterView(meterView != 0);
         lastMeterView_ = meterView;
     }
 
-    if (bypassPending_) {
-        view_.ShowBypass(ByteAt(reply, kBypassByte) != 0);
-        bypassPending_ = false;
+    const int bypass = ByteAt(reply, kBypassByte) != 0 ? 1 : 0;
+    if (bypass != lastBypass_) {
+        view_.ShowBypass(bypass != 0);
+        lastBypass_ = bypass;
     }
 
     view_.SetLedData(reply);

@@ -7,7 +7,8 @@
 class ILedView;
 
 // Handles each polled LED state in a fixed order: pending visibility work, meter view,
-// first bypass state, meters, change and compare flags, preset markers.
+// bypass, meters, change and compare flags, preset markers. The keys follow the processor's
+// report, whoever changed it (this remote, the front panel, another remote).
 class CLedStateHandler {
 public:
     static constexpr std::size_t kMeterViewByte = 22;
@@ -15,8 +16,13 @@ public:
 
     explicit CLedStateHandler(ILedView& view);
 
-    // A connect starts: the meter view is not known yet and the first reply sets bypass.
+    // A connect starts: neither meter view nor bypass is known yet.
     void ResetForConnect();
+    // The window latched a meter view key itself; a reply that says otherwise sets it back.
+    void RecordMeterView(bool io) { lastMeterView_ = io ? 1 : 0; }
+    // The window latched a bypass key on this remote's own Bypass Update.
+    void RecordBypass(bool bypassed) { lastBypass_ = bypassed ? 1 : 0; }
+    [[nodiscard]] bool Bypassed() const { return lastBypass_ == 1; }
     void OnLedState(const ByteString& reply);
     // The link is down: the next reply counts as a change of every flag and marker again.
     void ForgetFlags();
@@ -35,8 +41,9 @@ private:
     void UpdateFlags(bool change, bool compare);
 
     ILedView& view_;
-    int lastMeterView_ = 0xFF;
-    bool bypassPending_ = true;
+    // What the keys show: 0 or 1, or -1 when not known (every connect).
+    int lastMeterView_ = -1;
+    int lastBypass_ = -1;
     bool change_ = false;
     bool compare_ = false;
     // Previous values; -1 before the first reply, so that it counts as a change of each.

@@ -11,6 +11,7 @@
 #include "widgets/CSkinButton.h"
 #include "widgets/CSkinButtonGroup.h"
 #include "widgets/CSkinEdit.h"
+#include "widgets/CSkinStatic.h"
 
 namespace {
 
@@ -165,4 +166,35 @@ bool CSettingsDlg::CheckValues(IMessageBox& boxes) const {
         fine = false;
     }
     return fine;
+}
+
+namespace {
+
+CSkinStatic* StaticOf(const CSkinDialog& dialog, const char* section) {
+    for (CSkinStatic* text : dialog.Statics()) {
+        if (text->Section() == section) {
+            return text;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void CSettingsDlg::SetNotice(const QString& text) {
+    CSkinStatic* notice = StaticOf(*this, "SetNotice");
+    CSkinStatic* help = StaticOf(*this, "SetCommand");
+    if (notice == nullptr) {
+        return;
+    }
+    notice->SetCaption(text);
+    notice->setVisible(!text.isEmpty());
+    if (help != nullptr) {
+        help->setVisible(text.isEmpty());
+    }
+}
+
+QString CSettingsDlg::Notice() const {
+    const CSkinStatic* notice = StaticOf(*this, "SetNotice");
+    return notice != nullptr && notice->isVisibleTo(this) ? notice->Caption() : QString();
 }

@@ -52,6 +52,9 @@ public:
     [[nodiscard]] bool CheckValues(IMessageBox& boxes) const;
     // Chooses entry index as a click on it does.
     void Select(int index);
+    // A notice for the operator in place of the help line (empty: the help line again).
+    void SetNotice(const QString& text);
+    [[nodiscard]] QString Notice() const;
 
     [[nodiscard]] QString LockCodeText() const;
     [[nodiscard]] const SerialPortList& Ports() const { return ports_; }

@@ -30,4 +30,9 @@ public:
     virtual void LoadDescription(const std::string& path) = 0;
     // Exit was pressed and the link is now down: the program ends.
     virtual void EndProgram() = 0;
+    // The link went down by itself after the connect had finished (the processor stopped
+    // answering): the window says so and starts connecting again on its own.
+    virtual void OnLinkLost() {}
+    // A connect the window started on its own did not reach the processor.
+    virtual void OnAutomaticConnectFailed() {}
 };

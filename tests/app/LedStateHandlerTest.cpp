@@ -92,17 +92,37 @@ TEST_F(LedStateHandlerTest, UnchangedReplyOnlyRefreshesTheMeters) {
               (std::vector<std::string>{"visibility", "data 29"}));
 }
 
-TEST_F(LedStateHandlerTest, MeterViewFollowsByte22AndBypassOnlyTheFirstReply) {
+TEST_F(LedStateHandlerTest, MeterViewAndBypassFollowTheProcessorsReport) {
     handler.ResetForConnect();
     auto calls = Handle(Reply(0, 0, 0, 0, 1, 1));
     EXPECT_EQ(calls[1], "view io");
     EXPECT_EQ(calls[2], "bypass on");
-    calls = Handle(Reply(0, 0, 0, 0, 0, 0));
-    EXPECT_EQ(calls, (std::vector<std::string>{"visibility", "view agc", "data 29"}));
-    // A new connect asks again even for the same bytes.
-    handler.ResetForConnect();
+    // Bypass switched off and the view flipped elsewhere (front panel, another remote).
     calls = Handle(Reply(0, 0, 0, 0, 0, 0));
     EXPECT_EQ(calls, (std::vector<std::string>{"visibility", "view agc", "bypass off", "data 29"}));
+    // Bypassed again elsewhere: the keys follow at the next reply.
+    calls = Handle(Reply(0, 0, 0, 0, 0, 7));
+    EXPECT_EQ(calls, (std::vector<std::string>{"visibility", "bypass on", "data 29"}));
+    // A new connect asks again even for the same bytes.
+    handler.ResetForConnect();
+    calls = Handle(Reply(0, 0, 0, 0, 0, 1));
+    EXPECT_EQ(calls, (std::vector<std::string>{"visibility", "view agc", "bypass on", "data 29"}));
+}
+
+TEST_F(LedStateHandlerTest, AKeyLatchedByTheWindowIsSetBackWhenTheProcessorSaysOtherwise) {
+    handler.ResetForConnect();
+    Handle(Reply(0, 0, 0, 0, 0, 0));
+    // The operator pressed I/O; the flip never reached the processor.
+    handler.RecordMeterView(true);
+    EXPECT_EQ(Handle(Reply(0, 0, 0, 0, 0, 0)),
+              (std::vector<std::string>{"visibility", "view agc", "data 29"}));
+    // The flip arrived: nothing to set back.
+    handler.RecordMeterView(true);
+    EXPECT_EQ(Handle(Reply(0, 0, 0, 0, 1, 0)), (std::vector<std::string>{"visibility", "data 29"}));
+    // This remote's own Bypass Update latched Bypass; the processor agrees.
+    handler.RecordBypass(true);
+    EXPECT_EQ(Handle(Reply(0, 0, 0, 0, 1, 1)), (std::vector<std::string>{"visibility", "data 29"}));
+    EXPECT_TRUE(handler.Bypassed());
 }
 
 TEST_F(LedStateHandlerTest, ChangeFlagEnablesCompareAndFollowsTheDevicesSide) {

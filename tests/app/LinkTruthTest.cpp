@@ -1,0 +1,194 @@
+#include <chrono>
+#include <csignal>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "app/AppFixture.h"
+#include "app/CConnectSequence.h"
+#include "app/CDlgMain.h"
+#include "app/CLedPanel.h"
+#include "app/CLinkWatch.h"
+#include "app/CReconnectPlan.h"
+#include "app/CSettingsDlg.h"
+#include "link/CLinkEngine.h"
+#include "widgets/CSkinButton.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(LinkWatch, StaleOnlyWhileARequestWaitsLongerThanTheLimitWithoutAReply) {
+    CLinkWatch watch;
+    EXPECT_FALSE(watch.Update(10000, true)) << "not armed: offline owes nothing";
+    watch.Arm(0);
+    struct Step {
+        std::int64_t nowMs;
+        bool requestOut;
+        bool reply; // a reply arrives at nowMs, before the update
+        bool stale;
+    };
+    const std::vector<Step> steps = {
+        {500, true, false, false},   {1000, true, false, false}, // at the limit: not yet
+        {1001, false, false, false},                             // idle link owes no reply
+        {1200, true, false, true},                               // silent and waiting
+        {1300, false, false, true},                              // idle keeps the mark
+        {1400, true, true, false},                               // a reply clears it
+        {2300, true, false, false},  {2401, true, false, true},
+    };
+    for (const Step& step : steps) {
+        if (step.reply) {
+            watch.OnReply(step.nowMs);
+        }
+        watch.Update(step.nowMs, step.requestOut);
+        EXPECT_EQ(watch.IsStale(), step.stale) << "at " << step.nowMs;
+    }
+    watch.Disarm();
+    EXPECT_FALSE(watch.IsStale());
+}
+
+TEST(ReconnectPlan, PausesGrowToTheLongestAndTheNoticeCountsDown) {
+    CReconnectPlan plan;
+    EXPECT_EQ(plan.Notice(), "");
+    plan.Start("03:12:45");
+    EXPECT_EQ(plan.Notice(), "LINK LOST at 03:12:45: the processor stopped answering. "
+                             "Connecting again in 2 s. Press CONNECT to connect now.");
+    EXPECT_FALSE(plan.Tick());
+    EXPECT_NE(plan.Notice().find("in 1 s"), std::string::npos);
+    EXPECT_TRUE(plan.Tick());
+    std::vector<int> pauses;
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        plan.OnAttemptStarted();
+        EXPECT_NE(plan.Notice().find("Connecting again now"), std::string::npos);
+        plan.OnAttemptFailed();
+        pauses.push_back(plan.SecondsLeft());
+        while (!plan.Tick()) {
+        }
+    }
+    EXPECT_EQ(pauses, (std::vector<int>{4, 8, 16, 30, 30, 30}));
+    EXPECT_EQ(plan.Attempts(), 6);
+    plan.Stop();
+    EXPECT_FALSE(plan.Tick());
+    EXPECT_EQ(plan.Notice(), "");
+}
+
+class LinkTruthTest : public AppFixture {
+protected:
+    CSkinButton* Key(unsigned id) const { return window_->Button(id); }
+
+    bool Online() const {
+        CDlgMain& w = *window_;
+        return w.Engine().IsConnected() && !w.Sequence().Connecting() && w.isEnabled() &&
+               !w.SettingsPanel()->isVisible() && w.Leds()->HasData();
+    }
+
+    void RestartSimOn(unsigned port) {
+        sim_ = std::make_unique<TestProcess>(
+            std::vector<std::string>{SOLVEI_SIM_PATH, "--udp", "127.0.0.1:" + std::to_string(port)},
+            std::map<std::string, std::string>{});
+        const auto line = sim_->ReadLine(10s);
+        ASSERT_TRUE(line && line->find("udp 127.0.0.1:") == 0) << "the simulator did not restart";
+    }
+};
+
+TEST_F(LinkTruthTest, BypassMadeElsewhereIsShownOnTheKeysAndInWords) {
+    StartSim({});
+    CDlgMain& w = OpenWindow();
+    ASSERT_TRUE(ConnectAndWait());
+    ASSERT_TRUE(WaitFor([&] { return Online(); }));
+    const std::string port = std::to_string(settings_.port);
+    for (const bool on : {true, false, true}) {
+        const auto result = TestProcess::Run(
+            {SOLVEI_CTL_PATH, "--host", "127.0.0.1", "--port", port, "bypass", on ? "on" : "off"},
+            {});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_TRUE(WaitFor([&] { return Key(CDlgMain::kBypass)->IsStuck() == on; }, 5s))
+            << "bypass " << on;
+        EXPECT_EQ(Key(CDlgMain::kOnline)->IsStuck(), !on);
+        EXPECT_EQ(w.Leds()->IsBypassed(), on);
+    }
+    // The meter view flipped elsewhere moves the keys too.
+    const bool io = Key(CDlgMain::kIo)->IsStuck();
+    ASSERT_EQ(TestProcess::Run(
+                  {SOLVEI_CTL_PATH, "--host", "127.0.0.1", "--port", port, "meters-flip"}, {})
+                  .exitCode,
+              0);
+    EXPECT_TRUE(WaitFor([&] { return Key(CDlgMain::kIo)->IsStuck() == !io; }, 5s));
+    EXPECT_EQ(Key(CDlgMain::kAgc)->IsStuck(), io);
+    EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(LinkTruthTest, ASilentProcessorIsMarkedStaleAndTheWindowConnectsAgainByItself) {
+    StartSim({});
+    CDlgMain& w = OpenWindow();
+    // Four seconds of tries before the link gives up: room to see the stale marking first.
+    w.SetLinkTiming(CDlgMain::LinkTiming{500, 8});
+    ASSERT_TRUE(ConnectAndWait());
+    ASSERT_TRUE(WaitFor([&] { return Online(); }));
+    const unsigned port = settings_.port;
+    EXPECT_FALSE(w.Leds()->IsStale());
+
+    // The processor goes quiet: within about a second the meters say so, in words.
+    sim_->Stop(SIGKILL, 5s);
+    const auto quiet = std::chrono::steady_clock::now();
+    ASSERT_TRUE(WaitFor([&] { return w.Leds()->IsStale(); }, 3s));
+    EXPECT_LT(std::chrono::steady_clock::now() - quiet, 2500ms);
+    EXPECT_EQ(w.Leds()->StaleText().left(15), "NO REPLY since ");
+    EXPECT_FALSE(Key(CDlgMain::kBypass)->isEnabled());
+    EXPECT_FALSE(Key(CDlgMain::kAgc)->isEnabled());
+
+    // It answers again before the link gives up: the marking goes, the keys come back.
+    RestartSimOn(port);
+    ASSERT_TRUE(WaitFor([&] { return !w.Leds()->IsStale(); }, 5s));
+    EXPECT_TRUE(Key(CDlgMain::kBypass)->isEnabled());
+    EXPECT_TRUE(w.Engine().IsConnected());
+
+    // Gone for good: the link gives up, the window says when, and counts down to a new try.
+    sim_->Stop(SIGKILL, 5s);
+    ASSERT_TRUE(WaitFor([&] { return w.Reconnect().IsActive(); }, 15s));
+    EXPECT_TRUE(w.SettingsPanel()->isVisible());
+    const QString notice = w.SettingsPanel()->Notice();
+    EXPECT_TRUE(notice.startsWith("LINK LOST at ")) << notice.toStdString();
+    EXPECT_TRUE(dialogs_.boxes.empty()) << dialogs_.boxes.front().text;
+    EXPECT_FALSE(w.Leds()->IsStale()) << "offline: the matrix is dark, not stale";
+
+    // The processor is back: the window connects by itself, no key pressed, no box.
+    RestartSimOn(port);
+    ASSERT_TRUE(WaitFor([&] { return Online() && !w.Reconnect().IsActive(); }, 60s));
+    EXPECT_TRUE(w.SettingsPanel()->Notice().isEmpty());
+    EXPECT_TRUE(dialogs_.boxes.empty()) << dialogs_.boxes.front().text;
+    EXPECT_GE(w.Reconnect().Attempts(), 1);
+}
+
+TEST_F(LinkTruthTest, ConnectPressedDuringTheCountdownTakesOverAndDisconnectIsNoLoss) {
+    StartSim({});
+    CDlgMain& w = OpenWindow();
+    w.SetLinkTiming(CDlgMain::LinkTiming{300, 3});
+    ASSERT_TRUE(ConnectAndWait());
+    ASSERT_TRUE(WaitFor([&] { return Online(); }));
+    // The operator's own Disconnect is not a lost link.
+    w.OnConnectClicked();
+    ASSERT_TRUE(WaitFor([&] { return !w.Engine().IsConnected(); }));
+    QTest::qWait(300);
+    EXPECT_FALSE(w.Reconnect().IsActive());
+    EXPECT_TRUE(w.SettingsPanel()->Notice().isEmpty());
+    dialogs_.boxes.clear();
+
+    ASSERT_TRUE(ConnectAndWait());
+    ASSERT_TRUE(WaitFor([&] { return Online(); }));
+    const unsigned port = settings_.port;
+    sim_->Stop(SIGKILL, 5s);
+    ASSERT_TRUE(WaitFor([&] { return w.Reconnect().IsActive(); }, 15s));
+    RestartSimOn(port);
+    // Connect now, by hand: the countdown stops and the usual connect runs.
+    ASSERT_TRUE(ConnectAndWait());
+    EXPECT_FALSE(w.Reconnect().IsActive());
+    EXPECT_TRUE(WaitFor([&] { return Online(); }));
+    EXPECT_TRUE(dialogs_.boxes.empty()) << dialogs_.boxes.front().text;
+}
+
+} // namespace
