@@ -16,6 +16,11 @@ public:
     void OnError(int code) override;
     void OnVersion(const std::string& text) override;
     void OnParameter(std::uint8_t d1, std::uint8_t d2, std::uint8_t d3, std::uint8_t d4) override;
+    // A value kept other than the one written reaches the window as that parameter's value.
+    void OnParameterKept(std::uint8_t a, std::uint8_t b, std::uint8_t c,
+                         std::uint8_t kept) override {
+        OnParameter(a, b, c, kept);
+    }
     void OnLeds(const ByteString& reply) override;
     void OnConfig(const ByteString& data) override;
     void OnFactoryPresetNumber(int n) override;

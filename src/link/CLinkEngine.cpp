@@ -518,6 +518,14 @@ void CLinkEngine::ReportReply(const ByteString& r) {
     case Command::ReadParameter:
         listener_->OnParameter(r[2], r[3], r[4], r[5]);
         break;
+    case Command::WriteParameter:
+        // The acknowledgement echoes the address and carries the value kept.
+        if (lastPacket_.size() >= 5 && lastPacket_[0] == Command::WriteParameter &&
+            lastPacket_[1] == r[2] && lastPacket_[2] == r[3] && lastPacket_[3] == r[4] &&
+            lastPacket_[4] != r[5]) {
+            listener_->OnParameterKept(r[2], r[3], r[4], r[5]);
+        }
+        break;
     case Command::ReadLeds:
         listener_->OnLeds(r);
         break;

@@ -21,6 +21,12 @@ public:
     virtual void OnParameter(std::uint8_t d1, std::uint8_t d2, std::uint8_t d3,
                              std::uint8_t d4) = 0;
     virtual void OnLeds(const ByteString& reply) = 0;
+    // A write was acknowledged with another value than the one sent: the processor kept kept
+    // (it clamps a value beyond the parameter's range). Listeners that show values use it.
+    virtual void OnParameterKept(std::uint8_t a, std::uint8_t b, std::uint8_t c,
+                                 std::uint8_t kept) {
+        (void)a, (void)b, (void)c, (void)kept;
+    }
     virtual void OnConfig(const ByteString& data) = 0;
     virtual void OnFactoryPresetNumber(int n) = 0;
     virtual void OnPresetLoaded(int n) = 0;

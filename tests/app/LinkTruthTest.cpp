@@ -16,6 +16,7 @@
 #include "app/CReconnectPlan.h"
 #include "app/CSettingsDlg.h"
 #include "link/CLinkEngine.h"
+#include "pages/ParamSlider.h"
 #include "widgets/CSkinButton.h"
 
 namespace {
@@ -120,6 +121,29 @@ TEST_F(LinkTruthTest, BypassMadeElsewhereIsShownOnTheKeysAndInWords) {
     EXPECT_TRUE(WaitFor([&] { return Key(CDlgMain::kIo)->IsStuck() == !io; }, 5s));
     EXPECT_EQ(Key(CDlgMain::kAgc)->IsStuck(), io);
     EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(LinkTruthTest, AWriteThatTheProcessorKeepsOtherwiseShowsTheValueKept) {
+    StartSim({});
+    CDlgMain& w = OpenWindow();
+    ASSERT_TRUE(ConnectAndWait());
+    ASSERT_TRUE(WaitFor([&] { return Online() && w.Page() != nullptr && w.Page()->isVisible(); }));
+    const auto sliders = w.Page()->findChildren<ParamSlider*>();
+    ASSERT_FALSE(sliders.empty());
+    ParamSlider* slider = sliders.front();
+    const ParamAddress address = slider->Item().address;
+    const int span = slider->Item().span;
+    ASSERT_LT(span, 255);
+    ASSERT_NE(slider->DeviceValue(), span);
+    // A value beyond the parameter's range: the processor keeps its highest value.
+    w.Model().WriteParameter(address, 255, false);
+    EXPECT_TRUE(WaitFor([&] { return slider->DeviceValue() == span; }, 5s));
+    const auto read = TestProcess::Run(
+        {SOLVEI_CTL_PATH, "--host", "127.0.0.1", "--port", std::to_string(settings_.port), "read",
+         std::to_string(address.a), std::to_string(address.b), std::to_string(address.c)},
+        {});
+    ASSERT_EQ(read.exitCode, 0) << read.err;
+    EXPECT_NE(read.out.find(std::to_string(span)), std::string::npos) << read.out;
 }
 
 TEST_F(LinkTruthTest, ASilentProcessorIsMarkedStaleAndTheWindowConnectsAgainByItself) {
