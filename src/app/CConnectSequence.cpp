@@ -65,6 +65,7 @@ void CConnectSequence::OnConnectPressed() {
     view_.ShowWait();
     view_.ResetForConnect();
     failure_.clear();
+    cancelled_ = false;
     connecting_ = true;
     link_.Open();
 }
@@ -81,6 +82,15 @@ void CConnectSequence::StartAutomaticConnect() {
     failure_.clear();
     connecting_ = true;
     link_.Open();
+}
+
+void CConnectSequence::CancelConnect() {
+    if (!connecting_) {
+        return;
+    }
+    cancelled_ = true;
+    automatic_ = false;
+    link_.Abort();
 }
 
 void CConnectSequence::OnConnectFinished() {
@@ -177,6 +187,13 @@ void CConnectSequence::OnDisconnected() {
     view_.SetInputEnabled(true);
     view_.ShowLinkDown();
     view_.CloseWait();
+    if (cancelled_) {
+        cancelled_ = false;
+        automatic_ = false;
+        online_ = false;
+        failure_.clear();
+        return;
+    }
     if (online_ && !wasConnecting) {
         // Nobody asked for this: the processor stopped answering while online.
         online_ = false;

@@ -37,6 +37,9 @@ public:
     // reported to the view instead of in a box (the window tries again). Any other failure
     // has its box as usual.
     void StartAutomaticConnect();
+    // The operator cancelled a connect from the wait window: the link is dropped at once and
+    // no box follows (the operator knows why it ended).
+    void CancelConnect();
     // The Exit key: the next disconnect ends the program; false when the link is already down
     // and the program may end at once.
     bool OnExitPressed();
@@ -75,6 +78,7 @@ private:
     // The connect finished and the operator has not asked for the link to go down.
     bool online_ = false;
     bool automatic_ = false;
+    bool cancelled_ = false;
     // A failure found while connected, shown once the link is down.
     std::string failure_;
 };

@@ -518,6 +518,10 @@ void CDlgMain::ShowWait() {
         return;
     }
     wait_ = std::make_unique<CWaitDlg>(Manager());
+    connect(wait_.get(), &CWaitDlg::cancelled, this, [this] {
+        Log("Connect cancelled by the operator");
+        sequence_.CancelConnect();
+    });
     wait_->ShowOver(frame_.get());
 }
 

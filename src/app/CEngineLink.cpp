@@ -14,6 +14,10 @@ void CEngineLink::Disconnect() {
     engine_.Disconnect();
 }
 
+void CEngineLink::Abort() {
+    engine_.Abort();
+}
+
 void CEngineLink::ReadVersion() {
     engine_.ReadVersion();
 }

@@ -14,6 +14,7 @@ public:
     void Open() override;
     [[nodiscard]] bool IsConnected() const override;
     void Disconnect() override;
+    void Abort() override;
     void ReadVersion() override;
     void GetConfig(int lockCode) override;
     void GetFactoryPresetNumber() override;

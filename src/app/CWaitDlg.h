@@ -6,26 +6,39 @@
 
 #include "widgets/CSkinDialog.h"
 
+class CSkinButton;
 class CSkinProgress;
 
-// The "please wait" window of the connect sequence: a skinned popup (section "Wait") whose
-// only control is the running progress strip (section "ProgressBar", id 666).
+// The "please wait" window of the connect sequence: a skinned popup (section "Wait") with the
+// running progress strip (section "ProgressBar", id 666) and a Cancel key (section
+// "WaitCancel"; Escape does the same) so that a wrong address need not hold the window until
+// the link gives up.
 class CWaitDlg : public CSkinDialog {
     Q_OBJECT
 public:
     static constexpr unsigned kProgressId = 666;
+    static constexpr unsigned kCancelId = 667;
 
     explicit CWaitDlg(CSkinManager* manager);
     ~CWaitDlg() override;
 
     [[nodiscard]] CSkinProgress* Progress() const { return progress_.get(); }
+    [[nodiscard]] CSkinButton* CancelKey() const { return cancel_.get(); }
 
     // Shows the window centred on the owner, remembering the window that was active.
     void ShowOver(QWidget* owner);
     // The window that was active when it was shown (it is activated again on close).
     [[nodiscard]] QWidget* PreviouslyActive() const { return previous_; }
 
+signals:
+    // The operator asked to stop connecting.
+    void cancelled();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     std::unique_ptr<CSkinProgress> progress_;
+    std::unique_ptr<CSkinButton> cancel_;
     QPointer<QWidget> previous_;
 };

@@ -173,6 +173,15 @@ void CLinkEngine::Disconnect() {
     });
 }
 
+void CLinkEngine::Abort() {
+    Call([this] {
+        SetPollingHere(false, 0);
+        if (state_ != LinkState::Disconnected) {
+            RequestDisconnect();
+        }
+    });
+}
+
 void CLinkEngine::WriteParameter(std::uint8_t a, std::uint8_t b, std::uint8_t c,
                                  std::uint8_t value) {
     Request(BuildWriteParameter(a, b, c, value));

@@ -74,6 +74,9 @@ public:
     void SetPolling(bool on);
 
     void Disconnect();
+    // Drops the link at once, without telling the processor: for a processor that does not
+    // answer (a Disconnect would wait behind the unanswered request until the tries run out).
+    void Abort();
     void WriteParameter(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t value);
     void SendPreset(std::uint8_t preset, const ByteString& data);
     void SendUpgrade(const ByteString& data);

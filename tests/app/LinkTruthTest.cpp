@@ -15,6 +15,7 @@
 #include "app/CLinkWatch.h"
 #include "app/CReconnectPlan.h"
 #include "app/CSettingsDlg.h"
+#include "app/CWaitDlg.h"
 #include "link/CLinkEngine.h"
 #include "pages/ParamSlider.h"
 #include "widgets/CSkinButton.h"
@@ -213,6 +214,35 @@ TEST_F(LinkTruthTest, ConnectPressedDuringTheCountdownTakesOverAndDisconnectIsNo
     EXPECT_FALSE(w.Reconnect().IsActive());
     EXPECT_TRUE(WaitFor([&] { return Online(); }));
     EXPECT_TRUE(dialogs_.boxes.empty()) << dialogs_.boxes.front().text;
+}
+
+TEST_F(LinkTruthTest, TheWaitWindowCancelsAConnectToAnAddressThatNeverAnswers) {
+    // A port where nothing answers: the simulator that had it is gone.
+    StartSim({});
+    sim_->Stop(SIGKILL, 5s);
+    sim_.reset();
+    CDlgMain& w = OpenWindow();
+    for (const bool byKey : {true, false}) {
+        SCOPED_TRACE(byKey ? "Cancel key" : "Escape");
+        w.OnConnectClicked();
+        ASSERT_NE(w.WaitWindow(), nullptr);
+        const auto start = std::chrono::steady_clock::now();
+        if (byKey) {
+            ASSERT_NE(w.WaitWindow()->CancelKey(), nullptr);
+            QTest::mouseClick(w.WaitWindow()->CancelKey(), Qt::LeftButton);
+        } else {
+            QTest::keyClick(w.WaitWindow(), Qt::Key_Escape);
+        }
+        ASSERT_TRUE(WaitFor(
+            [&] { return w.WaitWindow() == nullptr && w.isEnabled() && !w.Engine().IsConnected(); },
+            5s));
+        // Well before the link would have given up by itself (15 s).
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+        EXPECT_TRUE(w.SettingsPanel()->isVisible());
+        EXPECT_FALSE(w.Reconnect().IsActive());
+        QTest::qWait(200);
+        EXPECT_TRUE(dialogs_.boxes.empty()) << dialogs_.boxes.front().text;
+    }
 }
 
 } // namespace
