@@ -235,6 +235,7 @@ void CDlgMain::OnLinkEvent(CLinkEvent& event) {
         presetBook_->OnPresetSent(static_cast<int>(event.Number()));
         break;
     case WM_LINK_PRESET_LOADED:
+        ledState_.RecordPresetOnAir(static_cast<int>(event.Number()));
         presetBook_->OnPresetLoaded(static_cast<int>(event.Number()));
         break;
     case WM_LINK_BYPASS:
@@ -642,7 +643,16 @@ void CDlgMain::OnPresetDownloadFinished() {
     StopReconnecting();
 }
 
+void CDlgMain::OnPresetLoadedElsewhere(std::uint8_t preset) {
+    // The values shown belong to the preset that was on air before: read everything again,
+    // as after a load of this remote's own.
+    Log("Preset " + std::to_string(preset) + " put on air by the processor");
+    presetBook_->OnPresetLoaded(preset);
+}
+
 void CDlgMain::ResetCompare() {
+    // Side A is on air again: the page shows its values, as the A key does.
+    ShowCurrentPageAgain();
     ShowCompareSide(false);
     ledState_.RecordCompare(false);
     SetCompareMode(false);

@@ -178,6 +178,7 @@ private:
     void ReleaseCompareKeys() override;
     void SetPresetMarkers(std::uint8_t tr, std::uint8_t dp, std::uint8_t def, std::uint8_t current,
                           std::uint8_t change) override;
+    void OnPresetLoadedElsewhere(std::uint8_t preset) override;
     // ILedView, IParameterLog and IPresetWindow: one line for the debug window.
     void Log(const std::string& line) override;
 

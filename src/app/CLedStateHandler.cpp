@@ -46,6 +46,10 @@ void CLedStateHandler::OnLedState(const ByteString& reply) {
         dp != previousDp_ || def != previousDef_ || current != previousCurrent_) {
         view_.Log("Some Preset Flags Changed. Preset List Updated.");
         view_.SetPresetMarkers(tr, dp, def, current, change_ ? 1 : 0);
+        if (previousCurrent_ >= 0 && current != previousCurrent_ && current != expectedCurrent_) {
+            view_.OnPresetLoadedElsewhere(current);
+        }
+        expectedCurrent_ = -1;
         previousTr_ = tr;
         previousDp_ = dp;
         previousDef_ = def;

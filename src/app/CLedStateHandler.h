@@ -23,6 +23,8 @@ public:
     // The window latched a bypass key on this remote's own Bypass Update.
     void RecordBypass(bool bypassed) { lastBypass_ = bypassed ? 1 : 0; }
     [[nodiscard]] bool Bypassed() const { return lastBypass_ == 1; }
+    // This remote loaded or saved that preset: its coming on air is no surprise.
+    void RecordPresetOnAir(int preset) { expectedCurrent_ = preset; }
     void OnLedState(const ByteString& reply);
     // The link is down: the next reply counts as a change of every flag and marker again.
     void ForgetFlags();
@@ -53,4 +55,5 @@ private:
     int previousCurrent_ = -1;
     int previousChange_ = -1;
     int previousCompare_ = -1;
+    int expectedCurrent_ = -1;
 };

@@ -26,4 +26,7 @@ public:
     virtual void SetPresetMarkers(std::uint8_t tr, std::uint8_t dp, std::uint8_t def,
                                   std::uint8_t current, std::uint8_t change) = 0;
     virtual void Log(const std::string& line) = 0;
+    // The processor put another preset on air that this remote did not load (its daypart or
+    // trigger preset, the front panel, another remote): the page must be read again.
+    virtual void OnPresetLoadedElsewhere(std::uint8_t preset) = 0;
 };

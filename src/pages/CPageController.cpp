@@ -96,9 +96,9 @@ void CPageController::RebuildPageTree() {
         ShowPage(0, true);
         tree_.SelectFirstItem();
     } else {
-        // The page shown stays; its item is marked again so the tree still says where the
-        // operator is.
-        tree_.SelectPage(current_);
+        // The registry went with the old tree: the page shown is built again with the new
+        // one (or its fallback, when it is hidden now), so that it stays wired to the model.
+        RebuildCurrentPage();
     }
 }
 

@@ -35,6 +35,9 @@ public:
                         std::to_string(change));
     }
     void Log(const std::string& line) override { calls.push_back("log " + line); }
+    void OnPresetLoadedElsewhere(std::uint8_t preset) override {
+        calls.push_back("loaded elsewhere " + std::to_string(preset));
+    }
 
     std::vector<std::string> calls;
 };
@@ -123,6 +126,25 @@ TEST_F(LedStateHandlerTest, AKeyLatchedByTheWindowIsSetBackWhenTheProcessorSaysO
     handler.RecordBypass(true);
     EXPECT_EQ(Handle(Reply(0, 0, 0, 0, 1, 1)), (std::vector<std::string>{"visibility", "data 29"}));
     EXPECT_TRUE(handler.Bypassed());
+}
+
+TEST_F(LedStateHandlerTest, APresetPutOnAirElsewhereAsksForThePageAgain) {
+    handler.ResetForConnect();
+    // The first reply after a connect is no load.
+    auto calls = Handle(Reply(0, 0, 0, 2, 0, 0));
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "loaded elsewhere 2"), 0);
+    // The daypart preset comes on air by itself.
+    calls = Handle(Reply(0, 0, 0, 5, 0, 0));
+    EXPECT_EQ(calls.back(), "loaded elsewhere 5");
+    // This remote loads preset 7: its own load reads the page already.
+    handler.RecordPresetOnAir(7);
+    calls = Handle(Reply(0, 0, 0, 7, 0, 0));
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "loaded elsewhere 7"), 0);
+    // Only a change of the preset on air counts, not of the flags.
+    calls = Handle(Reply(0, 0, 0, 0x87, 0, 0));
+    EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                            [](const std::string& c) { return c.rfind("loaded", 0) == 0; }),
+              0);
 }
 
 TEST_F(LedStateHandlerTest, ChangeFlagEnablesCompareAndFollowsTheDevicesSide) {

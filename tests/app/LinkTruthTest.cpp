@@ -17,6 +17,7 @@
 #include "app/CSettingsDlg.h"
 #include "app/CWaitDlg.h"
 #include "link/CLinkEngine.h"
+#include "pages/ParamButtonGroup.h"
 #include "pages/ParamSlider.h"
 #include "widgets/CSkinButton.h"
 
@@ -145,6 +146,86 @@ TEST_F(LinkTruthTest, AWriteThatTheProcessorKeepsOtherwiseShowsTheValueKept) {
         {});
     ASSERT_EQ(read.exitCode, 0) << read.err;
     EXPECT_NE(read.out.find(std::to_string(span)), std::string::npos) << read.out;
+}
+
+TEST_F(LinkTruthTest, APresetPutOnAirBehindTheWindowsBackIsReadIntoThePage) {
+    StartSim({});
+    CDlgMain& w = OpenWindow();
+    ASSERT_TRUE(ConnectAndWait());
+    ASSERT_TRUE(WaitFor([&] { return Online() && w.Page() != nullptr && w.Page()->isVisible(); }));
+    const auto sliders = w.Page()->findChildren<ParamSlider*>();
+    ASSERT_FALSE(sliders.empty());
+    ParamSlider* slider = sliders.front();
+    const ParamAddress at = slider->Item().address;
+    const int shown = slider->DeviceValue();
+    const int stored = (shown + 7) % (slider->Item().span + 1);
+    ASSERT_NE(stored, shown);
+    const std::string port = std::to_string(settings_.port);
+    auto ctl = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {SOLVEI_CTL_PATH, "--host", "127.0.0.1", "--port", port});
+        const auto result = TestProcess::Run(args, {});
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+    };
+    // Another remote stores a preset with another value, and later puts it on air.
+    const std::string a = std::to_string(at.a), b = std::to_string(at.b), c = std::to_string(at.c);
+    ctl({"write", a, b, c, std::to_string(stored)});
+    ctl({"preset-save", "4"});
+    ctl({"write", a, b, c, std::to_string(shown)});
+    ctl({"preset-load", "4"});
+    // The page is built anew for the new preset: look its fader up each time.
+    auto shownNow = [&]() -> int {
+        if (w.Page() == nullptr) {
+            return -1;
+        }
+        for (ParamSlider* fader : w.Page()->findChildren<ParamSlider*>()) {
+            if (fader->Item().address == at) {
+                return fader->DeviceValue();
+            }
+        }
+        return -1;
+    };
+    EXPECT_TRUE(WaitFor([&] { return shownNow() == stored; }, 10s))
+        << "the page still shows " << shownNow();
+    EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(LinkTruthTest, ThePageShownStaysWiredWhenAChoiceOnItChangesWhichPagesExist) {
+    StartSim({});
+    CDlgMain& w = OpenWindow();
+    ASSERT_TRUE(ConnectAndWait());
+    ASSERT_TRUE(WaitFor([&] { return Online() && w.Page() != nullptr && w.Page()->isVisible(); }));
+    CSkinButton* wideband = nullptr;
+    for (ParamButtonGroup* group : w.Page()->findChildren<ParamButtonGroup*>()) {
+        for (CSkinButton* key : group->findChildren<CSkinButton*>()) {
+            if (key->text() == "Wideband" && group->Selection() != 1) {
+                wideband = key;
+            }
+        }
+    }
+    ASSERT_NE(wideband, nullptr) << "the AGC page offers AGC Mode Wideband";
+    // Wideband hides the Bands page: the tree is built anew while the AGC page stays.
+    QTest::mouseClick(wideband, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return w.Page() != nullptr && w.Page()->isVisible() &&
+                   !w.Model().Registry().Entries().empty();
+        },
+        10s));
+    QWidget* page = w.Page();
+    // Every control the registry knows is on the page shown, and there is one for each of
+    // its value controls: device values and compare mode reach them.
+    const auto sliders = page->findChildren<ParamSlider*>();
+    ASSERT_FALSE(sliders.empty());
+    for (const auto& entry : w.Model().Registry().Entries()) {
+        auto* widget = dynamic_cast<QWidget*>(entry.control);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_TRUE(page->isAncestorOf(widget));
+    }
+    const std::uint8_t kept = static_cast<std::uint8_t>((sliders.front()->DeviceValue() + 3) %
+                                                        (sliders.front()->Item().span + 1));
+    w.Model().OnParameterValue(sliders.front()->Item().address, kept);
+    EXPECT_EQ(sliders.front()->DeviceValue(), kept);
+    EXPECT_TRUE(dialogs_.boxes.empty());
 }
 
 TEST_F(LinkTruthTest, ASilentProcessorIsMarkedStaleAndTheWindowConnectsAgainByItself) {

@@ -187,6 +187,30 @@ TEST(PageController, ATreeBuiltAnewStillMarksThePageShown) {
     EXPECT_EQ(c.h.pages->CurrentIndex(), 0);
 }
 
+TEST(PageController, ThePageShownStaysWiredWhenItsOwnControlHidesAnotherPage) {
+    Connected c;
+    ASSERT_TRUE(c.h.skinLoaded);
+    ASSERT_EQ(c.h.tree.topLevelItemCount(), 2);
+    ASSERT_EQ(c.h.pages->CurrentIndex(), 0);
+    // The operator turns the source on "Main" to 0: "Dep" goes from the tree, "Main" keeps
+    // every set it had.
+    c.h.model.WriteParameter({0, 9, 1}, 0, true);
+    c.h.model.OnLedState();
+    c.Answer();
+    ASSERT_EQ(c.h.tree.topLevelItemCount(), 1);
+    ParameterPage* shown = c.h.pages->Page();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->isVisible());
+    // Its controls are still known to the model: device values and compare mode reach them.
+    const auto& entries = c.h.model.Registry().Entries();
+    ASSERT_EQ(entries.size(), 2u);
+    for (const auto& entry : entries) {
+        EXPECT_TRUE(shown->isAncestorOf(dynamic_cast<QWidget*>(entry.control)));
+    }
+    c.h.model.OnParameterValue({0, 9, 1}, 3);
+    EXPECT_EQ(ControlsOf<ParamSlider>(*shown)[0]->DeviceValue(), 3);
+}
+
 TEST(PageController, TheTreeStaysHiddenWhileThePresetListIsShown) {
     Connected c;
     c.h.host.treeLatched = false;

@@ -65,6 +65,7 @@ const std::vector<std::pair<std::string, Kind>> kSections = {
     {"BtnB", Kind::Button},
     {"BtnMenu", Kind::Button},
     {"BtnPresets", Kind::Button},
+    {"WaitCancel", Kind::Button},
     {"PresetIconLoad", Kind::Button},
     {"PresetIconSave", Kind::Button},
     {"PresetIconRename", Kind::Button},
