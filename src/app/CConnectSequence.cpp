@@ -24,6 +24,15 @@ const std::string CConnectSequence::kTransferBrokeOff =
     std::string("Transfer Error\n \n") +
     "The transfer from the processor broke off before its end. \n" + "Please connect again.";
 
+const std::string CConnectSequence::kLinkLostWhileConnecting =
+    std::string("Connection Lost\n \n") +
+    "The link to the processor dropped while its settings and presets were being read. \n" +
+    "Please connect again.";
+const std::string CConnectSequence::kDescriptionUnreadable =
+    std::string("File Read Error\n \n") +
+    "The description the processor sent could not be read back from the working folder. \n" +
+    "Please connect again.";
+
 CConnectSequence::CConnectSequence(IConnectLink& link, IConnectView& view, IMessageBox& boxes,
                                    CConnectionSettings& settings)
     : link_(link), view_(view), boxes_(boxes), settings_(settings) {}
@@ -66,6 +75,7 @@ void CConnectSequence::OnConnectPressed() {
     view_.ResetForConnect();
     failure_.clear();
     cancelled_ = false;
+    descriptionAccepted_ = false;
     connecting_ = true;
     link_.Open();
 }
@@ -77,6 +87,7 @@ void CConnectSequence::StartAutomaticConnect() {
     automatic_ = true;
     online_ = false;
     processorAnswered_ = false;
+    descriptionAccepted_ = false;
     view_.DropPage();
     view_.ResetForConnect();
     failure_.clear();
@@ -114,6 +125,7 @@ bool CConnectSequence::OnExitPressed() {
 }
 
 void CConnectSequence::OnConnected() {
+    descriptionAccepted_ = false;
     // A connect of the window's own stays in the offline view, with its notice, until the
     // processor has answered and everything is read.
     if (!automatic_) {
@@ -161,8 +173,13 @@ void CConnectSequence::OnConfig(const ByteString& data) {
             return;
         }
     }
-    view_.LoadDescription(kDescriptionFile);
+    const bool loaded = view_.LoadDescription(kDescriptionFile);
     std::remove(kDescriptionFile);
+    if (!loaded) {
+        Fail(kDescriptionUnreadable);
+        return;
+    }
+    descriptionAccepted_ = true;
     link_.GetFactoryPresetNumber();
 }
 
@@ -201,11 +218,19 @@ void CConnectSequence::OnDisconnected() {
         view_.OnLinkLost();
         return;
     }
-    if (automatic_ && !processorAnswered_ && failure_.empty()) {
+    if (automatic_ && failure_.empty() && (!processorAnswered_ || descriptionAccepted_)) {
+        // The window tries again by itself; a box would stop it until someone is there.
         automatic_ = false;
+        descriptionAccepted_ = false;
         view_.OnAutomaticConnectFailed();
         return;
     }
+    if (wasConnecting && descriptionAccepted_ && failure_.empty()) {
+        // Everything was accepted, then the link went while values or presets were read:
+        // without a word the operator would face a half-built window.
+        failure_ = kLinkLostWhileConnecting;
+    }
+    descriptionAccepted_ = false;
     automatic_ = false;
     online_ = false;
     if (passwordPending_) {

@@ -26,6 +26,8 @@ public:
     static const std::string kIncorrectApplication;
     static const std::string kPermissionsError;
     static const std::string kTransferBrokeOff;
+    static const std::string kLinkLostWhileConnecting;
+    static const std::string kDescriptionUnreadable;
 
     CConnectSequence(IConnectLink& link, IConnectView& view, IMessageBox& boxes,
                      CConnectionSettings& settings);
@@ -79,6 +81,8 @@ private:
     bool online_ = false;
     bool automatic_ = false;
     bool cancelled_ = false;
+    // The processor took the lock code and sent a description of the type served.
+    bool descriptionAccepted_ = false;
     // A failure found while connected, shown once the link is down.
     std::string failure_;
 };

@@ -686,9 +686,13 @@ void CDlgMain::ResetForConnect() {
     ledState_.ResetForConnect();
 }
 
-void CDlgMain::LoadDescription(const std::string& path) {
-    (void)description_.Load(path);
+bool CDlgMain::LoadDescription(const std::string& path) {
+    if (!description_.Load(path)) {
+        Log("File Read Error");
+        return false;
+    }
     pages_->OnDescriptionLoaded(description_.Root());
+    return true;
 }
 
 void CDlgMain::ShowCurrentPageAgain() {

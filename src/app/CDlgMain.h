@@ -163,7 +163,7 @@ private:
     void ShowLinkDown() override;
     void SetCaption(const std::string& caption) override;
     void SetProcessorType(std::uint8_t type) override;
-    void LoadDescription(const std::string& path) override;
+    bool LoadDescription(const std::string& path) override;
     void EndProgram() override;
     void OnLinkLost() override;
     void OnAutomaticConnectFailed() override;

@@ -26,8 +26,9 @@ public:
     virtual void ShowLinkDown() = 0;
     virtual void SetCaption(const std::string& caption) = 0;
     virtual void SetProcessorType(std::uint8_t type) = 0;
-    // Loads the description file, builds the page tree and requests the values of the root.
-    virtual void LoadDescription(const std::string& path) = 0;
+    // Loads the description file, builds the page tree and requests the values of the root;
+    // false when the file could not be read back (nothing is built then).
+    virtual bool LoadDescription(const std::string& path) = 0;
     // Exit was pressed and the link is now down: the program ends.
     virtual void EndProgram() = 0;
     // The link went down by itself after the connect had finished (the processor stopped

@@ -44,15 +44,19 @@ public:
     void ShowLinkDown() override { calls.push_back("down"); }
     void SetCaption(const std::string& text) override { caption = text; }
     void SetProcessorType(std::uint8_t type) override { processorType = type; }
-    void LoadDescription(const std::string& path) override {
+    bool LoadDescription(const std::string& path) override {
         calls.push_back("load");
         // The file is there, whole, while it is loaded.
         std::ifstream in(path, std::ios::binary);
         loaded.assign(std::istreambuf_iterator<char>(in), {});
+        return readable;
     }
     void EndProgram() override { calls.push_back("end"); }
+    void OnLinkLost() override { calls.push_back("lost"); }
+    void OnAutomaticConnectFailed() override { calls.push_back("auto failed"); }
 
     std::string lockText = "0007";
+    bool readable = true;
     std::string caption;
     int processorType = -1;
     std::string loaded;
@@ -182,7 +186,8 @@ TEST_F(ConnectSequenceTest, ConnectKeyActsAsDisconnectWhileConnected) {
 
 struct FailureCase {
     const char* name;
-    // How far the connect gets: 0 never connected, 1 connected, 2 version, 3 wrong type.
+    // How far the connect gets: 0 never connected, 1 connected, 2 version, 3 wrong type,
+    // 4 description accepted (the link goes while values and presets are read).
     int stage;
     std::vector<std::string> boxes;
 };
@@ -199,8 +204,11 @@ TEST_P(ConnectFailureTest, LinkDropShowsItsBox) {
     if (GetParam().stage >= 2) {
         sequence.OnVersion("123");
     }
-    if (GetParam().stage >= 3) {
+    if (GetParam().stage == 3) {
         sequence.OnConfig(ByteString{2, 0, 0});
+    }
+    if (GetParam().stage == 4) {
+        sequence.OnConfig(ByteString{3, 0, 0});
     }
     link.connected = false;
     view.calls.clear();
@@ -215,7 +223,9 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"NoVersion", 1, {CConnectSequence::kNoResponse}},
                       FailureCase{"ConfigUnanswered", 2, {"Incorrect Password"}},
                       FailureCase{
-                          "WrongProcessorType", 3, {CConnectSequence::kIncorrectApplication}}),
+                          "WrongProcessorType", 3, {CConnectSequence::kIncorrectApplication}},
+                      FailureCase{"DroppedWhileReading", 4,
+                                  {CConnectSequence::kLinkLostWhileConnecting}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ConnectSequenceTest, BoxTextsAreTheProcessorsOwnWords) {
@@ -252,6 +262,52 @@ TEST_F(ConnectSequenceTest, UnwritableFolderGivesPermissionsError) {
     EXPECT_EQ(link.calls.back(), "disconnect");
     EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{CConnectSequence::kPermissionsError}));
     EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "load"), 0);
+}
+
+TEST_F(ConnectSequenceTest, ADescriptionThatCannotBeReadBackEndsTheConnectWithABox) {
+    view.readable = false;
+    ConnectUntilConfigAsked();
+    sequence.OnConfig(ByteString{3, 1});
+    EXPECT_EQ(link.calls.back(), "disconnect");
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{CConnectSequence::kDescriptionUnreadable}));
+    EXPECT_FALSE(fs::exists(folder / "pccontrol.bin"));
+    boxes.boxes.clear();
+    link.connected = false;
+    sequence.OnDisconnected();
+    EXPECT_TRUE(boxes.boxes.empty()) << "one box, not a second one for the drop";
+}
+
+TEST_F(ConnectSequenceTest, ALinkLostWhileOnlineIsToldToTheViewAndRetriedWithoutBoxes) {
+    ConnectUntilConfigAsked();
+    sequence.OnConfig(ByteString{3});
+    sequence.OnConnectFinished();
+    link.connected = false;
+    view.calls.clear();
+    sequence.OnDisconnected();
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"enable", "down", "close wait", "lost"}));
+    EXPECT_TRUE(boxes.boxes.empty());
+    // The window's own attempt: no wait window, no settings applied, no box when nothing
+    // answers, and the view hears of it.
+    view.calls.clear();
+    link.calls.clear();
+    sequence.StartAutomaticConnect();
+    EXPECT_EQ(link.calls, (std::vector<std::string>{"open"}));
+    EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "wait"), 0);
+    EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "apply"), 0);
+    link.connected = true;
+    sequence.OnConnected();
+    link.connected = false;
+    sequence.OnDisconnected();
+    EXPECT_EQ(view.calls.back(), "auto failed");
+    EXPECT_TRUE(boxes.boxes.empty());
+    // A wrong lock code on the window's own attempt is the operator's to see.
+    sequence.StartAutomaticConnect();
+    link.connected = true;
+    sequence.OnConnected();
+    sequence.OnVersion("123");
+    link.connected = false;
+    sequence.OnDisconnected();
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Incorrect Password"}));
 }
 
 TEST_F(ConnectSequenceTest, DisconnectAfterEarlierSuccessShowsNoBox) {
