@@ -11,6 +11,7 @@
 #include "app/AppFixture.h"
 #include "app/CConnectSequence.h"
 #include "app/CDlgMain.h"
+#include "app/CPresetList.h"
 #include "app/CLedPanel.h"
 #include "app/CLinkWatch.h"
 #include "app/CReconnectPlan.h"
@@ -87,6 +88,25 @@ protected:
         CDlgMain& w = *window_;
         return w.Engine().IsConnected() && !w.Sequence().Connecting() && w.isEnabled() &&
                !w.SettingsPanel()->isVisible() && w.Leds()->HasData();
+    }
+
+    // What the fader of that parameter shows on the page shown, -1 without one.
+    int Shown(const ParamAddress& at) const {
+        if (window_->Page() == nullptr) {
+            return -1;
+        }
+        for (ParamSlider* fader : window_->Page()->findChildren<ParamSlider*>()) {
+            if (fader->Item().address == at) {
+                return fader->DeviceValue();
+            }
+        }
+        return -1;
+    }
+
+    TestProcess::Result Ctl(std::vector<std::string> args) const {
+        args.insert(args.begin(), {SOLVEI_CTL_PATH, "--host", "127.0.0.1", "--port",
+                                   std::to_string(settings_.port)});
+        return TestProcess::Run(args, {});
     }
 
     void RestartSimOn(unsigned port) {
@@ -225,6 +245,38 @@ TEST_F(LinkTruthTest, ThePageShownStaysWiredWhenAChoiceOnItChangesWhichPagesExis
                                                         (sliders.front()->Item().span + 1));
     w.Model().OnParameterValue(sliders.front()->Item().address, kept);
     EXPECT_EQ(sliders.front()->DeviceValue(), kept);
+    EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(LinkTruthTest, SavingDuringCompareShowsTheValuesOfSideAAgain) {
+    StartSim({});
+    CDlgMain& w = OpenWindow();
+    ASSERT_TRUE(ConnectAndWait());
+    ASSERT_TRUE(WaitFor([&] { return Online() && w.Page() != nullptr && w.Page()->isVisible(); }));
+    // U1 on air, so that saving into it does not change the preset on air.
+    ASSERT_EQ(Ctl({"preset-load", "0"}).exitCode, 0);
+    ASSERT_TRUE(WaitFor([&] { return w.PresetList()->CurrentPreset() == 0; }, 10s));
+    ParamSlider* fader = w.Page()->findChildren<ParamSlider*>().front();
+    const ParamAddress at = fader->Item().address;
+    ASSERT_TRUE(WaitFor([&] { return Shown(at) >= 0; }, 10s));
+    const int stored = Shown(at);
+    const int edited = (stored + 5) % (fader->Item().span + 1);
+    // An edit makes A and B available; B shows the preset as stored.
+    ASSERT_EQ(Ctl({"write", std::to_string(at.a), std::to_string(at.b), std::to_string(at.c),
+                   std::to_string(edited)})
+                  .exitCode,
+              0);
+    ASSERT_TRUE(WaitFor([&] { return Key(CDlgMain::kB)->isEnabled(); }, 10s));
+    w.OnBClicked();
+    ASSERT_TRUE(WaitFor([&] { return Key(CDlgMain::kB)->IsStuck() && Shown(at) == stored; }, 10s));
+    // Save into U1: the processor stores the edits and is back on side A.
+    QTest::mouseClick(Key(CDlgMain::kPresets), Qt::LeftButton);
+    w.PresetList()->setCurrentItem(w.PresetList()->topLevelItem(0));
+    QTest::mouseClick(Key(110), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor(
+        [&] { return Key(CDlgMain::kA)->IsStuck() || !Key(CDlgMain::kA)->isEnabled(); }, 10s));
+    EXPECT_TRUE(WaitFor([&] { return Shown(at) == edited; }, 10s))
+        << "the page shows " << Shown(at) << ", the processor holds " << edited;
     EXPECT_TRUE(dialogs_.boxes.empty());
 }
 
