@@ -45,3 +45,10 @@ std::optional<std::string> COperatorDialogs::ChooseSaveFile(const std::string& f
     return Chosen(
         QFileDialog::getSaveFileName(owner_, QString(), QString(), QString::fromStdString(filter)));
 }
+
+bool COperatorDialogs::Ask(const std::string& text, const std::string& caption) {
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(caption),
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, owner_);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}

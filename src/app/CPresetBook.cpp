@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include <QDir>
+#include <QTemporaryDir>
+
 #include "app/IOperatorDialogs.h"
 #include "app/IPresetLink.h"
 #include "app/IPresetListView.h"
@@ -26,7 +29,22 @@ std::string Quoted(const std::string& path) {
 
 CPresetBook::CPresetBook(IPresetLink& link, IOperatorDialogs& dialogs, IPresetListView& list,
                          IPresetWindow& window, IPresetTimer& pause)
-    : link_(link), dialogs_(dialogs), list_(list), window_(window), pause_(pause) {}
+    : link_(link), dialogs_(dialogs), list_(list), window_(window), pause_(pause),
+      autoFolder_(std::make_unique<QTemporaryDir>(QDir::tempPath() +
+                                                  QStringLiteral("/solvei-remote-XXXXXX"))) {
+    if (!autoFolder_->isValid()) {
+        window_.Log("No private folder for preset files: " +
+                    autoFolder_->errorString().toStdString());
+    }
+}
+
+CPresetBook::~CPresetBook() = default;
+
+std::string CPresetBook::AutomaticPath(int preset) const {
+    return (std::filesystem::path(autoFolder_->path().toStdString()) /
+            PresetFile::AutomaticName(preset))
+        .string();
+}
 
 void CPresetBook::OnFactoryPresetNumber(int count) {
     pause_.Stop();
@@ -58,6 +76,9 @@ void CPresetBook::OnPreset(int preset, const ByteString& data) {
         Tell("The preset could not be written to " + Quoted(read.path) + ".");
     }
     if (bulkDownload_) {
+        if (presetSize_ == 0) {
+            presetSize_ = data.size();
+        }
         AddPresetToList(preset);
         if (preset < count_ - 1) {
             pause_.Start(kDownloadPause, [this, preset] {
@@ -71,6 +92,12 @@ void CPresetBook::OnPreset(int preset, const ByteString& data) {
         return;
     }
     if (read.readBack) {
+        if (!read.sent.empty() && read.sent != data) {
+            // Refused, cut or padded: what the list and the processor hold is not the file.
+            Tell(std::string(kNotKept) + " " + PresetFile::Label(preset) + " as it was sent (" +
+                 std::to_string(read.sent.size()) + " bytes sent, " + std::to_string(data.size()) +
+                 " bytes kept).");
+        }
         AddPresetToList(preset);
         if (preset == list_.CurrentPreset()) {
             link_.LoadPreset(static_cast<std::uint8_t>(preset));
@@ -89,6 +116,11 @@ void CPresetBook::OnPresetSent(int preset) {
     FetchPreset(preset, false);
     if (pending_.size() > before) {
         pending_.back().readBack = readBack;
+        const auto sent = sending_.find(preset);
+        if (sent != sending_.end()) {
+            pending_.back().sent = std::move(sent->second);
+            sending_.erase(sent);
+        }
     }
 }
 
@@ -133,6 +165,7 @@ void CPresetBook::OnTransferFailed(std::uint8_t command) {
 void CPresetBook::OnDisconnected() {
     pause_.Stop();
     pending_.clear();
+    sending_.clear();
     bulkDownload_ = false;
     reloadAfterSend_ = false;
 }
@@ -196,7 +229,7 @@ void CPresetBook::FetchPreset(int preset, bool ask) {
             read.path = *chosen;
         }
     } else {
-        read.path = PresetFile::AutomaticName(preset);
+        read.path = AutomaticPath(preset);
     }
     pending_.push_back(read);
     link_.GetPreset(static_cast<std::uint8_t>(preset));
@@ -211,7 +244,7 @@ bool CPresetBook::SendPresetFromFile(int preset, bool ask) {
         }
         path = *chosen;
     } else {
-        path = PresetFile::AutomaticName(preset);
+        path = AutomaticPath(preset);
     }
     PresetFile::ReadResult file = PresetFile::Read(path, PresetFile::kMaxSendBytes);
     switch (file.status) {
@@ -243,6 +276,15 @@ bool CPresetBook::SendPresetFromFile(int preset, bool ask) {
         }
         return false;
     }
+    if (ask && presetSize_ != 0 && file.data.size() != presetSize_ &&
+        !dialogs_.Ask("The file " + Quoted(path) + " holds " + std::to_string(file.data.size()) +
+                          " bytes, but the processor's presets are " + std::to_string(presetSize_) +
+                          " bytes: it may be damaged or of another processor.\n\nSend it to " +
+                          PresetFile::Label(preset) + " anyway?",
+                      "Preset size")) {
+        return false;
+    }
+    sending_[preset] = file.data;
     link_.SendPreset(static_cast<std::uint8_t>(preset), file.data);
     return true;
 }
@@ -259,7 +301,7 @@ void CPresetBook::AddPresetToList(int preset) {
     if (!list_.HasPreset(preset)) {
         list_.InsertPreset(preset);
     }
-    const std::string path = PresetFile::AutomaticName(preset);
+    const std::string path = AutomaticPath(preset);
     list_.SetPresetName(preset, PresetFile::NameFromData(ReadPresetFile(path)));
     std::error_code error;
     std::filesystem::remove(path, error);

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <map>
+#include <memory>
 #include <string>
 
 #include "app/PresetCommand.h"
@@ -29,13 +31,17 @@ class IPresetWindow;
 //   buttons 109..113, 0x543        -> RunCommand(command)
 //   0x544 (name edited)            -> OnNameEdited(n)
 //   IParameterModelHost::IsPresetDownloadRunning -> IsDownloadRunning()
+class QTemporaryDir;
+
 class CPresetBook {
 public:
     // The pause between two presets of the connect-time download.
     static constexpr std::chrono::milliseconds kDownloadPause{15};
+    static constexpr const char* kNotKept = "The processor did not keep the preset";
 
     CPresetBook(IPresetLink& link, IOperatorDialogs& dialogs, IPresetListView& list,
                 IPresetWindow& window, IPresetTimer& pause);
+    ~CPresetBook();
 
     // The processor's preset count: empties the list, turns polling off and downloads every
     // preset into the list, one after another.
@@ -52,6 +58,10 @@ public:
     void OnTransferFailed(std::uint8_t command);
     // The link is gone: pauses and pending reads end.
     void OnDisconnected();
+
+    // Where the automatic file of a preset goes: a private folder of this program, never the
+    // working folder, where an operator's own file of that name could be.
+    [[nodiscard]] std::string AutomaticPath(int preset) const;
 
     // Runs command on the list's selected preset; nothing without a selection.
     void RunCommand(PresetCommand command);
@@ -86,6 +96,7 @@ private:
         std::string path;      // empty: nowhere
         bool chosen = false;   // the operator chose the path
         bool readBack = false; // the read-back of a preset sent from a file
+        ByteString sent;       // what was sent, for the read-back to compare with
     };
 
     void FinishDownload();
@@ -97,6 +108,11 @@ private:
     IPresetListView& list_;
     IPresetWindow& window_;
     IPresetTimer& pause_;
+    std::unique_ptr<QTemporaryDir> autoFolder_;
+    // The size of the processor's presets, as the connect-time download found it (0: unknown).
+    std::size_t presetSize_ = 0;
+    // The data of a preset sent from a file, until its read-back.
+    std::map<int, ByteString> sending_;
     int count_ = 0;
     bool bulkDownload_ = false;
     bool reloadAfterSend_ = false;

@@ -14,4 +14,6 @@ public:
     [[nodiscard]] virtual std::optional<std::string> ChooseOpenFile(const std::string& filter) = 0;
     // The file the operator chose to save to, or nothing when the dialog was cancelled.
     [[nodiscard]] virtual std::optional<std::string> ChooseSaveFile(const std::string& filter) = 0;
+    // A question with Yes and No; true for Yes. Nothing happens on air before the answer.
+    [[nodiscard]] virtual bool Ask(const std::string& text, const std::string& caption) = 0;
 };

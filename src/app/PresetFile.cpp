@@ -6,6 +6,8 @@
 #include <fstream>
 #include <istream>
 
+#include <QSaveFile>
+
 #include "app/PresetCommand.h"
 
 std::string PresetFile::AutomaticName(int preset) {
@@ -59,20 +61,16 @@ PresetFile::ReadResult PresetFile::ReadStream(std::istream& in, std::uintmax_t l
 }
 
 bool PresetFile::Write(const std::string& path, const ByteString& data) {
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            return false;
-        }
-        out.write(reinterpret_cast<const char*>(data.data()),
-                  static_cast<std::streamsize>(data.size()));
-        out.close();
-        if (out) {
-            return true;
-        }
+    // Written beside the file and renamed over it only once whole: a full disk or a failed
+    // write leaves the old file as it was, and half a preset (which would load as a
+    // different preset) never stands under the name.
+    QSaveFile out(QString::fromStdString(path));
+    if (!out.open(QIODevice::WriteOnly)) {
+        return false;
     }
-    // Half a preset is worse than none: it would load as a different preset.
-    std::error_code error;
-    std::filesystem::remove(path, error);
-    return false;
+    const auto size = static_cast<qint64>(data.size());
+    if (out.write(reinterpret_cast<const char*>(data.data()), size) != size) {
+        out.cancelWriting();
+    }
+    return out.commit();
 }

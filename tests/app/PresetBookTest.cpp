@@ -84,13 +84,31 @@ private:
     fs::path previous_;
 };
 
+TEST_F(PresetBookTest, TheOperatorsOwnFilesInTheWorkingFolderAreNeverTouched) {
+    // Files an operator keeps where the program was started, with the automatic names.
+    for (const char* name : {"preset0.pst", "preset1.pst"}) {
+        std::ofstream(Work() / name, std::ios::binary) << "MINE " << name;
+    }
+    Fill(3);
+    list.Select(1);
+    book.RunCommand(PresetCommand::Load);
+    for (const char* name : {"preset0.pst", "preset1.pst"}) {
+        std::ifstream in(Work() / name, std::ios::binary);
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_EQ(text, std::string("MINE ") + name);
+    }
+    EXPECT_EQ(list.items[0].name, "P0");
+    EXPECT_FALSE(fs::exists(book.AutomaticPath(0))) << "the automatic file went after use";
+}
+
 TEST_F(PresetBookTest, FillsTheListOneByOneWithPausesAndLeavesNoFileBehind) {
     book.OnFactoryPresetNumber(12);
     EXPECT_TRUE(book.IsDownloadRunning());
     EXPECT_THAT(link.calls, ElementsAre("Polling off", "GetPreset 0"));
     for (int n = 0; n < 12; ++n) {
         link.calls.clear();
-        ASSERT_EQ(book.PendingPath(), PresetFile::AutomaticName(n));
+        ASSERT_EQ(book.PendingPath(), book.AutomaticPath(n));
+        ASSERT_TRUE(book.PendingPath().ends_with("/" + PresetFile::AutomaticName(n)));
         book.OnPreset(n, PresetData("NAME " + std::to_string(n)));
         EXPECT_THAT(Leftovers(), IsEmpty()) << "after preset " << n;
         if (n < 11) {
@@ -132,17 +150,14 @@ TEST_F(PresetBookTest, AProcessorWithoutPresetsStillEndsTheConnect) {
     EXPECT_THAT(link.calls, ElementsAre("Polling off", "Polling on"));
 }
 
-TEST_F(PresetBookTest, AWorkingFolderWithoutFilesLeavesNamesEmptyButEndsTheDownload) {
-    // A working folder removed under the program: no file can be made there, not even by root.
-    const fs::path gone = Work() / "gone";
-    fs::create_directories(gone);
-    fs::current_path(gone);
-    fs::remove(gone);
+TEST_F(PresetBookTest, APresetFolderWithoutFilesLeavesNamesEmptyButEndsTheDownload) {
+    // The program's preset folder removed under it: no file can be made there, not even by
+    // root.
+    fs::remove_all(fs::path(book.AutomaticPath(0)).parent_path());
     book.OnFactoryPresetNumber(2);
     book.OnPreset(0, PresetData("A"));
     timer.Fire();
     book.OnPreset(1, PresetData("B"));
-    fs::current_path(Work());
     ASSERT_EQ(list.items.size(), 2u);
     EXPECT_EQ(list.items[0].name, "");
     EXPECT_EQ(list.items[1].name, "");
@@ -241,6 +256,21 @@ TEST_F(PresetBookTest, RenameOpensTheEditorAndTheEditedNameIsSent) {
     EXPECT_THAT(link.calls, ElementsAre("Rename 2 MORNING DRIVE"));
 }
 
+TEST(PresetFileTest, AWriteReplacesTheFileWholeOrLeavesTheOldOne) {
+    QTemporaryDir dir;
+    const fs::path path = fs::path(dir.path().toStdString()) / "kept.pst";
+    WriteBytes(path, ByteString(300, 0x11));
+    ASSERT_TRUE(PresetFile::Write(path.string(), ByteString(40, 0x22)));
+    EXPECT_EQ(PresetFile::Read(path.string()).data, ByteString(40, 0x22));
+    // Nothing written beside it is left behind.
+    EXPECT_EQ(
+        std::distance(fs::directory_iterator(dir.path().toStdString()), fs::directory_iterator()),
+        1);
+    // A file that cannot be made (its folder is a file) fails and touches nothing.
+    EXPECT_FALSE(PresetFile::Write((path / "inner.pst").string(), ByteString(4, 1)));
+    EXPECT_EQ(PresetFile::Read(path.string()).data, ByteString(40, 0x22));
+}
+
 TEST_F(PresetBookTest, SaveToFileWritesThePresetByteForByte) {
     Fill(12);
     const fs::path target = Work() / "sub" / "evening.pst";
@@ -314,12 +344,58 @@ TEST_F(PresetBookTest, LoadFromFileSendsReadsBackRefreshesAndReloadsTheCurrentPr
     link.calls.clear();
     book.OnPresetSent(3);
     EXPECT_THAT(link.calls, ElementsAre("GetPreset 3"));
-    EXPECT_EQ(book.PendingPath(), "preset3.pst");
+    EXPECT_EQ(book.PendingPath(), book.AutomaticPath(3));
     book.OnPreset(3, file);
     EXPECT_EQ(list.items[3].name, "FROM FILE");
     EXPECT_THAT(link.calls, ElementsAre("GetPreset 3", "LoadPreset 3"));
     EXPECT_FALSE(book.IsReloadPending());
     EXPECT_THAT(Leftovers(), ElementsAre("in.pst"));
+}
+
+TEST_F(PresetBookTest, AFileOfAnotherSizeThanTheProcessorsPresetsIsSentOnlyWhenConfirmed) {
+    Fill(12); // presets of 128 bytes
+    WriteBytes(Work() / "short.pst", ByteString(50, 0x41));
+    for (const bool yes : {false, true}) {
+        dialogs.answerYes = yes;
+        dialogs.questions.clear();
+        link.calls.clear();
+        dialogs.answers.push_back((Work() / "short.pst").string());
+        list.Select(6);
+        book.RunCommand(PresetCommand::LoadFromFile);
+        ASSERT_EQ(dialogs.questions.size(), 1u);
+        EXPECT_NE(dialogs.questions[0].find("holds 50 bytes"), std::string::npos);
+        EXPECT_NE(dialogs.questions[0].find("are 128 bytes"), std::string::npos);
+        EXPECT_NE(dialogs.questions[0].find("U7:"), std::string::npos);
+        if (yes) {
+            EXPECT_THAT(link.calls, ElementsAre("SendPreset 6"));
+        } else {
+            EXPECT_THAT(link.calls, IsEmpty()) << "nothing on air before the answer";
+        }
+    }
+    // A file of the right size asks nothing.
+    dialogs.questions.clear();
+    WriteBytes(Work() / "right.pst", PresetData("RIGHT"));
+    dialogs.answers.push_back((Work() / "right.pst").string());
+    list.Select(6);
+    book.RunCommand(PresetCommand::LoadFromFile);
+    EXPECT_TRUE(dialogs.questions.empty());
+}
+
+TEST_F(PresetBookTest, AReadBackThatDiffersFromTheFileSaysThePresetWasNotKept) {
+    Fill(12);
+    const ByteString file = PresetData("SENT");
+    WriteBytes(Work() / "in.pst", file);
+    dialogs.answers.push_back((Work() / "in.pst").string());
+    list.Select(4);
+    book.RunCommand(PresetCommand::LoadFromFile);
+    book.OnPresetSent(4);
+    EXPECT_TRUE(dialogs.boxes.empty());
+    // The processor kept something else (here: its old preset).
+    book.OnPreset(4, PresetData("P4"));
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].rfind(CPresetBook::kNotKept, 0), 0u) << dialogs.boxes[0];
+    // The list shows what the processor holds, not the file.
+    EXPECT_EQ(list.items[4].name, "P4");
 }
 
 TEST_F(PresetBookTest, AReadBackOfAPresetNotOnAirDoesNotLoadIt) {

@@ -55,6 +55,13 @@ public:
     std::optional<std::string> ChooseSaveFile(const std::string& filter) override {
         return Next("save", filter);
     }
+    bool Ask(const std::string& text, const std::string& caption) override {
+        questions.push_back(text);
+        (void)caption;
+        return answerYes;
+    }
+    std::vector<std::string> questions;
+    bool answerYes = false;
 
     std::deque<std::optional<std::string>> answers;
     std::vector<std::string> asked; // "open" or "save", in order

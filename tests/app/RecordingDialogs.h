@@ -19,6 +19,10 @@ public:
     }
     std::optional<std::string> ChooseOpenFile(const std::string&) override { return Next(); }
     std::optional<std::string> ChooseSaveFile(const std::string&) override { return Next(); }
+    bool Ask(const std::string& text, const std::string& caption) override {
+        questions.push_back({text, caption});
+        return answerYes;
+    }
 
     [[nodiscard]] std::vector<std::string> Texts() const {
         std::vector<std::string> texts;
@@ -29,6 +33,8 @@ public:
     }
 
     std::vector<Box> boxes;
+    std::vector<Box> questions;
+    bool answerYes = false;
     std::vector<std::optional<std::string>> answers;
 
 private:
