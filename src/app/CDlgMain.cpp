@@ -112,7 +112,7 @@ void CDlgMain::CreateControls() {
     tree_->Create(this, kTree);
     pages_ = std::make_unique<CPageController>(static_cast<IPageHost&>(*this), model_, *tree_,
                                                Manager());
-    tree_->SetPageCallback([this](int index, bool rebuild) { pages_->ShowPage(index, rebuild); });
+    tree_->SetPageCallback([this](int index, bool rebuild) { pages_->OnTreePage(index, rebuild); });
 
     presetList_ = std::make_unique<CPresetList>(Manager());
     presetList_->Create(this, kList);

@@ -24,6 +24,16 @@ CPageController::~CPageController() {
 
 void CPageController::OnConnectStarted() {
     firstRebuild_ = true;
+    reading_ = false;
+    pending_ = -1;
+}
+
+void CPageController::OnTreePage(int index, bool rebuild) {
+    if (reading_ && rebuild) {
+        pending_ = index;
+        return;
+    }
+    ShowPage(index, rebuild);
 }
 
 void CPageController::OnDescriptionLoaded(std::shared_ptr<ControlNode> root) {
@@ -45,7 +55,8 @@ void CPageController::ShowPage(int index, bool rebuild) {
     }
     current_ = index;
     if (rebuild) {
-        tree_.setEnabled(false);
+        // The tree keeps taking clicks while the page is read; they wait for the read's end.
+        tree_.setCursor(Qt::BusyCursor);
         page_.reset();
         ClearPageLists();
         const CPageTree::Page* entry = tree_.Lookup(index);
@@ -73,15 +84,23 @@ void CPageController::SetCompareMode(bool compare) {
 }
 
 void CPageController::StartPageRefresh() {
+    reading_ = true;
     model_.StartPageRefresh();
 }
 
 void CPageController::OnPageRefreshed() {
+    reading_ = false;
     if (page_) {
         page_->show();
         page_->raise();
     }
     tree_.setEnabled(true);
+    tree_.unsetCursor();
+    const int next = pending_;
+    pending_ = -1;
+    if (next >= 0 && next != current_) {
+        ShowPage(next, true);
+    }
 }
 
 void CPageController::RebuildPageTree() {
@@ -115,6 +134,9 @@ void CPageController::RebuildCurrentPage() {
 void CPageController::DestroyPage() {
     ClearPageLists();
     page_.reset();
+    reading_ = false;
+    pending_ = -1;
+    tree_.unsetCursor();
 }
 
 void CPageController::FillPresetNames() {

@@ -19,7 +19,7 @@ class ParameterPage;
 // rebuilds the tree or the page when visibility changes.
 //
 // How the main window uses it (it owns the model, the tree and this controller):
-//   - tree.SetPageCallback([&](int i, bool r) { pages.ShowPage(i, r); }) once;
+//   - tree.SetPageCallback([&](int i, bool r) { pages.OnTreePage(i, r); }) once;
 //   - when a connection starts: model.OnConnectStarted(); pages.OnConnectStarted();
 //   - when a description is loaded: pages.OnDescriptionLoaded(root) (it hands the root to
 //     the model, which starts the initial read);
@@ -45,6 +45,12 @@ public:
     // compare mode while "BtnB" is latched); then its controls are read one by one and the
     // page appears after the last. Nothing but hiding the settings panel while offline.
     void ShowPage(int index, bool rebuild);
+    // A page chosen in the tree. While the page shown is still being read (a slow or lossy
+    // link) the choice is kept and opened once the read ends, so no click is lost; the tree
+    // shows a busy pointer meanwhile.
+    void OnTreePage(int index, bool rebuild);
+    [[nodiscard]] bool IsReading() const { return reading_; }
+    [[nodiscard]] int PendingPage() const { return pending_; }
     // Compare side B disables the controls of the parameters compare switches.
     void SetCompareMode(bool compare);
     void StartPageRefresh();
@@ -76,5 +82,7 @@ private:
     PresetNameFields presetFields_;
     int current_ = 0;
     bool firstRebuild_ = false;
+    bool reading_ = false;
+    int pending_ = -1;
     bool compare_ = false;
 };

@@ -88,7 +88,8 @@ TEST(PageController, APageStaysHiddenUntilItsLastControlIsRead) {
     ParameterPage* page = c.h.pages->Page();
     ASSERT_NE(page, nullptr);
     EXPECT_FALSE(page->isVisible());
-    EXPECT_FALSE(c.h.tree.isEnabled());
+    EXPECT_TRUE(c.h.pages->IsReading());
+    EXPECT_EQ(c.h.tree.cursor().shape(), Qt::BusyCursor);
     // One read at a time, in registry order.
     ASSERT_EQ(c.h.link.reads.size(), 1u);
     EXPECT_EQ(c.h.link.reads[0], (ParamAddress{0, 1, 2}));
@@ -98,6 +99,8 @@ TEST(PageController, APageStaysHiddenUntilItsLastControlIsRead) {
     c.h.model.OnParameterValue({1, 1, 3}, 1);
     EXPECT_TRUE(page->isVisible());
     EXPECT_TRUE(c.h.tree.isEnabled());
+    EXPECT_FALSE(c.h.pages->IsReading());
+    EXPECT_NE(c.h.tree.cursor().shape(), Qt::BusyCursor);
     EXPECT_EQ(ControlsOf<ParamSlider>(*page)[0]->DeviceValue(), 7);
 }
 
@@ -209,6 +212,30 @@ TEST(PageController, ThePageShownStaysWiredWhenItsOwnControlHidesAnotherPage) {
     }
     c.h.model.OnParameterValue({0, 9, 1}, 3);
     EXPECT_EQ(ControlsOf<ParamSlider>(*shown)[0]->DeviceValue(), 3);
+}
+
+TEST(PageController, APageChosenInTheTreeWhileAnotherIsReadOpensWhenTheReadEnds) {
+    Connected c;
+    ASSERT_TRUE(c.h.skinLoaded);
+    // "Dep" is being read over a slow link (its first read unanswered) ...
+    c.h.tree.setCurrentItem(c.h.tree.Lookup(1)->item);
+    ASSERT_TRUE(PumpUntil([&] { return c.h.pages->CurrentIndex() == 1; }));
+    ASSERT_TRUE(c.h.pages->IsReading());
+    // ... when the operator clicks "Main": the click is taken and kept.
+    ASSERT_TRUE(c.h.tree.isEnabled());
+    c.h.tree.setCurrentItem(c.h.tree.Lookup(0)->item);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(c.h.pages->CurrentIndex(), 1) << "the read in progress is not cut off";
+    EXPECT_EQ(c.h.pages->PendingPage(), 0);
+    // The read ends: the page asked for last opens and is read in turn.
+    c.Answer();
+    EXPECT_EQ(c.h.pages->CurrentIndex(), 0);
+    c.Answer();
+    ASSERT_NE(c.h.pages->Page(), nullptr);
+    EXPECT_TRUE(c.h.pages->Page()->isVisible());
+    EXPECT_EQ(ControlsOf<ParamSlider>(*c.h.pages->Page())[0]->Item().address,
+              (ParamAddress{0, 9, 1}));
+    EXPECT_EQ(c.h.pages->PendingPage(), -1);
 }
 
 TEST(PageController, TheTreeStaysHiddenWhileThePresetListIsShown) {

@@ -140,7 +140,7 @@ struct PageHarness {
         pages = std::make_unique<CPageController>(host, model, tree, &skin.manager,
                                                   [this] { return nowMs; });
         host.pages = pages.get();
-        tree.SetPageCallback([this](int index, bool rebuild) { pages->ShowPage(index, rebuild); });
+        tree.SetPageCallback([this](int index, bool rebuild) { pages->OnTreePage(index, rebuild); });
         host.window.show();
     }
     ~PageHarness() {
