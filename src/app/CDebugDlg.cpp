@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QListView>
 #include <QPushButton>
 #include <QScrollBar>
@@ -58,9 +59,12 @@ CDebugDlg::CDebugDlg(QWidget* mainWindow, DebugClock clock)
     controls->addStretch(1);
     controls->addWidget(save_);
     controls->addWidget(clear_);
+    status_ = new QLabel(this);
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(list_, 1);
     layout->addLayout(controls);
+    layout->addWidget(status_);
 
     connect(save_, &QPushButton::clicked, this, [this] { (void)SaveToFile(); });
     connect(clear_, &QPushButton::clicked, this, [this] { ClearLines(); });
@@ -92,6 +96,9 @@ void CDebugDlg::AddLine(const std::string& text) {
     const bool following = bar->value() >= bar->maximum();
     lines_.Add(timestamp_.Now() + text);
     model_->LinesAdded();
+    if (lines_.Dropped() != droppedShown_) {
+        ShowDropped();
+    }
     if (following && !scrollQueued_) {
         // Once per burst of lines, after the view has laid out the new rows.
         scrollQueued_ = true;
@@ -108,6 +115,15 @@ void CDebugDlg::AddLine(const std::string& text) {
 void CDebugDlg::ClearLines() {
     lines_.Clear();
     model_->LinesCleared();
+    droppedShown_ = 0;
+    status_->clear();
+}
+
+void CDebugDlg::ShowDropped() {
+    droppedShown_ = lines_.Dropped();
+    status_->setText(QStringLiteral("%1 oldest lines dropped to keep the newest %2")
+                         .arg(droppedShown_)
+                         .arg(lines_.Limit()));
 }
 
 std::string CDebugDlg::SavePath() {
@@ -119,8 +135,11 @@ std::string CDebugDlg::SavePath() {
 }
 
 bool CDebugDlg::SaveToFile() {
-    QFile file(QString::fromStdString(SavePath()));
+    const QString path = QString::fromStdString(SavePath());
+    QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        status_->setText(
+            QStringLiteral("Not saved: %1 cannot be written (%2)").arg(path, file.errorString()));
         return false;
     }
     bool written = true;
@@ -131,7 +150,11 @@ bool CDebugDlg::SaveToFile() {
                   file.write("\r\n", 2) == 2;
     }
     file.close();
-    return written && file.error() == QFileDevice::NoError;
+    const bool saved = written && file.error() == QFileDevice::NoError;
+    status_->setText(
+        saved ? QStringLiteral("Saved %1 lines to %2").arg(lines_.Count()).arg(path)
+              : QStringLiteral("Not saved whole: %1 (%2)").arg(path, file.errorString()));
+    return saved;
 }
 
 void CDebugDlg::reject() {

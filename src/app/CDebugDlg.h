@@ -10,6 +10,7 @@
 
 class DebugLineModel;
 class QCheckBox;
+class QLabel;
 class QListView;
 class QPushButton;
 
@@ -40,7 +41,7 @@ public:
     // "&Clear": forgets every line.
     void ClearLines();
     // "&Save to file": writes every line, each ended by CR LF, replacing the file. False when
-    // the file could not be written (the window says nothing about it).
+    // the file could not be written. The status line says where the log went, or why not.
     bool SaveToFile();
     // "c:\debug.txt" on Windows, debug.txt in the home folder elsewhere.
     [[nodiscard]] static std::string SavePath();
@@ -54,6 +55,8 @@ public:
     [[nodiscard]] QCheckBox* ShowDetail() const { return showDetail_; }
     [[nodiscard]] QPushButton* SaveButton() const { return save_; }
     [[nodiscard]] QPushButton* ClearButton() const { return clear_; }
+    // The line under the list: where the log was saved, and how many old lines were dropped.
+    [[nodiscard]] QLabel* Status() const { return status_; }
 
     // Closing the window (its close box, Escape or close()) stops recording and hides it.
     void reject() override;
@@ -69,4 +72,8 @@ private:
     QCheckBox* showDetail_ = nullptr;
     QPushButton* save_ = nullptr;
     QPushButton* clear_ = nullptr;
+    QLabel* status_ = nullptr;
+    std::size_t droppedShown_ = 0;
+
+    void ShowDropped();
 };

@@ -512,6 +512,9 @@ std::string CDlgMain::ApplySettings() {
 
 void CDlgMain::SetInputEnabled(bool enabled) {
     setEnabled(enabled);
+    // The debug window is a window of its own: it stays usable (scroll, filters, save) while
+    // a connect holds the main window, which is when its lines matter most.
+    debug_->setEnabled(true);
 }
 
 void CDlgMain::ShowWait() {

@@ -28,8 +28,15 @@ int CRemoteApp::Run(IOperatorDialogs& dialogs) {
 
     CInstanceLock instance(places_.lockFolder);
     if (!instance.TryAcquire()) {
-        dialogs.Show(kAlreadyRunning, "Solvei", IMessageBox::Icon::None);
-        return 0;
+        if (instance.HeldByAnother()) {
+            dialogs.Show(kAlreadyRunning, "Solvei", IMessageBox::Icon::None);
+            return 0;
+        }
+        // The lock only keeps a second copy away: an operator on air is not kept from the
+        // processor because the temporary folder misbehaves, but is told why.
+        dialogs.Show("The check for another running copy failed: " + instance.Reason() +
+                         ". The program runs without it.",
+                     "Solvei", IMessageBox::Icon::Warning);
     }
 
     skinManager_ = std::make_unique<CSkinManager>(places_.skinBase, places_.archivePath, dialogs);

@@ -1,11 +1,23 @@
 #include "app/DebugLineModel.h"
 
+#include <algorithm>
+
 #include "app/DebugLineStore.h"
 
 DebugLineModel::DebugLineModel(const DebugLineStore& store, QObject* parent)
     : QAbstractListModel(parent), store_(store) {}
 
 void DebugLineModel::LinesAdded() {
+    const std::size_t gone = store_.Dropped() - dropped_;
+    if (gone > 0) {
+        const int removed = static_cast<int>(std::min<std::size_t>(gone, rows_));
+        if (removed > 0) {
+            beginRemoveRows(QModelIndex(), 0, removed - 1);
+            rows_ -= removed;
+            endRemoveRows();
+        }
+        dropped_ = store_.Dropped();
+    }
     const int count = static_cast<int>(store_.Count());
     if (count <= rows_) {
         return;
@@ -18,6 +30,7 @@ void DebugLineModel::LinesAdded() {
 void DebugLineModel::LinesCleared() {
     beginResetModel();
     rows_ = static_cast<int>(store_.Count());
+    dropped_ = store_.Dropped();
     endResetModel();
 }
 

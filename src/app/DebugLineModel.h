@@ -11,7 +11,8 @@ class DebugLineModel : public QAbstractListModel {
 public:
     explicit DebugLineModel(const DebugLineStore& store, QObject* parent = nullptr);
 
-    // Brings the row count up to the store's line count (rows were appended).
+    // Brings the rows in line with the store: rows dropped from the front go, appended ones
+    // come.
     void LinesAdded();
     // The store was emptied.
     void LinesCleared();
@@ -22,4 +23,5 @@ public:
 private:
     const DebugLineStore& store_;
     int rows_ = 0;
+    std::size_t dropped_ = 0;
 };

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QLabel>
 #include <QTest>
 #include <QWidget>
 
@@ -258,6 +259,8 @@ TEST_F(DebugDlgTest, SavesEveryLineEndedByCarriageReturnAndLineFeed) {
     QTest::mouseClick(dialog->SaveButton(), Qt::LeftButton);
     EXPECT_EQ(ReadWholeFile(home.File("debug.txt")),
               "12:34:56:000 Connected\r\n12:34:56:015 Error: 5\r\n");
+    // The window says where the log went.
+    EXPECT_EQ(dialog->Status()->text().toStdString(), "Saved 2 lines to " + home.File("debug.txt"));
 }
 
 TEST_F(DebugDlgTest, SavingAnEmptyLogMakesAnEmptyFile) {
@@ -275,6 +278,35 @@ TEST_F(DebugDlgTest, AFileThatCannotBeWrittenIsSkipped) {
     dialog->AddLine("kept");
     EXPECT_FALSE(dialog->SaveToFile());
     EXPECT_EQ(Shown(), (std::vector<std::string>{"kept"}));
+    EXPECT_TRUE(dialog->Status()->text().startsWith("Not saved: "));
+}
+
+TEST(DebugLineStoreTest, AFullStoreDropsItsOldestLinesAndCountsThem) {
+    DebugLineStore store(5000);
+    for (int i = 0; i < 12345; ++i) {
+        store.Add("line " + std::to_string(i));
+    }
+    EXPECT_LE(store.Count(), 5000u);
+    EXPECT_LE(store.Size(), 5000u);
+    EXPECT_EQ(store.Count() + store.Dropped(), 12345u);
+    // The newest lines are kept, in order.
+    EXPECT_EQ(store.Line(store.Count() - 1), "line 12344");
+    EXPECT_EQ(store.Line(0), "line " + std::to_string(store.Dropped()));
+    store.Clear();
+    EXPECT_EQ(store.Dropped(), 0u);
+}
+
+TEST(DebugLineStoreTest, TheListFollowsTheStoreWhenOldLinesAreDropped) {
+    DebugLineStore store(2000);
+    DebugLineModel model(store);
+    for (int i = 0; i < 4500; ++i) {
+        store.Add("line " + std::to_string(i));
+        model.LinesAdded();
+    }
+    ASSERT_EQ(model.rowCount(), static_cast<int>(store.Count()));
+    EXPECT_EQ(model.data(model.index(0), Qt::DisplayRole).toString().toStdString(), store.Line(0));
+    EXPECT_EQ(model.data(model.index(model.rowCount() - 1), Qt::DisplayRole).toString(),
+              QStringLiteral("line 4499"));
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 
 #include "app/AppFixture.h"
 #include "app/CConnectSequence.h"
+#include "app/CDebugDlg.h"
 #include "app/CDlgMain.h"
 #include "app/CPresetList.h"
 #include "app/CLedPanel.h"
@@ -347,6 +348,17 @@ TEST_F(LinkTruthTest, ConnectPressedDuringTheCountdownTakesOverAndDisconnectIsNo
     EXPECT_FALSE(w.Reconnect().IsActive());
     EXPECT_TRUE(WaitFor([&] { return Online(); }));
     EXPECT_TRUE(dialogs_.boxes.empty()) << dialogs_.boxes.front().text;
+}
+
+TEST_F(LinkTruthTest, TheDebugWindowStaysUsableWhileAConnectHoldsTheMainWindow) {
+    StartSim({"--delay", "20"});
+    CDlgMain& w = OpenWindow();
+    w.OnMinimize(Qt::ControlModifier | Qt::AltModifier);
+    ASSERT_TRUE(w.DebugWindow()->isVisible());
+    w.OnConnectClicked();
+    ASSERT_FALSE(w.isEnabled()) << "the connect holds the main window";
+    EXPECT_TRUE(w.DebugWindow()->isEnabled()) << "scroll, filters and save stay usable";
+    ASSERT_TRUE(WaitFor([&] { return Online(); }));
 }
 
 TEST_F(LinkTruthTest, TheWaitWindowCancelsAConnectToAnAddressThatNeverAnswers) {

@@ -71,4 +71,20 @@ TEST_F(RemoteApplicationTest, RunsTheWindowUntilExitAndFreesTheLockForTheNextCop
     EXPECT_TRUE(next.TryAcquire());
 }
 
+TEST_F(RemoteApplicationTest, TheLockIsPerUserAndALockThatCannotBeMadeSaysWhy) {
+    EXPECT_NE(CInstanceLock::FileName(), CInstanceLock::kName);
+    EXPECT_NE(CInstanceLock::FileName().find(std::to_string(::getuid())), std::string::npos);
+    // A folder that does not exist: no lock can be made there, whoever runs the test.
+    CInstanceLock nowhere((dir_ / "missing" / "deeper").string());
+    EXPECT_FALSE(nowhere.TryAcquire());
+    EXPECT_FALSE(nowhere.HeldByAnother());
+    EXPECT_FALSE(nowhere.Reason().empty());
+    // Held by another copy: that is what it says.
+    CInstanceLock first(dir_.string());
+    ASSERT_TRUE(first.TryAcquire());
+    CInstanceLock second(dir_.string());
+    EXPECT_FALSE(second.TryAcquire());
+    EXPECT_TRUE(second.HeldByAnother());
+}
+
 } // namespace
