@@ -67,6 +67,8 @@ CDlgMain::CDlgMain(CSkinManager* manager, CConnectionSettings& settings, IOperat
       engine_(std::make_unique<CLinkEngine>(&poster_, settings)), engineLink_(*engine_),
       description_(this), model_(engineLink_, *this, *this),
       sequence_(engineLink_, *this, dialogs, settings), ledState_(*this) {
+    // Boxes and file dialogs belong to this window and open centred on it.
+    dialogs_.OwnedBy(this);
     presetLink_ = std::make_unique<CPresetEngineLink>(*engine_);
     presetPause_ = std::make_unique<CPresetPauseTimer>();
     exitTimer_.setSingleShot(true);
@@ -85,6 +87,7 @@ CDlgMain::CDlgMain(CSkinManager* manager, CConnectionSettings& settings, IOperat
 // Teardown order: debug window, settings panel, page, link engine (its thread stops), then
 // the controls and the description.
 CDlgMain::~CDlgMain() {
+    dialogs_.OwnedBy(nullptr);
     exitTimer_.stop();
     wait_.reset();
     debug_.reset();

@@ -10,6 +10,7 @@ public:
     explicit COperatorDialogs(QWidget* owner = nullptr) : owner_(owner) {}
 
     void SetOwner(QWidget* owner) { owner_ = owner; }
+    void OwnedBy(QWidget* window) override { owner_ = window; }
 
     void Show(const std::string& text, const std::string& caption, Icon icon) override;
     [[nodiscard]] std::optional<std::string> ChooseOpenFile(const std::string& filter) override;

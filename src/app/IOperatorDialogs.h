@@ -5,6 +5,8 @@
 
 #include "skin/IMessageBox.h"
 
+class QWidget;
+
 // Everything the application asks the operator in a box or a file dialog. The main window
 // holds one; the running program shows real dialogs, tests record the calls and answer them.
 class IOperatorDialogs : public IMessageBox {
@@ -16,4 +18,6 @@ public:
     [[nodiscard]] virtual std::optional<std::string> ChooseSaveFile(const std::string& filter) = 0;
     // A question with Yes and No; true for Yes. Nothing happens on air before the answer.
     [[nodiscard]] virtual bool Ask(const std::string& text, const std::string& caption) = 0;
+    // The window the boxes and dialogs belong to and are centred on (none: the screen).
+    virtual void OwnedBy(QWidget* window) { (void)window; }
 };

@@ -119,6 +119,14 @@ protected:
     }
 };
 
+TEST_F(LinkTruthTest, BoxesBelongToTheMainWindow) {
+    StartSim({});
+    CDlgMain& w = OpenWindow();
+    EXPECT_EQ(dialogs_.owner, &w);
+    window_.reset();
+    EXPECT_EQ(dialogs_.owner, nullptr);
+}
+
 TEST_F(LinkTruthTest, BypassMadeElsewhereIsShownOnTheKeysAndInWords) {
     StartSim({});
     CDlgMain& w = OpenWindow();

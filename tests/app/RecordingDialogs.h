@@ -19,6 +19,7 @@ public:
     }
     std::optional<std::string> ChooseOpenFile(const std::string&) override { return Next(); }
     std::optional<std::string> ChooseSaveFile(const std::string&) override { return Next(); }
+    void OwnedBy(QWidget* window) override { owner = window; }
     bool Ask(const std::string& text, const std::string& caption) override {
         questions.push_back({text, caption});
         return answerYes;
@@ -35,6 +36,7 @@ public:
     std::vector<Box> boxes;
     std::vector<Box> questions;
     bool answerYes = false;
+    QWidget* owner = nullptr;
     std::vector<std::optional<std::string>> answers;
 
 private:
