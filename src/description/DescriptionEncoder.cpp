@@ -49,7 +49,28 @@ std::string Place(std::string_view text, std::size_t byte) {
 std::string Reason(const std::string& what) {
     const auto at = what.find("parse error");
     const auto colon = what.find(": ", at == std::string::npos ? 0 : at);
-    return colon == std::string::npos ? what : what.substr(colon + 2);
+    if (colon != std::string::npos) {
+        return what.substr(colon + 2);
+    }
+    // "[json.exception.out_of_range.406] number overflow parsing '1e400'"
+    const auto bracket = what.rfind("] ", what.find(' '));
+    return what.rfind('[', 0) == 0 && bracket != std::string::npos ? what.substr(bracket + 2)
+                                                                   : what;
+}
+
+// The place of the token an error quotes ('1e400'), for errors that carry no position of
+// their own; the start of the text when the token cannot be found.
+std::string PlaceOfQuotedToken(std::string_view text, const std::string& what) {
+    const auto close = what.rfind('\'');
+    const auto open =
+        close == std::string::npos || close == 0 ? std::string::npos : what.rfind('\'', close - 1);
+    if (open != std::string::npos && close > open + 1) {
+        const auto token = std::string_view(what).substr(open + 1, close - open - 1);
+        if (const auto at = text.find(token); at != std::string_view::npos) {
+            return Place(text, at + 1);
+        }
+    }
+    return Place(text, 0);
 }
 
 // Watches the parse: the library keeps only the last of two members of one name and nests
@@ -140,6 +161,11 @@ std::optional<std::vector<std::uint8_t>> DescriptionEncoder::Encode(std::string_
         parsed = Json::parse(json.begin(), json.end(), std::ref(watch));
     } catch (const Json::parse_error& e) {
         error = Place(json, e.byte) + ": " + Reason(e.what());
+        return std::nullopt;
+    } catch (const Json::exception& e) {
+        // Any other refusal of the library (a number too large for a double, 406) is a bad
+        // file too, never an unexpected failure.
+        error = PlaceOfQuotedToken(json, e.what()) + ": " + Reason(e.what());
         return std::nullopt;
     }
     if (!watch.Error().empty()) {

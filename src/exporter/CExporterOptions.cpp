@@ -1,5 +1,6 @@
 #include "exporter/CExporterOptions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <set>
@@ -126,10 +127,15 @@ bool CExporterOptions::ReadConfig(const std::string& path, CExporterOptions& o,
         return false;
     }
     QJsonParseError parseError{};
-    const auto document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QByteArray text = file.readAll();
+    const auto document = QJsonDocument::fromJson(text, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        error = "config " + path + " is not JSON: " + parseError.errorString().toStdString() +
-                " at offset " + std::to_string(parseError.offset);
+        // The place as an editor shows it: line and column, both from 1.
+        const auto upTo = text.left(std::clamp<qsizetype>(parseError.offset, 0, text.size()));
+        const auto line = upTo.count('\n') + 1;
+        const auto column = upTo.size() - (upTo.lastIndexOf('\n') + 1) + 1;
+        error = "config " + path + ": line " + std::to_string(line) + ", column " +
+                std::to_string(column) + ": " + parseError.errorString().toStdString();
         return false;
     }
     if (!document.isObject()) {

@@ -257,6 +257,7 @@ TEST_F(CtlEndToEndTest, UsageAndFileErrors) {
     const auto connection = StartSim({});
     std::ofstream(Path("tiny.bin"), std::ios::binary) << std::string("\x03\x00\x00", 3);
     std::ofstream(Path("empty.pst"), std::ios::binary) << "";
+    std::ofstream(Path("huge-number.json")) << "{\"type\": 1e400}";
     const std::vector<Step> steps = {
         {{}, 1, "^$"},
         {{"read", "1", "2"}, 1, "^$"},
@@ -267,6 +268,8 @@ TEST_F(CtlEndToEndTest, UsageAndFileErrors) {
         {{"watch", "--count", "0"}, 1, "^$"},
         {{"describe", "--file", Path("missing.bin")}, 4, "^$"},
         {{"describe", "--file", Path("tiny.bin")}, 0, "^\\{\n  \"type\": 3,\n  \"errors\": \\[\\]"},
+        // A number no double holds is a bad file, not an unexpected failure.
+        {{"describe", "--file", Path("huge-number.json")}, 4, "^$"},
         {{"preset-send", "0", Path("missing.pst")}, 4, "^$"},
         {{"preset-send", "0", Path("empty.pst")}, 4, "^$"},
         {{"upgrade", Path("missing.bin")}, 4, "^$"},

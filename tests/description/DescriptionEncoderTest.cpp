@@ -42,17 +42,20 @@ TEST_P(EncoderSyntaxErrors, NameTheLineAndColumn) {
 
 INSTANTIATE_TEST_SUITE_P(
     Syntax, EncoderSyntaxErrors,
-    testing::Values(SyntaxCase{"", "line 1, column 1: ", "unexpected end of input"},
-                    SyntaxCase{"{\"records\": [\n  {\"group\": \"A\",}\n]}",
-                               "line 2, column 17: ", "object key"},
-                    SyntaxCase{"{\"type\": 3} x", "line 1, column 13: ", "end of input"},
-                    SyntaxCase{"{\"strings\": [\"a\tb\"]}",
-                               "line 1, column 16: ", "control character"},
-                    SyntaxCase{"{\"strings\": [\"\\ud800\"]}", "line 1, column ", "surrogate"},
-                    SyntaxCase{"{\"type\": 01}", "line 1, column ", "object"},
-                    SyntaxCase{"{\"type\": tru}", "line 1, column ", "literal"},
-                    SyntaxCase{"[[[[", "line 1, column 5: ", "unexpected end of input"},
-                    SyntaxCase{"{\"strings\": [\"open]}", "line 1, column ", "string"}));
+    testing::Values(
+        SyntaxCase{"", "line 1, column 1: ", "unexpected end of input"},
+        SyntaxCase{"{\"records\": [\n  {\"group\": \"A\",}\n]}",
+                   "line 2, column 17: ", "object key"},
+        SyntaxCase{"{\"type\": 3} x", "line 1, column 13: ", "end of input"},
+        SyntaxCase{"{\"strings\": [\"a\tb\"]}", "line 1, column 16: ", "control character"},
+        SyntaxCase{"{\"strings\": [\"\\ud800\"]}", "line 1, column ", "surrogate"},
+        SyntaxCase{"{\"type\": 01}", "line 1, column ", "object"},
+        SyntaxCase{"{\"type\": tru}", "line 1, column ", "literal"},
+        SyntaxCase{"[[[[", "line 1, column 5: ", "unexpected end of input"},
+        SyntaxCase{"{\"strings\": [\"open]}", "line 1, column ", "string"},
+        // Too large for a double: a bad file with its place, not a failure.
+        SyntaxCase{"{\"type\": 1e400}", "line 1, column 10: ", "number overflow"},
+        SyntaxCase{"{\"records\": [\n {\"x\": -1e999}]}", "line 2, column 8: ", "1e999"}));
 
 // Two members of one name and nesting beyond the limit are refused with the path of the place.
 INSTANTIATE_TEST_SUITE_P(

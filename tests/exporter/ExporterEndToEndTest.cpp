@@ -329,7 +329,10 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ExporterBadStart,
     ::testing::Values(
         BadStart{"missing_config", {"--config", "CONFIG"}, nullptr, "cannot read config"},
-        BadStart{"malformed_config", {"--config", "CONFIG"}, "{\"processors\": [", "is not JSON"},
+        BadStart{"malformed_config",
+                 {"--config", "CONFIG"},
+                 "{\"processors\": [",
+                 ": line 1, column 16: "},
         BadStart{"config_entry_without_address",
                  {"--config", "CONFIG"},
                  R"({"processors": [{"name": "fm"}]})",
