@@ -161,6 +161,28 @@ TEST_P(ConnectFieldTest, BadFieldsSendNothingEvenAsDisconnect) {
     }
 }
 
+// The edges of what is valid: both ends of the lock codes, the highest port.
+TEST_F(ConnectSequenceTest, ValidFieldsAtTheirEdgesConnect) {
+    const struct {
+        std::string lockText;
+        std::uint32_t lockCode;
+        std::uint32_t port;
+    } edges[] = {{"0000", 0, 1203}, {"9999", 9999, 1203}, {"0007", 7, 65535}};
+    for (const auto& edge : edges) {
+        link.calls.clear();
+        boxes.boxes.clear();
+        link.connected = false;
+        view.lockText = edge.lockText;
+        settings.lockCode = edge.lockCode;
+        settings.port = edge.port;
+        sequence.OnConnectPressed();
+        EXPECT_TRUE(boxes.boxes.empty()) << edge.lockText << " " << edge.port;
+        EXPECT_EQ(link.calls, (std::vector<std::string>{"open"})) << edge.lockText;
+        sequence.CancelConnect();
+        sequence.OnDisconnected();
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Fields, ConnectFieldTest,
     ::testing::Values(

@@ -121,6 +121,15 @@ TEST(ExporterEndToEnd, ListIsReadAgainWhenThePresetOnAirIsUnknown) {
     ASSERT_EQ(sim.process->Stop(SIGTERM, 5s), 0);
     sim = h.StartSim({"--udp", "127.0.0.1:" + std::to_string(port), "--presets", "20"});
     ASSERT_EQ(sim.ports.size(), 1u);
+    // The first number past the list it knows (16 of 0..15) is as unknown as any beyond.
+    ASSERT_EQ(ExporterHarness::Ctl(port, {"preset-load", "16"}, h.Path("settings")).exitCode, 0);
+    EXPECT_TRUE(h.WaitFor(
+        [&] {
+            return h.Metric("solvei_preset_info", {{"processor", "fm"}, {"number", "16"}})
+                .has_value();
+        },
+        10s))
+        << "preset 16 on air, the list not read again";
     ASSERT_EQ(ExporterHarness::Ctl(port, {"preset-load", "18"}, h.Path("settings")).exitCode, 0);
     EXPECT_TRUE(h.WaitForMetric(
         "solvei_preset_info",

@@ -292,6 +292,20 @@ TEST(PageBuilder, SpinFieldsOfEachKind) {
     EXPECT_EQ(fields[1]->text(), "Digital");
     // -120 tenths as lowest index, so 125 shows 0.5 dB.
     EXPECT_EQ(fields[2]->text(), " 0.5");
+    // One step past the top: a lone list or number wraps round, a preset-name field stops at
+    // its last name (wrapping would put "Off" on air).
+    const auto spins = ControlsOf<ParamSpin>(*page);
+    ASSERT_EQ(spins.size(), 3u);
+    const struct {
+        double pastTop;
+        const char* shown;
+    } steps[] = {{2, "U1: Speech"},
+                 {2, "Analog"},
+                 {fields[2]->Scale().Maximum() + fields[2]->Scale().Step(), "-12.0"}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        spins[i]->SetValue(steps[i].pastTop, 0, false);
+        EXPECT_EQ(fields[i]->text().trimmed().toStdString(), steps[i].shown) << "field " << i;
+    }
 }
 
 } // namespace
