@@ -14,6 +14,12 @@ if(SOLVEI_FUZZ)
     if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
         message(FATAL_ERROR "SOLVEI_FUZZ needs clang (CC=clang CXX=clang++)")
     endif()
-    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+    # The list's digest on the command line makes the compiler cache see a change of the list.
+    set(ignorelist ${PROJECT_SOURCE_DIR}/fuzz/coverage-ignorelist.txt)
+    file(SHA1 ${ignorelist} ignorelist_digest)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ignorelist})
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+        -fsanitize-coverage-ignorelist=${ignorelist}
+        -DSOLVEI_COVERAGE_IGNORELIST=${ignorelist_digest})
     add_link_options(-fsanitize=address,undefined)
 endif()
