@@ -12,6 +12,24 @@
 
 namespace {
 
+// Control characters written as \xNN, so that a message about a file's own words stays on
+// one line of the journal.
+std::string Printable(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            static const char kHex[] = "0123456789abcdef";
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 bool ToInt(const std::string& text, long min, long max, int& out) {
     if (text.empty()) {
         return false;
@@ -126,8 +144,22 @@ bool CExporterOptions::ReadConfig(const std::string& path, CExporterOptions& o,
         error = "cannot read config " + path + ": " + file.errorString().toStdString();
         return false;
     }
+    return ParseConfig(file.readAll(), path, o, error);
+}
+
+bool CExporterOptions::ParseConfig(const QByteArray& text, const std::string& path,
+                                   CExporterOptions& o, std::string& error) {
+    if (ParseConfigText(text, path, o, error)) {
+        return true;
+    }
+    // The file's own words (a key, a name) may hold line breaks: the error stays one line.
+    error = Printable(error);
+    return false;
+}
+
+bool CExporterOptions::ParseConfigText(const QByteArray& text, const std::string& path,
+                                       CExporterOptions& o, std::string& error) {
     QJsonParseError parseError{};
-    const QByteArray text = file.readAll();
     const auto document = QJsonDocument::fromJson(text, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
         // The place as an editor shows it: line and column, both from 1.

@@ -6,6 +6,8 @@
 
 #include "exporter/ProcessorTarget.h"
 
+class QByteArray;
+
 // The exporter's command line and its JSON config file. Processors from both are watched;
 // a value given on the command line wins over the file's.
 class CExporterOptions {
@@ -30,8 +32,14 @@ public:
                                                                        std::string& error);
     // HOST:PORT; the host may be empty for every interface.
     [[nodiscard]] static bool ParseHostPort(const std::string& text, std::string& host, int& port);
+    // The configuration file's text, as ReadConfig reads it, into options; path names it in
+    // errors.
+    [[nodiscard]] static bool ParseConfig(const QByteArray& text, const std::string& path,
+                                          CExporterOptions& options, std::string& error);
 
 private:
+    [[nodiscard]] static bool ParseConfigText(const QByteArray& text, const std::string& path,
+                                              CExporterOptions& options, std::string& error);
     // Reads the config file into options; the command line is applied afterwards.
     [[nodiscard]] static bool ReadConfig(const std::string& path, CExporterOptions& options,
                                          std::string& error);

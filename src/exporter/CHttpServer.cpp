@@ -5,7 +5,10 @@
 #include <asio/read_until.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/streambuf.hpp>
+#include <asio/buffers_iterator.hpp>
 #include <asio/write.hpp>
+
+#include "exporter/HttpRequestHead.h"
 
 // One accepted connection: read the request head, answer, close. It keeps itself alive
 // through the handlers it has pending.
@@ -39,22 +42,19 @@ private:
             m_timer.cancel();
             return;
         }
-        std::istream in(&m_buffer);
-        std::string method;
-        std::string target;
-        std::string version;
-        in >> method >> target >> version;
-        if (version.rfind("HTTP/1.", 0) != 0 || target.empty() || target.front() != '/') {
+        const auto data = m_buffer.data();
+        const std::string text(asio::buffers_begin(data), asio::buffers_end(data));
+        const HttpRequestHead request = HttpRequestHead::Parse(text);
+        if (request.status == 400) {
             Reply({400, "text/plain; charset=utf-8", "bad request\n"});
             return;
         }
-        const bool head = method == "HEAD";
-        if (method != "GET" && !head) {
+        if (request.status == 405) {
             Reply({405, "text/plain; charset=utf-8", "only GET\n"});
             return;
         }
-        Response response = m_handler(target.substr(0, target.find('?')));
-        Reply(std::move(response), head);
+        Response response = m_handler(request.path);
+        Reply(std::move(response), request.headOnly);
     }
 
     void Reply(Response response, bool headOnly = false) {

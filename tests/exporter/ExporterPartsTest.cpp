@@ -1,3 +1,5 @@
+#include <QByteArray>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -6,6 +8,7 @@
 #include "exporter/CFleetMetrics.h"
 #include "exporter/CStatusPage.h"
 #include "exporter/ExporterHarness.h"
+#include "exporter/HttpRequestHead.h"
 
 namespace {
 
@@ -244,4 +247,40 @@ TEST(ExporterOptions, ConfigFileAndCommandLineCombine) {
         EXPECT_FALSE(CExporterOptions::Parse({"--config", path}, error)) << bad;
         EXPECT_NE(error.find("config " + path), std::string::npos) << error;
     }
+}
+
+TEST(HttpRequestHead, TakesGetAndHeadOfAnAbsolutePathAndRefusesTheRest) {
+    const struct {
+        const char* head;
+        int status;
+        const char* path;
+        bool headOnly;
+    } cases[] = {
+        {"GET /metrics HTTP/1.1\r\nHost: a\r\n\r\n", 200, "/metrics", false},
+        {"GET /?x=1 HTTP/1.0\r\n\r\n", 200, "/", false},
+        {"HEAD /metrics HTTP/1.1\r\n\r\n", 200, "/metrics", true},
+        {"GET /metrics HTTP/1.1\n\n", 200, "/metrics", false},
+        {"POST /metrics HTTP/1.1\r\n\r\n", 405, "", false},
+        {"GET metrics HTTP/1.1\r\n\r\n", 400, "", false},
+        {"GET /metrics\r\nHTTP/1.1\r\n\r\n", 400, "", false},
+        {"GET /metrics HTTP/2\r\n\r\n", 400, "", false},
+        {"GET /a b HTTP/1.1\r\n\r\n", 400, "", false},
+        {"", 400, "", false},
+    };
+    for (const auto& c : cases) {
+        const HttpRequestHead request = HttpRequestHead::Parse(c.head);
+        EXPECT_EQ(request.status, c.status) << c.head;
+        EXPECT_EQ(request.path, c.path) << c.head;
+        EXPECT_EQ(request.headOnly, c.headOnly) << c.head;
+    }
+}
+
+TEST(ExporterOptions, AConfigErrorStaysOneLineWhateverTheFileHolds) {
+    CExporterOptions options;
+    std::string error;
+    const QByteArray text("{\"time\nout_ms\": 500, \"processors\": []}");
+    ASSERT_FALSE(CExporterOptions::ParseConfig(text, "station.json", options, error));
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    EXPECT_NE(error.find("time\\x0aout_ms"), std::string::npos) << error;
+    EXPECT_EQ(error.rfind("config station.json: ", 0), 0u) << error;
 }
