@@ -69,7 +69,10 @@ bool PresetFile::Write(const std::string& path, const ByteString& data) {
         return false;
     }
     const auto size = static_cast<qint64>(data.size());
-    if (out.write(reinterpret_cast<const char*>(data.data()), size) != size) {
+    // commit() alone can report success for a write the file-size limit cut short: the
+    // bytes must be out, and all of them, before the file takes the name.
+    if (out.write(reinterpret_cast<const char*>(data.data()), size) != size || !out.flush() ||
+        out.size() != size) {
         out.cancelWriting();
     }
     return out.commit();

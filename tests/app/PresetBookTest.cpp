@@ -442,6 +442,8 @@ class PresetLoadFileTest : public PresetBookTest, public ::testing::WithParamInt
 TEST_P(PresetLoadFileTest, SendsOnlyAPresetSizedReadableFile) {
     const FileCase& c = GetParam();
     Fill(4);
+    // A file of another size than the processor's presets is sent once the operator agrees.
+    dialogs.answerYes = true;
     dialogs.answers.push_back(c.choose(Work()));
     list.Select(1);
     book.RunCommand(PresetCommand::LoadFromFile);
