@@ -125,7 +125,7 @@ QImage PanelArt::MainWindow() {
     // Foot line.
     art::Engraved(p, QRectF(kEarW + 14, kMainH - 20, 400, 14), Qt::AlignLeft | Qt::AlignVCenter,
                   "SOLVEI  \u00B7  AGC BROADCAST PROCESSOR", art::Font(kCondensed, 9, true, 1.2),
-                  QColor(0x5E, 0x67, 0x70));
+                  pal::kText2);
     p.end();
 
     art::MaskOutside(image, art::Rounded(QRectF(0, 0, kMainW, kMainH), kMainRadius), pal::kMask);

@@ -102,7 +102,7 @@ void SkinImages::AddMainKeys(const QImage& background) {
     const std::vector<MainKey> keys{
         {"Connect", kConnect, pal::kGreen, false, false, {}, 5},
         {"Disconnect", kConnect, pal::kGreen, false, true, {}, 5},
-        {"Bypass", kBypass, pal::kRed, true, false, {}, 5},
+        {"Bypass", kBypass, pal::kRedKey, true, false, {}, 5},
         {"Online", kOnline, pal::kGreen, true, false, {}, 5},
         {"Agc", kAgc, pal::kAmber, true, false, {}, 5},
         {"Io", kIo, pal::kAmber, true, false, {}, 5},

@@ -21,10 +21,16 @@ QString Latin1(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The spin caption: the name without "_" and with every run of spaces made one space.
+// A name as the operator sees it: a leading "*" marks the item for the tree and is never
+// shown.
+std::string ShownName(const std::string& name) {
+    return !name.empty() && name.front() == '*' ? name.substr(1) : name;
+}
+
+// The spin caption: the shown name without "_" and with every run of spaces made one space.
 std::string SpinCaption(const std::string& name) {
     std::string text;
-    for (char ch : name) {
+    for (char ch : ShownName(name)) {
         if (ch == '_' || (ch == ' ' && !text.empty() && text.back() == ' ')) {
             continue;
         }
@@ -154,7 +160,7 @@ void PageBuilder::BuildSlider(ParameterPage& page, const ParamSet& set) const {
     auto caption = std::make_unique<CSkinStatic>("SliderCaption", context_.skin);
     caption->Create(&page, caption->FindFreeControlId());
     caption->setFont(context_.windowFont);
-    caption->SetCaption(Latin1(item.name));
+    caption->SetCaption(Latin1(ShownName(item.name)));
     caption->setGeometry(box.x, box.y, box.w, 13);
     HideIfHidden(set, *caption);
     Keep(page, std::move(caption));
@@ -182,7 +188,7 @@ void PageBuilder::BuildButtonGroup(ParameterPage& page, const ParamSet& set) con
 
     auto group = std::make_unique<ParamButtonGroup>(context_, item);
     group->Create(&page, page.FindFreeControlId(), QPoint(box.x, box.y - 6));
-    group->SetCaption(Latin1(item.name));
+    group->SetCaption(Latin1(ShownName(item.name)));
     // The set's width; the height of -1 leaves the rows to the skin and the captions.
     group->SetButtons(ParamButtonGroup::Labels(item), box.w, -1);
     group->setFont(context_.windowFont);

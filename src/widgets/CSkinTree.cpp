@@ -45,6 +45,14 @@ void CSkinTree::ApplySkin() {
         colours.setColor(group, QPalette::Window, background_[normal]);
         colours.setColor(group, QPalette::Text, text_[normal]);
     }
+    // The style draws the expanders in the window text colour: "expander_color", else the
+    // text colour, so they never stay the style's dark on the dark tree.
+    const int32_t expander = GetLong("expander_color");
+    const QColor arrows = expander != 0 ? ColorFromSkin(expander) : text_[normal];
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        colours.setColor(group, QPalette::WindowText, arrows);
+        colours.setColor(group, QPalette::ButtonText, arrows);
+    }
     setPalette(colours);
     const QImage* icon = GetIcon("icon");
     icon_ = icon != nullptr ? QIcon(QPixmap::fromImage(icon->scaled(16, 16, Qt::IgnoreAspectRatio,

@@ -308,4 +308,58 @@ TEST(PageBuilder, SpinFieldsOfEachKind) {
     }
 }
 
+// What the operator reads over a control: a name's leading "*" is a mark for the tree and
+// never shown, whichever control carries the name; a "*" elsewhere is part of the name.
+struct CaptionCase {
+    const char* name;
+    int style;
+    std::string itemName;
+    QString shown;
+};
+
+class ShownCaptions : public ::testing::TestWithParam<CaptionCase> {};
+
+TEST_P(ShownCaptions, NeverShowTheNamesMark) {
+    PageHarness h;
+    ASSERT_TRUE(h.skinLoaded);
+    const CaptionCase& c = GetParam();
+    const std::string item = c.style == 1
+                                 ? R"({"kind": 1, "address": [0, 1, 1], "name": ")" + c.itemName +
+                                       R"(", "unit": "", "entries": ["Off", "On"]})"
+                                 : R"({"kind": 0, "address": [0, 1, 1], "name": ")" + c.itemName +
+                                       R"(", "unit": "dB", "span": 10,
+                                       "minimum": 0, "step": 1, "format": 1})";
+    const auto root = OnePage(R"({"style": )" + std::to_string(c.style) +
+                              R"(, "box": {"width": 12, "height": 15, "left": 2, "top": 5},
+                              "items": [)" +
+                              item + "]}");
+    const auto page = h.Build(*root->children[0], "Page");
+    ASSERT_NE(page, nullptr);
+    QString shown;
+    if (c.style == 0) {
+        const auto captions = StaticsOf(*page, "SliderCaption");
+        ASSERT_EQ(captions.size(), 1u);
+        shown = captions[0]->Caption();
+    } else if (c.style == 1) {
+        const auto groups = ControlsOf<ParamButtonGroup>(*page);
+        ASSERT_EQ(groups.size(), 1u);
+        shown = groups[0]->Caption();
+    } else {
+        const auto captions = StaticsOf(*page, "SpinCaption");
+        ASSERT_EQ(captions.size(), 1u);
+        shown = captions[0]->Caption();
+    }
+    EXPECT_EQ(shown, c.shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PageBuilder, ShownCaptions,
+    ::testing::Values(CaptionCase{"SliderDropsTheMark", 0, "*Stereo Enhance", "Stereo Enhance"},
+                      CaptionCase{"GroupDropsTheMark", 1, "*Stereo Enhance", "Stereo Enhance"},
+                      CaptionCase{"SpinDropsTheMark", 2, "*Stereo_ Enhance", "Stereo Enhance"},
+                      CaptionCase{"OnlyOneLeadingMarkGoes", 0, "**Wide", "*Wide"},
+                      CaptionCase{"AStarInsideStays", 0, "Lo*w Cut", "Lo*w Cut"},
+                      CaptionCase{"PlainNamesStayAsTheyAre", 0, "Drive", "Drive"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace
