@@ -45,6 +45,9 @@ void CPageController::ShowPage(int index, bool rebuild) {
     }
     current_ = index;
     if (rebuild) {
+        // Disabling the tree moves the keyboard focus away; it comes back when the page is
+        // shown, so arrow keys step on through the pages.
+        treeHadFocus_ = tree_.hasFocus();
         tree_.setEnabled(false);
         page_.reset();
         ClearPageLists();
@@ -82,6 +85,10 @@ void CPageController::OnPageRefreshed() {
         page_->raise();
     }
     tree_.setEnabled(true);
+    if (treeHadFocus_ && tree_.isVisible()) {
+        tree_.setFocus(Qt::OtherFocusReason);
+    }
+    treeHadFocus_ = false;
 }
 
 void CPageController::RebuildPageTree() {
