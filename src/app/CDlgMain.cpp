@@ -6,6 +6,7 @@
 #include <QTime>
 
 #include "app/CDebugDlg.h"
+#include "app/CKeyboardMap.h"
 #include "app/CLedPanel.h"
 #include "app/CLinkEvent.h"
 #include "app/COperatorDialogs.h"
@@ -23,6 +24,8 @@
 #include "skin/CSkinManager.h"
 #include "skin/ControlId.h"
 #include "widgets/CSkinButton.h"
+#include "widgets/CSkinButtonGroup.h"
+#include "widgets/CSkinEdit.h"
 #include "widgets/CSkinRepeatButton.h"
 #include "pages/CPageController.h"
 #include "pages/CPageTree.h"
@@ -154,9 +157,39 @@ void CDlgMain::CreateControls() {
     settingsPanel_ = std::make_unique<CSettingsDlg>(Manager(), settings_, SerialPortScan{},
                                                     [this](const std::string& line) { Log(line); });
     settingsPanel_->Create(this);
+    connect(settingsPanel_.get(), &CSettingsDlg::connectRequested, this,
+            &CDlgMain::OnConnectClicked);
 
     debug_ = std::make_unique<CDebugDlg>(this);
     debug_->hide();
+    SetUpKeyboard();
+}
+
+void CDlgMain::SetUpKeyboard() {
+    keyboard_ = std::make_unique<CKeyboardMap>(this);
+    keyboard_->AddEverydayShortcuts([this](unsigned id) { return Button(id); }, tree_.get(),
+                                    presetList_.get());
+    // Reading order: the window keys at the top, the link and output keys, the meter keys, PAGES
+    // and PRESETS, the tree or the list with its keys, the settings panel; a page built later joins
+    // the chain last. The scroll keys only repeat what the arrows do in the tree and the list.
+    scrollUp_->setFocusPolicy(Qt::NoFocus);
+    scrollDown_->setFocusPolicy(Qt::NoFocus);
+    std::vector<QWidget*> chain{Button(kMinimize), Button(kExit)};
+    for (unsigned id : {kConnect, kBypass, kOnline, kA, kB, kAgc, kIo, kMenu, kPresets}) {
+        chain.push_back(Button(id));
+    }
+    chain.push_back(tree_.get());
+    chain.push_back(presetList_.get());
+    for (const auto& key : presetKeys_) {
+        chain.push_back(key.get());
+    }
+    for (const auto& key : settingsPanel_->Selector()->Buttons()) {
+        chain.push_back(key.get());
+    }
+    chain.push_back(settingsPanel_->HostEdit());
+    chain.push_back(settingsPanel_->PortEdit());
+    chain.push_back(settingsPanel_->LockCodeEdit());
+    CKeyboardMap::SetTabChain(chain);
 }
 
 CSkinButton* CDlgMain::Button(unsigned id) const {

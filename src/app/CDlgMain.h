@@ -27,6 +27,7 @@
 
 class CConnectionSettings;
 class CDebugDlg;
+class CKeyboardMap;
 class CLedPanel;
 class CLinkEngine;
 class CLinkEvent;
@@ -142,6 +143,7 @@ protected:
 private:
     bool painted_ = false; // the first paint is told on the start-up log
     void CreateControls();
+    void SetUpKeyboard();
     CSkinButton* AddButton(const char* section, unsigned id, void (CDlgMain::*handler)());
     void OnLinkEvent(CLinkEvent& event);
     void OnLinkLog(const std::string& line);
@@ -246,5 +248,6 @@ private:
     std::unique_ptr<CSkinRepeatButton> scrollDown_;
     std::unique_ptr<CSettingsDlg> settingsPanel_;
     std::unique_ptr<CDebugDlg> debug_;
+    std::unique_ptr<CKeyboardMap> keyboard_;
     std::unique_ptr<CWaitDlg> wait_;
 };

@@ -52,6 +52,10 @@ void CSettingsDlg::Initialise() {
     port_->Create(this, kPortId);
     lockCode_ = std::make_unique<CSkinEdit>("SettingsCode", Manager());
     lockCode_->Create(this, kLockCodeId);
+    // Enter in any field connects, as the Connect key does.
+    for (CSkinEdit* field : {host_.get(), port_.get(), lockCode_.get()}) {
+        connect(field, &QLineEdit::returnPressed, this, &CSettingsDlg::connectRequested);
+    }
     settings_.Load();
 
     ports_.Build(settings_.portName);

@@ -63,6 +63,10 @@ public:
     [[nodiscard]] CSkinEdit* PortEdit() const { return port_.get(); }
     [[nodiscard]] CSkinEdit* LockCodeEdit() const { return lockCode_.get(); }
 
+signals:
+    // Enter was pressed in one of the fields.
+    void connectRequested();
+
 private:
     void Initialise();
     void EnableHostAndPort(int selection);

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include "SolveiVersion.h"
+#include "app/CKeyboardMap.h"
 #include "app/COperatorDialogs.h"
 #include "app/CRemoteApp.h"
 
@@ -21,12 +22,15 @@ void AnswerCommandLine(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(SOLVEI_VERSION);
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        "Runs one Solvei on-air audio processor over a serial line or UDP: its pages of\n"
-        "parameters, live meters, bypass, meter view, A/B compare and presets.\n"
-        "Choose the port on the settings panel and press Connect.\n\n"
-        "Environment: SOLVEI_SETTINGS_DIR keeps the connection settings in that folder.\n"
-        "Only one copy runs at a time: a second one says so in a box and ends.\n"
-        "Exit codes: 0 when the program ends, 1 on a wrong command line.");
+        QStringLiteral(
+            "Runs one Solvei on-air audio processor over a serial line or UDP: its pages of\n"
+            "parameters, live meters, bypass, meter view, A/B compare and presets.\n"
+            "Choose the port on the settings panel and press Connect.\n\n") +
+        CKeyboardMap::HelpText() +
+        QStringLiteral(
+            "\nEnvironment: SOLVEI_SETTINGS_DIR keeps the connection settings in that folder.\n"
+            "Only one copy runs at a time: a second one says so in a box and ends.\n"
+            "Exit codes: 0 when the program ends, 1 on a wrong command line."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.process(probe);

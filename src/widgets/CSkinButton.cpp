@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QtMath>
 #include <QPainter>
@@ -10,6 +11,7 @@
 
 #include "skin/ControlId.h"
 #include "skin/SkinDrawing.h"
+#include "widgets/SkinFocusMark.h"
 #include "widgets/SkinFont.h"
 
 namespace {
@@ -29,7 +31,9 @@ void CSkinButton::Create(QWidget* parent, unsigned controlId) {
     setParent(parent);
     SetControlId(this, controlId);
     setMouseTracking(true);
-    setFocusPolicy(Qt::NoFocus);
+    // Reached by Tab, never by a click: a click on a key leaves the focus where it was (the
+    // page tree or a value field).
+    setFocusPolicy(Qt::TabFocus);
     Attach(this);
     ApplySkin();
     show();
@@ -56,6 +60,7 @@ void CSkinButton::ApplySkin() {
         setText(QString::fromStdString(caption));
     }
     tip_ = QString::fromStdString(GetString("tip"));
+    focusColour_ = FocusMarkColour(*this);
     tipTimer_.setInterval(std::max<int32_t>(GetLong("tip_delay"), 0));
     const bool resized = size != this->size();
     setGeometry(QRect(QPoint(GetLong("offset_left"), GetLong("offset_top")), size));
@@ -141,6 +146,47 @@ void CSkinButton::paintEvent(QPaintEvent*) {
         painter.setPen(captionColours_[state]);
         painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text());
     }
+    if (hasFocus()) {
+        DrawFocusMark(painter, region_.boundingRect(), focusColour_);
+    }
+}
+
+void CSkinButton::keyPressEvent(QKeyEvent* event) {
+    // Enter presses the focused key as Space does; a latching key latches as on a click.
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+        if (!event->isAutoRepeat()) {
+            Press();
+        }
+        event->accept();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
+}
+
+void CSkinButton::Press() {
+    if (!isEnabled()) {
+        return;
+    }
+    stuck_ = stuck_ || stick_;
+    click();
+}
+
+void CSkinButton::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && !event->isAutoRepeat() && stick_ && isDown()) {
+        stuck_ = true;
+    }
+    QAbstractButton::keyReleaseEvent(event);
+}
+
+void CSkinButton::focusInEvent(QFocusEvent* event) {
+    QAbstractButton::focusInEvent(event);
+    update();
+}
+
+void CSkinButton::focusOutEvent(QFocusEvent* event) {
+    QAbstractButton::focusOutEvent(event);
+    update();
 }
 
 void CSkinButton::mouseMoveEvent(QMouseEvent* event) {
@@ -158,20 +204,27 @@ void CSkinButton::SetHovering(bool hovering) {
         return;
     }
     hovering_ = hovering;
-    if (hovering && !tip_.isEmpty()) {
+    if (hovering && !TipText().isEmpty()) {
         tipTimer_.start();
     } else if (!hovering) {
         tipTimer_.stop();
-        if (!tip_.isEmpty()) {
+        if (!TipText().isEmpty()) {
             QToolTip::hideText();
         }
     }
     update();
 }
 
+QString CSkinButton::TipText() const {
+    if (shortcut_.isEmpty()) {
+        return tip_;
+    }
+    return tip_.isEmpty() ? shortcut_ : tip_ + QStringLiteral(" (") + shortcut_ + QLatin1Char(')');
+}
+
 void CSkinButton::ShowTip() {
     if (hovering_ && isVisible()) {
-        QToolTip::showText(mapToGlobal(QPoint(0, height())), tip_, this, rect(), kTipShowMs);
+        QToolTip::showText(mapToGlobal(QPoint(0, height())), TipText(), this, rect(), kTipShowMs);
     }
 }
 

@@ -39,6 +39,12 @@ public:
     [[nodiscard]] const QRegion& Shape() const { return region_; }
     [[nodiscard]] const QFont& CaptionFont() const { return font_; }
     [[nodiscard]] const QTimer& TipTimer() const { return tipTimer_; }
+    // Presses the key as a click would, latch included; nothing while it is disabled.
+    void Press();
+    // The keyboard shortcut the owner gave this key, added to its tooltip.
+    void SetShortcutText(const QString& text) { shortcut_ = text; }
+    // The tooltip as shown: the skin's tip and the shortcut in brackets.
+    [[nodiscard]] QString TipText() const;
 
     static constexpr int kTipShowMs = 34464;
 
@@ -50,6 +56,10 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void PrepareImages();
@@ -72,5 +82,7 @@ private:
     QRegion region_;
     QFont font_;
     QString tip_;
+    QString shortcut_;
+    QColor focusColour_;
     QTimer tipTimer_;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QPainter>
 
 #include "widgets/CSkinButton.h"
@@ -67,6 +68,7 @@ void CSkinButtonGroup::SetButtons(const QStringList& captions, int width, int he
         button->setText(captions_[i]);
         button->setFont(font_);
         connect(button.get(), &QAbstractButton::clicked, this, [this, i] { OnClicked(i); });
+        button->installEventFilter(this);
         buttons_.push_back(std::move(button));
     }
     Layout();
@@ -192,4 +194,31 @@ void CSkinButtonGroup::paintEvent(QPaintEvent*) {
         painter.setPen(textColour_);
         painter.drawText(rect(), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, caption_);
     }
+}
+
+bool CSkinButtonGroup::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return CSkinDialog::eventFilter(watched, event);
+    }
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    int move = 0;
+    if (key == Qt::Key_Left || key == Qt::Key_Up) {
+        move = key == Qt::Key_Up && columns_ > 1 ? -columns_ : -1;
+    } else if (key == Qt::Key_Right || key == Qt::Key_Down) {
+        move = key == Qt::Key_Down && columns_ > 1 ? columns_ : 1;
+    }
+    if (move == 0) {
+        return CSkinDialog::eventFilter(watched, event);
+    }
+    const auto count = static_cast<int>(buttons_.size());
+    for (int i = 0; i < count; ++i) {
+        if (buttons_[static_cast<size_t>(i)].get() == watched) {
+            const int next = i + move;
+            if (next >= 0 && next < count && buttons_[static_cast<size_t>(next)]->isEnabled()) {
+                buttons_[static_cast<size_t>(next)]->setFocus(Qt::TabFocusReason);
+            }
+            return true;
+        }
+    }
+    return CSkinDialog::eventFilter(watched, event);
 }

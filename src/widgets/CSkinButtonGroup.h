@@ -65,6 +65,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // Arrow keys on a button move the focus to the neighbouring button (Space or Enter then
+    // chooses it): an option on air changes only where the focus mark shows it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Layout();

@@ -4,10 +4,13 @@
 
 #include "skin/ControlId.h"
 #include "skin/SkinDrawing.h"
+#include "widgets/SkinFocusMark.h"
 #include "widgets/SkinFont.h"
 
 CSkinEdit::CSkinEdit(std::string section, CSkinManager* manager)
-    : CSkinClient(std::move(section), manager) {}
+    : CSkinClient(std::move(section), manager) {
+    focusMark_ = new SkinFocusOverlay(this);
+}
 
 void CSkinEdit::Create(QWidget* parent, unsigned controlId) {
     setParent(parent);
@@ -36,4 +39,24 @@ void CSkinEdit::ApplySkin() {
     setPalette(colours);
     setAutoFillBackground(true);
     setFont(::SkinFont(*this));
+    focusMark_->SetColour(FocusMarkColour(*this));
+}
+
+bool CSkinEdit::IsFocusMarked() const {
+    return focusMark_->isVisible();
+}
+
+void CSkinEdit::focusInEvent(QFocusEvent* event) {
+    QLineEdit::focusInEvent(event);
+    focusMark_->ShowMark(true);
+}
+
+void CSkinEdit::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    focusMark_->ShowMark(false);
+}
+
+void CSkinEdit::resizeEvent(QResizeEvent* event) {
+    QLineEdit::resizeEvent(event);
+    focusMark_->ShowMark(hasFocus());
 }

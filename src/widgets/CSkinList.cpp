@@ -7,6 +7,7 @@
 
 #include "skin/ControlId.h"
 #include "skin/SkinDrawing.h"
+#include "widgets/SkinFocusMark.h"
 #include "widgets/SkinFont.h"
 
 namespace {
@@ -16,6 +17,7 @@ constexpr int32_t kMaxColumns = 64;
 
 CSkinList::CSkinList(std::string section, CSkinManager* manager)
     : CSkinClient(std::move(section), manager) {
+    focusMark_ = new SkinFocusOverlay(this);
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -62,4 +64,24 @@ void CSkinList::ApplySkin() {
     }
     setPalette(colours);
     setFont(SkinFont(*this));
+    focusMark_->SetColour(FocusMarkColour(*this));
+}
+
+bool CSkinList::IsFocusMarked() const {
+    return focusMark_->isVisible();
+}
+
+void CSkinList::focusInEvent(QFocusEvent* event) {
+    QTreeWidget::focusInEvent(event);
+    focusMark_->ShowMark(true);
+}
+
+void CSkinList::focusOutEvent(QFocusEvent* event) {
+    QTreeWidget::focusOutEvent(event);
+    focusMark_->ShowMark(false);
+}
+
+void CSkinList::resizeEvent(QResizeEvent* event) {
+    QTreeWidget::resizeEvent(event);
+    focusMark_->ShowMark(hasFocus());
 }

@@ -9,6 +9,7 @@
 #include <QWheelEvent>
 #include <QPainter>
 
+#include "widgets/SkinFocusMark.h"
 #include "skin/ControlId.h"
 #include "skin/SkinDrawing.h"
 
@@ -42,6 +43,7 @@ void CSkinSlider::ApplySkin() {
     resizeLine_ = QPoint(GetLong("resize_line_x"), GetLong("resize_line_y"));
     trackMask_ = GetLong("bkcolormask");
     tickColour_ = ColorFromSkin(GetLong("color"));
+    focusColour_ = FocusMarkColour(*this);
     thumbCenter_ = GetLong("thumb_center");
     offsetTop_ = GetLong("offset_top");
     offsetBottom_ = GetLong("offset_bottom");
@@ -130,6 +132,10 @@ void CSkinSlider::paintEvent(QPaintEvent*) {
         painter.setClipRegion(thumbRegions_[state].translated(thumb.topLeft()));
         painter.drawImage(thumb.topLeft(), *thumbs_[state]);
     }
+    if (hasFocus()) {
+        painter.setClipping(false);
+        DrawFocusMark(painter, rect(), focusColour_);
+    }
 }
 
 void CSkinSlider::mousePressEvent(QMouseEvent* event) {
@@ -190,6 +196,16 @@ void CSkinSlider::mouseReleaseEvent(QMouseEvent* event) {
         pressed_ = false;
         emit userReleased(value());
     }
+}
+
+void CSkinSlider::focusInEvent(QFocusEvent* event) {
+    QSlider::focusInEvent(event);
+    update();
+}
+
+void CSkinSlider::focusOutEvent(QFocusEvent* event) {
+    QSlider::focusOutEvent(event);
+    update();
 }
 
 void CSkinSlider::keyPressEvent(QKeyEvent* event) {

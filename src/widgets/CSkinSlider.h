@@ -48,6 +48,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     enum Thumb { ThumbUp, ThumbDown, ThumbDisabled };
@@ -61,6 +63,7 @@ private:
     QPoint resizeLine_;
     int32_t trackMask_ = 0;
     QColor tickColour_;
+    QColor focusColour_;
     int thumbCenter_ = 0;
     int offsetTop_ = 0;
     int offsetBottom_ = 0;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -11,6 +12,7 @@
 
 #include "skin/ControlId.h"
 #include "skin/SkinDrawing.h"
+#include "widgets/SkinFocusMark.h"
 #include "widgets/SpinFieldFormat.h"
 
 namespace {
@@ -317,7 +319,42 @@ void CSkinSpin::ShowValue(int field) {
     }
 }
 
+bool CSkinSpin::IsFocusMarked() const {
+    return focusMark_ != nullptr && focusMark_->isVisible();
+}
+
 bool CSkinSpin::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        // Up and Down step the focused field by one step, PageUp and PageDown by ten, as the
+        // arrows would.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        int steps = 0;
+        switch (key->key()) {
+        case Qt::Key_Up:
+            steps = 1;
+            break;
+        case Qt::Key_Down:
+            steps = -1;
+            break;
+        case Qt::Key_PageUp:
+            steps = 10;
+            break;
+        case Qt::Key_PageDown:
+            steps = -10;
+            break;
+        default:
+            break;
+        }
+        for (int i = 0; steps != 0 && i < FieldCount(); ++i) {
+            if (fields_[static_cast<size_t>(i)].display == watched) {
+                current_ = i;
+                if (isEnabled()) {
+                    StepCurrent(steps);
+                }
+                return true;
+            }
+        }
+    }
     const bool enter = event->type() == QEvent::KeyPress &&
                        (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
                         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter);
@@ -331,6 +368,14 @@ bool CSkinSpin::eventFilter(QObject* watched, QEvent* event) {
                 } else {
                     ShowValue(i);
                 }
+                if (enter) {
+                    continue; // Enter takes the typed text; the focus stays where it is
+                }
+                if (focusMark_ == nullptr) {
+                    focusMark_ = new SkinFocusOverlay(this);
+                    focusMark_->SetColour(FocusMarkColour(*this));
+                }
+                focusMark_->ShowMark(event->type() == QEvent::FocusIn);
             }
         }
     }

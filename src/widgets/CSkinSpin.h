@@ -16,6 +16,7 @@
 
 class CSkinManager;
 class QLineEdit;
+class SkinFocusOverlay;
 
 // Up and down arrows drawn from the skin beside one or more value fields, each shown in an
 // edit field of its own. The arrows step the current field, repeat while held and speed up;
@@ -66,6 +67,8 @@ public:
     [[nodiscard]] int CurrentField() const { return current_; }
     void SetCurrentField(int field);
     [[nodiscard]] ArrowState Arrows() const { return arrows_; }
+    // Whether the focus mark is shown (one of the value fields has the keyboard focus).
+    [[nodiscard]] bool IsFocusMarked() const;
     // The arrows' rectangles at the spin's current size.
     [[nodiscard]] QRect UpRect() const;
     [[nodiscard]] QRect DownRect() const;
@@ -122,6 +125,7 @@ private:
     QElapsedTimer held_;
     QTimer timer_;
 
+    SkinFocusOverlay* focusMark_ = nullptr; // a child, owned by Qt
     const QImage* background_ = nullptr;
     QPoint resizeLine_;
     int32_t backgroundMask_ = 0;

@@ -7,10 +7,12 @@
 
 #include "skin/ControlId.h"
 #include "skin/SkinDrawing.h"
+#include "widgets/SkinFocusMark.h"
 #include "widgets/SkinFont.h"
 
 CSkinTree::CSkinTree(std::string section, CSkinManager* manager)
     : CSkinClient(std::move(section), manager) {
+    focusMark_ = new SkinFocusOverlay(this);
     setHeaderHidden(true);
     setColumnCount(1);
     setFrameShape(QFrame::NoFrame);
@@ -62,6 +64,7 @@ void CSkinTree::ApplySkin() {
         SetIcons(topLevelItem(i));
     }
     setFont(SkinFont(*this));
+    focusMark_->SetColour(FocusMarkColour(*this));
 }
 
 QColor CSkinTree::TextColour(ItemLook look) const {
@@ -113,4 +116,23 @@ void CSkinTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
     row.state |= QStyle::State_Enabled;
     painter->fillRect(option.rect, background);
     QTreeWidget::drawRow(painter, row, index);
+}
+
+bool CSkinTree::IsFocusMarked() const {
+    return focusMark_->isVisible();
+}
+
+void CSkinTree::focusInEvent(QFocusEvent* event) {
+    QTreeWidget::focusInEvent(event);
+    focusMark_->ShowMark(true);
+}
+
+void CSkinTree::focusOutEvent(QFocusEvent* event) {
+    QTreeWidget::focusOutEvent(event);
+    focusMark_->ShowMark(false);
+}
+
+void CSkinTree::resizeEvent(QResizeEvent* event) {
+    QTreeWidget::resizeEvent(event);
+    focusMark_->ShowMark(hasFocus());
 }

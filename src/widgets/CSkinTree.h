@@ -9,6 +9,7 @@
 #include "skin/CSkinClient.h"
 
 class CSkinManager;
+class SkinFocusOverlay;
 
 // A tree dressed from its skin section: placement, font, one icon beside every item, and
 // text and background colours for normal, selected and disabled items. It shows no scroll
@@ -26,8 +27,13 @@ public:
     [[nodiscard]] QColor TextColour(ItemLook look) const;
     [[nodiscard]] QColor BackgroundColour(ItemLook look) const;
     [[nodiscard]] const QIcon& ItemIcon() const { return icon_; }
+    // Whether the focus mark is shown.
+    [[nodiscard]] bool IsFocusMarked() const;
 
 protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                  const QModelIndex& index) const override;
     void rowsInserted(const QModelIndex& parent, int start, int end) override;
@@ -38,4 +44,5 @@ private:
     QColor text_[3];
     QColor background_[3];
     QIcon icon_;
+    SkinFocusOverlay* focusMark_ = nullptr; // a child, owned by Qt
 };
