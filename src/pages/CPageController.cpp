@@ -55,15 +55,8 @@ void CPageController::ShowPage(int index, bool rebuild) {
     }
     current_ = index;
     if (rebuild) {
-<<<<<<< HEAD
         // The tree keeps taking clicks while the page is read; they wait for the read's end.
         tree_.setCursor(Qt::BusyCursor);
-=======
-        // Disabling the tree moves the keyboard focus away; it comes back when the page is
-        // shown, so arrow keys step on through the pages.
-        treeHadFocus_ = tree_.hasFocus();
-        tree_.setEnabled(false);
->>>>>>> debf34a
         page_.reset();
         ClearPageLists();
         const CPageTree::Page* entry = tree_.Lookup(index);
@@ -102,19 +95,12 @@ void CPageController::OnPageRefreshed() {
         page_->raise();
     }
     tree_.setEnabled(true);
-<<<<<<< HEAD
     tree_.unsetCursor();
     const int next = pending_;
     pending_ = -1;
     if (next >= 0 && next != current_) {
         ShowPage(next, true);
     }
-=======
-    if (treeHadFocus_ && tree_.isVisible()) {
-        tree_.setFocus(Qt::OtherFocusReason);
-    }
-    treeHadFocus_ = false;
->>>>>>> debf34a
 }
 
 void CPageController::RebuildPageTree() {

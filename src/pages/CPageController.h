@@ -81,7 +81,6 @@ private:
     std::unique_ptr<ParameterPage> page_;
     PresetNameFields presetFields_;
     int current_ = 0;
-    bool treeHadFocus_ = false; // the tree had the focus when a rebuild disabled it
     bool firstRebuild_ = false;
     bool reading_ = false;
     int pending_ = -1;
