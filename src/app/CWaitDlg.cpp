@@ -9,6 +9,9 @@
 CWaitDlg::CWaitDlg(CSkinManager* manager) : CSkinDialog("Wait", manager) {}
 
 CWaitDlg::~CWaitDlg() {
+    if (owner_) {
+        owner_->removeEventFilter(this);
+    }
     cancel_.reset();
     progress_.reset();
 }
@@ -19,6 +22,24 @@ void CWaitDlg::keyPressEvent(QKeyEvent* event) {
         return;
     }
     CSkinDialog::keyPressEvent(event);
+}
+
+bool CWaitDlg::eventFilter(QObject* watched, QEvent* event) {
+    // The window has no parent (see ShowOver), so the window system does not carry it along
+    // when the operator moves the main window; follow it here.
+    if (watched == owner_ && isVisible() &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        CentreOnOwner();
+    }
+    return CSkinDialog::eventFilter(watched, event);
+}
+
+void CWaitDlg::CentreOnOwner() {
+    if (!owner_) {
+        return;
+    }
+    const QRect area(owner_->mapToGlobal(QPoint(0, 0)), owner_->size());
+    move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
 }
 
 void CWaitDlg::ShowOver(QWidget* owner) {
@@ -35,11 +56,16 @@ void CWaitDlg::ShowOver(QWidget* owner) {
         cancel_->Create(this, kCancelId);
         connect(cancel_.get(), &CSkinButton::clicked, this, &CWaitDlg::cancelled);
     }
-    if (owner != nullptr) {
-        const QRect area(owner->mapToGlobal(QPoint(0, 0)), owner->size());
-        move(area.left() + (area.width() - width()) / 2,
-             area.top() + (area.height() - height()) / 2);
+    if (owner_ != owner) {
+        if (owner_) {
+            owner_->removeEventFilter(this);
+        }
+        owner_ = owner;
+        if (owner_) {
+            owner_->installEventFilter(this);
+        }
     }
+    CentreOnOwner();
     show();
     raise();
     // Escape must reach the window while the main window takes no input.

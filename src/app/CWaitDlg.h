@@ -25,7 +25,8 @@ public:
     [[nodiscard]] CSkinProgress* Progress() const { return progress_.get(); }
     [[nodiscard]] CSkinButton* CancelKey() const { return cancel_.get(); }
 
-    // Shows the window centred on the owner, remembering the window that was active.
+    // Shows the window centred on the owner, remembering the window that was active. While it
+    // shows it stays centred on the owner when the owner is moved or resized.
     void ShowOver(QWidget* owner);
     // The window that was active when it was shown (it is activated again on close).
     [[nodiscard]] QWidget* PreviouslyActive() const { return previous_; }
@@ -36,9 +37,13 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void CentreOnOwner();
+
     std::unique_ptr<CSkinProgress> progress_;
     std::unique_ptr<CSkinButton> cancel_;
     QPointer<QWidget> previous_;
+    QPointer<QWidget> owner_;
 };

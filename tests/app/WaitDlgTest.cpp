@@ -1,5 +1,6 @@
 #include <filesystem>
 
+#include <QCoreApplication>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -34,6 +35,13 @@ TEST(WaitDlgTest, ShowsCentredOnItsOwnerWithTheRunningStrip) {
     EXPECT_TRUE(wait.Progress()->IsRunning());
     EXPECT_EQ(wait.Progress()->Count(), 14);
     EXPECT_TRUE(boxes.boxes.empty());
+
+    // The operator drags the main window aside and makes it larger: the wait window follows.
+    owner.setGeometry(300, 200, 700, 420);
+    QCoreApplication::processEvents();
+    const QPoint movedTopLeft = owner.mapToGlobal(QPoint(0, 0));
+    EXPECT_EQ(wait.x(), movedTopLeft.x() + (700 - wait.width()) / 2);
+    EXPECT_EQ(wait.y(), movedTopLeft.y() + (420 - wait.height()) / 2);
 }
 
 } // namespace
