@@ -139,15 +139,26 @@ class SkinPlaces:
 class RemoteWindow:
     """The running application and its main window."""
 
-    def __init__(self, display, binary, workdir, settings_dir, sim_port, extra_env=None):
+    def __init__(self, display, binary, workdir, settings_dir, sim_port, extra_env=None,
+                 link_log=None):
+        """With link_log, the link's log lines (what the debug window shows) are written to
+        that file as they come, so a caller can tell why a step failed."""
         self.display = display
         env = dict(display.env, SOLVEI_SETTINGS_DIR=str(settings_dir))
         if extra_env:
             env.update(extra_env)
+        self.link_log = link_log
+        if link_log is not None:
+            env["QT_LOGGING_RULES"] = "solvei.link.debug=true"
+            stderr = open(link_log, "w")
+        else:
+            stderr = subprocess.PIPE
         write_settings(settings_dir, sim_port)
         self.started = time.monotonic()
         self.proc = subprocess.Popen([binary], cwd=workdir, env=env, stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.PIPE, text=True)
+                                     stderr=stderr, text=True)
+        if link_log is not None:
+            stderr.close()
         self.window = self.wait_window()
 
     def wait_window(self, timeout=20):
@@ -155,13 +166,29 @@ class RemoteWindow:
         while time.monotonic() < deadline:
             if self.proc.poll() is not None:
                 raise RuntimeError(f"solvei-remote ended with {self.proc.returncode}: "
-                                   f"{self.proc.stderr.read()[-2000:]}")
+                                   f"{self.stderr_tail()}")
             out = self.display.xdotool("search", "--onlyvisible", "--pid", self.proc.pid,
                                        check=False)
             if out:
                 return out.split()[0]
             time.sleep(0.02)
         raise RuntimeError("the main window did not appear")
+
+    def stderr_tail(self):
+        if self.link_log is not None:
+            return Path(self.link_log).read_text(errors="replace")[-2000:]
+        return self.proc.stderr.read()[-2000:]
+
+    def log_size(self):
+        """Where the link log ends now, to read what comes after it with log_since."""
+        return Path(self.link_log).stat().st_size if self.link_log is not None else 0
+
+    def log_since(self, offset):
+        if self.link_log is None:
+            return ""
+        with open(self.link_log, "rb") as log:
+            log.seek(offset)
+            return log.read().decode("latin-1")
 
     def windows(self):
         out = self.display.xdotool("search", "--onlyvisible", "--pid", self.proc.pid, check=False)
