@@ -181,11 +181,28 @@ TEST_F(KeyboardEndToEndTest, AWholeSessionByKeysAlone) {
     Key("ctrl+o");
     EXPECT_TRUE(XvfbDisplay::WaitFor([&] { return Led("bypass") == 0; }, 20s));
 
+    // Ctrl+P shows the presets with the focus in the list; Down and Up choose the first row (U1),
+    // Tab reaches the Load key and Space presses it: the processor puts U1 on air.
+    const auto onAir = Led("current");
+    ASSERT_TRUE(onAir);
+    ASSERT_NE(*onAir, 0) << "the processor starts on U1; the load below would prove nothing";
+    Key("ctrl+p");
+    Key("Down");
+    Key("Up");
+    Key("Tab");
+    Key("space");
+    EXPECT_TRUE(XvfbDisplay::WaitFor([&] { return Led("current") == 0; }, 20s)) << Ctl({"leds"});
+
     // Ctrl+T puts the focus into the page tree, which shows its first page (AGC); Tab enters
-    // the page at its fader, which then wears the focus mark.
+    // the page at its fader, which then wears the focus mark, and Down moves it on air.
+    const auto drive = Read(0, 0, 0);
+    ASSERT_TRUE(drive);
     Key("ctrl+t");
     Key("Tab");
     (void)display_.Shot(ShotPath("keys-fader.png"));
+    Key("Down");
+    EXPECT_TRUE(XvfbDisplay::WaitFor([&] { return Read(0, 0, 0) < *drive; }, 20s))
+        << "AGC Drive stayed " << *drive;
 
     // Back in the tree, Down steps page by page (Bands, Crossover, Limiter, STEREO ENHANCE,
     // System): the tree keeps the focus through every page change. System's first control
@@ -203,6 +220,12 @@ TEST_F(KeyboardEndToEndTest, AWholeSessionByKeysAlone) {
     EXPECT_TRUE(XvfbDisplay::WaitFor([&] { return Read(1, 0, 0) > *gain; }, 20s))
         << "Input Gain stayed " << *gain;
     (void)display_.Shot(ShotPath("keys-value-field.png"));
+
+    // The edits lit A: Ctrl+2 compares with the preset as loaded, Ctrl+1 goes back to them.
+    Key("ctrl+2");
+    EXPECT_TRUE(XvfbDisplay::WaitFor([&] { return Led("compare") == 1; }, 20s)) << Ctl({"leds"});
+    Key("ctrl+1");
+    EXPECT_TRUE(XvfbDisplay::WaitFor([&] { return Led("compare") == 0; }, 20s)) << Ctl({"leds"});
 }
 
 } // namespace
