@@ -150,6 +150,7 @@ class RemoteWindow:
         self.link_log = link_log
         if link_log is not None:
             env["QT_LOGGING_RULES"] = "solvei.link.debug=true"
+            env["QT_MESSAGE_PATTERN"] = "%{time hh:mm:ss.zzz} %{message}"
             stderr = open(link_log, "w")
         else:
             stderr = subprocess.PIPE

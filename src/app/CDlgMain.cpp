@@ -304,6 +304,7 @@ void CDlgMain::OnTransferFailed(std::uint8_t command) {
 
 void CDlgMain::Log(const std::string& line) {
     debug_->AddLine(line);
+    qCDebug(lcLinkLog, "%s", line.c_str());
 }
 
 // ---- keys ----
