@@ -17,6 +17,9 @@ class CSnapshotCommands {
 public:
     // The word that stands for the processor itself in place of a file.
     static constexpr const char* kLive = "live";
+    // diff's exit codes.
+    static constexpr int kSame = 0;
+    static constexpr int kDiffer = 1;
 
     // in and inTerminal: where a person answers the restore's question, and whether one can.
     CSnapshotCommands(const CCtlOptions& options, CConnectionSettings& settings, std::ostream& out,
@@ -29,6 +32,12 @@ private:
     using Work = std::function<int(CLinkSession&, ISnapshotLink&)>;
 
     int TakeSnapshot();
+    int Diff();
+    int Restore();
+    // Reads a snapshot file; kDone, or kBadFile with the one line said.
+    int LoadFile(const std::string& path, Snapshot& out);
+    // Asks the person at the terminal; true for yes.
+    bool Confirm(const std::string& question);
     // Connects, runs the work, disconnects; gives the work's exit code.
     int WithProcessor(const Work& work);
     // Takes the live snapshot; kDone or the exit code of the failure (already reported).
