@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <istream>
@@ -256,8 +257,13 @@ int CSnapshotCommands::Diff() {
 
 bool CSnapshotCommands::Confirm(const std::string& question) {
     m_err << question << " [y/N] " << std::flush;
+    // Ctrl+C at the question ends the program, as a person expects: nothing is written yet.
+    // (The program's own handler only raises a flag, and the read would go on waiting.)
+    const auto previous = std::signal(SIGINT, SIG_DFL);
     std::string answer;
-    if (!std::getline(m_in, answer)) {
+    const bool answered = static_cast<bool>(std::getline(m_in, answer));
+    std::signal(SIGINT, previous);
+    if (!answered) {
         m_err << "\n";
         return false;
     }
