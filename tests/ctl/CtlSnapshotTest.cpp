@@ -72,14 +72,16 @@ protected:
     }
 
     // solvei-ctl with its standard input from /dev/null: no terminal to ask.
+    // errTerminal: its standard error is a pseudo-terminal, as for a person at a terminal.
     TestProcess::Result Ctl(const std::vector<std::string>& connection,
-                            const std::vector<std::string>& args) {
+                            const std::vector<std::string>& args, bool errTerminal = false) {
         std::vector<std::string> argv = {"/bin/sh", "-c", "exec \"$0\" \"$@\" </dev/null",
                                          SOLVEI_CTL_PATH};
         argv.insert(argv.end(), connection.begin(), connection.end());
         argv.insert(argv.end(), {"--timeout", "300"});
         argv.insert(argv.end(), args.begin(), args.end());
-        return TestProcess::Run(argv, {{"SOLVEI_SETTINGS_DIR", Path("settings")}}, 120s);
+        return TestProcess::Run(argv, {{"SOLVEI_SETTINGS_DIR", Path("settings")}}, 120s,
+                                errTerminal);
     }
 
     // Runs a command that must succeed.
@@ -272,6 +274,19 @@ TEST_F(CtlSnapshotTest, BadFilesAndOtherProcessorTypesAreRefusedAndNothingIsWrit
     EXPECT_NE(refused.err.find("is a snapshot of a processor of type 3; "), std::string::npos)
         << refused.err;
     EXPECT_NE(refused.err.find("is of type 4: nothing was written"), std::string::npos);
+}
+
+// A person at a terminal sees the work go on; a script's stderr stays empty.
+TEST_F(CtlSnapshotTest, ProgressShowsOnATerminalOnly) {
+    const auto sim = StartSim({});
+    const auto terminal = Ctl(sim, {"snapshot", Path("t.json")}, true);
+    EXPECT_EQ(terminal.exitCode, 0) << terminal.err;
+    EXPECT_NE(terminal.err.find("\rsnapshot: presets 16 of 16"), std::string::npos) << terminal.err;
+    EXPECT_NE(terminal.err.find("\rsnapshot: parameters 26 of 26"), std::string::npos)
+        << terminal.err;
+    const auto script = Ctl(sim, {"snapshot", Path("s.json")});
+    EXPECT_EQ(script.exitCode, 0) << script.err;
+    EXPECT_EQ(script.err, "");
 }
 
 // The terminal's question, answered no and then yes, through the command itself.
