@@ -10,6 +10,7 @@
 #include "snapshot/PresetName.h"
 #include "snapshot/SnapshotCatalog.h"
 #include "snapshot/SnapshotEncoding.h"
+#include "snapshot/SnapshotJsonReader.h"
 #include "tools/CFileReader.h"
 
 namespace {
@@ -115,163 +116,13 @@ std::string Printable(std::string text) {
     return text;
 }
 
-// Takes the members out of the parsed document, remembering the first problem with its place.
-class Reader {
-public:
-    [[nodiscard]] bool Failed() const { return !m_error.empty(); }
-    [[nodiscard]] const std::string& Error() const { return m_error; }
-
-    bool Fail(const std::string& where, const std::string& what) {
-        if (m_error.empty()) {
-            m_error = where.empty() ? what : where + ": " + what;
-        }
-        return false;
-    }
-
-    const Json* Member(const Json& object, const std::string& where, const char* key,
-                       bool nullable = false) {
-        const auto it = object.find(key);
-        if (it == object.end()) {
-            Fail(where, std::string("\"") + key + "\" is missing");
-            return nullptr;
-        }
-        if (it->is_null() && !nullable) {
-            Fail(Join(where, key), "must not be null");
-            return nullptr;
-        }
-        return &*it;
-    }
-
-    bool Object(const Json& parent, const std::string& where, const char* key, const Json*& out) {
-        out = Member(parent, where, key);
-        if (out != nullptr && !out->is_object()) {
-            out = nullptr;
-            return Fail(Join(where, key), "must be an object");
-        }
-        return out != nullptr;
-    }
-
-    bool Array(const Json& parent, const std::string& where, const char* key, const Json*& out) {
-        out = Member(parent, where, key);
-        if (out != nullptr && !out->is_array()) {
-            out = nullptr;
-            return Fail(Join(where, key), "must be a list");
-        }
-        return out != nullptr;
-    }
-
-    bool Text(const Json& parent, const std::string& where, const char* key, std::string& out) {
-        const Json* value = Member(parent, where, key);
-        if (value == nullptr) {
-            return false;
-        }
-        if (!value->is_string()) {
-            return Fail(Join(where, key), "must be a text");
-        }
-        out = value->get<std::string>();
-        return true;
-    }
-
-    bool Integer(const Json& parent, const std::string& where, const char* key, std::int64_t min,
-                 std::int64_t max, std::int64_t& out) {
-        const Json* value = Member(parent, where, key);
-        return value != nullptr && IntegerValue(*value, Join(where, key), min, max, out);
-    }
-
-    bool IntegerValue(const Json& value, const std::string& where, std::int64_t min,
-                      std::int64_t max, std::int64_t& out) {
-        if (!value.is_number_integer() ||
-            (value.is_number_unsigned() && value.get<std::uint64_t>() > std::uint64_t(max)) ||
-            (!value.is_number_unsigned() &&
-             (value.get<std::int64_t>() < min || value.get<std::int64_t>() > max))) {
-            return Fail(where, "must be a whole number " + std::to_string(min) + ".." +
-                                   std::to_string(max));
-        }
-        out = value.get<std::int64_t>();
-        return true;
-    }
-
-    bool Bool(const Json& parent, const std::string& where, const char* key, bool& out) {
-        const Json* value = Member(parent, where, key);
-        if (value == nullptr) {
-            return false;
-        }
-        if (!value->is_boolean()) {
-            return Fail(Join(where, key), "must be true or false");
-        }
-        out = value->get<bool>();
-        return true;
-    }
-
-    // Bytes kept as {"bytes", "sha256", "data"} members of an object.
-    bool Bytes(const Json& object, const std::string& where, ByteString& out) {
-        std::int64_t size = 0;
-        std::string digest;
-        std::string data;
-        if (!Integer(object, where, "bytes", 0, std::int64_t(SnapshotFile::kMaxFileBytes), size) ||
-            !Text(object, where, "sha256", digest) || !Text(object, where, "data", data)) {
-            return false;
-        }
-        auto bytes = SnapshotEncoding::FromBase64(data);
-        if (!bytes) {
-            return Fail(Join(where, "data"), "is not base64");
-        }
-        if (bytes->size() != std::size_t(size)) {
-            return Fail(where, "holds " + std::to_string(bytes->size()) + " bytes, not the " +
-                                   std::to_string(size) + " it names");
-        }
-        if (SnapshotEncoding::Sha256(*bytes) != digest) {
-            return Fail(where, "the data does not match its sha256");
-        }
-        out = std::move(*bytes);
-        return true;
-    }
-
-    bool Marker(const Json& state, const char* key, bool nullable, std::uint8_t& out) {
-        const Json* value = Member(state, "state", key, nullable);
-        if (value == nullptr) {
-            return false;
-        }
-        if (value->is_null()) {
-            out = Snapshot::kNoPreset;
-            return true;
-        }
-        const std::string where = Join("state", key);
-        if (!value->is_object()) {
-            return Fail(where, "must be an object or null");
-        }
-        std::int64_t number = 0;
-        std::string label;
-        if (!Integer(*value, where, "number", 0, nullable ? 254 : 63, number) ||
-            !Text(*value, where, "label", label)) {
-            return false;
-        }
-        if (label != PresetLabel(int(number))) {
-            return Fail(Join(where, "label"),
-                        "\"" + label + "\" is not the label of preset " + std::to_string(number));
-        }
-        out = std::uint8_t(number);
-        return true;
-    }
-
-    static std::string Join(const std::string& where, const std::string& key) {
-        return where.empty() ? key : where + "." + key;
-    }
-    static std::string Index(const std::string& where, std::size_t i) {
-        return where + "[" + std::to_string(i) + "]";
-    }
-
-private:
-    std::string m_error;
-};
-
-bool ReadPresets(Reader& r, const Json& list, int count, Snapshot& s) {
+bool ReadPresets(SnapshotJsonReader& r, const Json& list, int count, Snapshot& s) {
     if (list.size() != std::size_t(count)) {
         return r.Fail("presets", "holds " + std::to_string(list.size()) + " presets, not the " +
                                      std::to_string(count) + " the processor has");
     }
     for (std::size_t i = 0; i < list.size(); ++i) {
-        const std::string where = Reader::Index("presets", i);
+        const std::string where = SnapshotJsonReader::Index("presets", i);
         const Json& item = list[i];
         if (!item.is_object()) {
             return r.Fail(where, "must be an object");
@@ -284,10 +135,12 @@ bool ReadPresets(Reader& r, const Json& list, int count, Snapshot& s) {
             return false;
         }
         if (number != std::int64_t(i)) {
-            return r.Fail(Reader::Join(where, "number"), "must be " + std::to_string(i));
+            return r.Fail(SnapshotJsonReader::Join(where, "number"),
+                          "must be " + std::to_string(i));
         }
         if (label != PresetLabel(int(number))) {
-            return r.Fail(Reader::Join(where, "label"), "must be " + PresetLabel(int(number)));
+            return r.Fail(SnapshotJsonReader::Join(where, "label"),
+                          "must be " + PresetLabel(int(number)));
         }
         preset.number = int(number);
         if (preset.number < Snapshot::kUserPresets) {
@@ -295,7 +148,8 @@ bool ReadPresets(Reader& r, const Json& list, int count, Snapshot& s) {
                 return false;
             }
             if (Latin1Text::ToUtf8(PresetName(preset.data)) != preset.name) {
-                return r.Fail(Reader::Join(where, "name"), "is not the name its data holds");
+                return r.Fail(SnapshotJsonReader::Join(where, "name"),
+                              "is not the name its data holds");
             }
         } else if (item.contains("data")) {
             return r.Fail(where, "a factory preset's data is not kept");
@@ -305,7 +159,7 @@ bool ReadPresets(Reader& r, const Json& list, int count, Snapshot& s) {
     return true;
 }
 
-bool ReadParameters(Reader& r, const Json& list, Snapshot& s) {
+bool ReadParameters(SnapshotJsonReader& r, const Json& list, Snapshot& s) {
     const SnapshotCatalog catalog(s.description);
     const auto& entries = catalog.Entries();
     if (list.size() != entries.size()) {
@@ -316,7 +170,7 @@ bool ReadParameters(Reader& r, const Json& list, Snapshot& s) {
     std::vector<std::uint8_t> values;
     values.reserve(list.size());
     for (std::size_t i = 0; i < list.size(); ++i) {
-        const std::string where = Reader::Index("parameters", i);
+        const std::string where = SnapshotJsonReader::Index("parameters", i);
         const Json& item = list[i];
         if (!item.is_object()) {
             return r.Fail(where, "must be an object");
@@ -329,16 +183,17 @@ bool ReadParameters(Reader& r, const Json& list, Snapshot& s) {
         }
         std::int64_t abc[3] = {};
         if (address->size() != 3) {
-            return r.Fail(Reader::Join(where, "address"), "must be three bytes");
+            return r.Fail(SnapshotJsonReader::Join(where, "address"), "must be three bytes");
         }
         for (std::size_t k = 0; k < 3; ++k) {
-            if (!r.IntegerValue((*address)[k], Reader::Join(where, "address"), 0, 255, abc[k])) {
+            if (!r.IntegerValue((*address)[k], SnapshotJsonReader::Join(where, "address"), 0, 255,
+                                abc[k])) {
                 return false;
             }
         }
         const ParamAddress at{std::uint8_t(abc[0]), std::uint8_t(abc[1]), std::uint8_t(abc[2])};
         if (!(at == entries[i].item.address)) {
-            return r.Fail(Reader::Join(where, "address"),
+            return r.Fail(SnapshotJsonReader::Join(where, "address"),
                           "is not the parameter the description names in this place");
         }
         values.push_back(std::uint8_t(value));
@@ -348,7 +203,8 @@ bool ReadParameters(Reader& r, const Json& list, Snapshot& s) {
         std::string latin1;
         std::string problem;
         if (!Latin1Text::FromUtf8(p.name, latin1, problem)) {
-            return r.Fail(Reader::Index("presets", std::size_t(p.number)), "the name " + problem);
+            return r.Fail(SnapshotJsonReader::Index("presets", std::size_t(p.number)),
+                          "the name " + problem);
         }
         names.push_back(latin1);
     }
@@ -356,7 +212,7 @@ bool ReadParameters(Reader& r, const Json& list, Snapshot& s) {
     // The texts follow from the description and the values; a file whose texts say otherwise
     // was not written by this program.
     for (std::size_t i = 0; i < list.size(); ++i) {
-        const std::string where = Reader::Index("parameters", i);
+        const std::string where = SnapshotJsonReader::Index("parameters", i);
         const Json& item = list[i];
         const SnapshotParameter& p = s.parameters[i];
         std::string path, caption, shown;
@@ -372,7 +228,7 @@ bool ReadParameters(Reader& r, const Json& list, Snapshot& s) {
     return true;
 }
 
-bool ReadDocument(Reader& r, const Json& doc, Snapshot& s) {
+bool ReadDocument(SnapshotJsonReader& r, const Json& doc, Snapshot& s) {
     const Json* taken = nullptr;
     const Json* processor = nullptr;
     const Json* state = nullptr;
@@ -491,7 +347,7 @@ std::optional<Snapshot> SnapshotFile::Read(std::string_view text, const std::str
         return fail("the content does not match its sha256: the file was changed after it was "
                     "taken");
     }
-    Reader reader;
+    SnapshotJsonReader reader;
     Snapshot snapshot;
     if (!ReadDocument(reader, content, snapshot)) {
         return fail(reader.Error());
