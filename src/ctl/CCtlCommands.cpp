@@ -9,6 +9,7 @@
 #include "ctl/CLedState.h"
 #include "ctl/CLinkFailureText.h"
 #include "ctl/CMeterView.h"
+#include "ctl/CSnapshotCommands.h"
 #include "ctl/PresetLabel.h"
 #include "description/ControlDescription.h"
 #include "description/DescriptionEncoder.h"
@@ -157,6 +158,11 @@ CLinkSession::Status CCtlCommands::Transfer(const std::string& what,
 }
 
 int CCtlCommands::Run() {
+    if (CSnapshotCommands::Handles(m_options.command)) {
+        return CSnapshotCommands(m_options, m_settings, m_out, m_err, m_errTerminal, std::cin,
+                                 ::isatty(STDIN_FILENO) != 0)
+            .Run();
+    }
     if (m_options.command == "describe" && !m_options.args.empty()) {
         if (m_options.args.size() != 2 || m_options.args[0] != "--file") {
             return Usage("describe takes no arguments or --file FILE");
