@@ -73,7 +73,11 @@ std::vector<MetricFamily> CFleetMetrics::Collect(const std::vector<ProcessorStat
     using T = MetricType;
     FamilyBuilder up(out, "up", "1 while the processor answers on its link, 0 while it is down.",
                      T::Gauge);
-    FamilyBuilder info(out, "info", "The processor's version and link type; always 1.", T::Gauge);
+    FamilyBuilder info(out, "info",
+                       "The processor's link type, address and (once read) version; always 1.",
+                       T::Gauge);
+    FamilyBuilder down(out, "down_info", "Why the processor is down, while it is; always 1.",
+                       T::Gauge);
     FamilyBuilder bypass(out, "bypass", "1 while the processor is bypassed.", T::Gauge);
     FamilyBuilder current(out, "preset_current", "Number of the preset on air (0 is U1:).",
                           T::Gauge);
@@ -108,8 +112,14 @@ std::vector<MetricFamily> CFleetMetrics::Collect(const std::vector<ProcessorStat
 
     for (const auto& p : fleet) {
         up.Add(p, p.up ? 1 : 0);
+        // Always there, so an alert on a processor never reached can still name its address.
+        std::vector<ClientMetric::Label> infoLabels = {{"type", p.link}, {"address", p.address}};
         if (!p.version.empty()) {
-            info.Add(p, 1, {{"version", p.version}, {"type", p.link}});
+            infoLabels.push_back({"version", p.version});
+        }
+        info.Add(p, 1, std::move(infoLabels));
+        if (!p.up) {
+            down.Add(p, 1, {{"cause", p.cause.empty() ? "unknown" : p.cause}});
         }
         if (p.lastReplyAgeSeconds) {
             age.Add(p, *p.lastReplyAgeSeconds);
