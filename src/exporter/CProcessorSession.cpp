@@ -420,6 +420,10 @@ ProcessorStatus CProcessorSession::Status() const {
     s.presetNames = m_presetNames;
     if (m_lastReply) {
         s.lastReplyAgeSeconds = Seconds(Clock::now() - *m_lastReply);
+        s.lastReplyUnixSeconds =
+            std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+                .count() -
+            *s.lastReplyAgeSeconds;
     }
     s.requests = m_requests;
     s.retries = m_retries;
