@@ -281,6 +281,8 @@ void CProcessorSession::HandleLeds(const ByteString& reply, Clock::time_point at
     if (ListMayHaveChanged(leds)) {
         m_lastListTrigger = std::make_tuple(leds.tr, leds.dp, leds.def, leds.current);
         QueueNames();
+    } else if (m_leds && PresetsWereEdited(*m_leds, leds)) {
+        QueueNames();
     }
     m_leds = std::move(leds);
     if (at >= m_namesDue) {
@@ -352,6 +354,16 @@ bool CProcessorSession::ListMayHaveChanged(const CLedState& leds) const {
     // Once per unknown state: a processor whose markers stay out of range is not asked again
     // on every poll.
     return m_lastListTrigger != std::make_tuple(leds.tr, leds.dp, leds.def, leds.current);
+}
+
+bool CProcessorSession::PresetsWereEdited(const CLedState& before, const CLedState& now) {
+    // A rename leaves no trace in the LED state, but the preset work around it does: markers
+    // moved to other presets, or edits saved (the change flag falls, out of compare; a load
+    // over pending edits looks the same). Either is rare, and reading the list again costs a
+    // few transfers.
+    const bool markersMoved = before.tr != now.tr || before.dp != now.dp || before.def != now.def;
+    const bool editsSaved = before.change && !now.change && !now.compare;
+    return markersMoved || editsSaved;
 }
 
 void CProcessorSession::Pump() {
