@@ -15,7 +15,7 @@ port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); pr
     --web.listen-address="127.0.0.1:$port" >"$work/am.log" 2>&1 &
 pid=$!
 url="http://127.0.0.1:$port/api/v2"
-for _ in $(seq 100); do
+for _ in $(seq 300); do
     curl -sf "$url/status" >/dev/null && break
     sleep 0.1
 done
@@ -49,7 +49,7 @@ for a in json.load(sys.stdin):
 }
 expect() { # name instance processor state
     local got=""
-    for _ in $(seq 50); do
+    for _ in $(seq 200); do
         got=$(state "$1" "$2" "$3")
         [ "$got" = "$4" ] && return 0
         sleep 0.1
