@@ -16,6 +16,10 @@ endforeach()
 
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/solvei-remote.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The exporter's service unit where systemd looks for a package's units; it names
+# /usr/bin/solvei-exporter, where the package puts the program.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/solvei-exporter.service
+        DESTINATION lib/systemd/system)
 
 # The icon is drawn from the skin's artwork at every hicolor size when the project builds.
 set(solvei_icon_dir ${PROJECT_BINARY_DIR}/icons)

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "exporter/CFleetMetrics.h"
+#include "exporter/CProcessMetrics.h"
 #include "exporter/CStatusPage.h"
 
 CFleetExporter::CFleetExporter(asio::io_context& io, const CExporterOptions& options)
@@ -83,6 +84,8 @@ CHttpServer::Response CFleetExporter::Serve(const std::string& path) const {
     if (path == "/metrics") {
         const auto start = std::chrono::steady_clock::now();
         auto families = CFleetMetrics::Collect(Fleet());
+        auto process = CProcessMetrics::Collect();
+        families.insert(families.end(), process.begin(), process.end());
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         return {200, "text/plain; version=0.0.4; charset=utf-8",

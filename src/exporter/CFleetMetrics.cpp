@@ -73,17 +73,23 @@ std::vector<MetricFamily> CFleetMetrics::Collect(const std::vector<ProcessorStat
     using T = MetricType;
     FamilyBuilder up(out, "up", "1 while the processor answers on its link, 0 while it is down.",
                      T::Gauge);
-    FamilyBuilder info(out, "info", "The processor's version and link type; always 1.", T::Gauge);
+    FamilyBuilder info(out, "info",
+                       "The processor's link type, address and (once read) version; always 1.",
+                       T::Gauge);
+    FamilyBuilder down(out, "down_info", "Why the processor is down, while it is; always 1.",
+                       T::Gauge);
     FamilyBuilder bypass(out, "bypass", "1 while the processor is bypassed.", T::Gauge);
     FamilyBuilder current(out, "preset_current", "Number of the preset on air (0 is U1:).",
                           T::Gauge);
-    FamilyBuilder presetInfo(out, "preset_info",
-                             "Every preset with its label and name; 1 for the one on air.",
+    FamilyBuilder presetInfo(out, "preset_info", "Every preset with its label and name; always 1.",
                              T::Gauge);
+    FamilyBuilder onAir(out, "preset_on_air_info",
+                        "The preset on air with its number, label and name; always 1.", T::Gauge);
     FamilyBuilder marker(out, "preset_marker",
                          "Preset number each marker (tr, dp, def) points at; -1 when unset.",
                          T::Gauge);
-    FamilyBuilder compare(out, "compare_side_b", "1 while the processor plays compare side B.",
+    FamilyBuilder compare(out, "compare_side",
+                          "Compare side playing: 0 side A (the preset as saved), 1 side B.",
                           T::Gauge);
     FamilyBuilder edits(out, "edits_pending",
                         "1 while the on-air preset has unsaved edits (compare available).",
@@ -92,8 +98,9 @@ std::vector<MetricFamily> CFleetMetrics::Collect(const std::vector<ProcessorStat
     FamilyBuilder level(out, "meter_level_ratio", "Lit part of each meter row, 0 to 1.", T::Gauge);
     FamilyBuilder peak(out, "meter_peak_ratio", "Peak mark of each meter row, 0 to 1 (0: no mark).",
                        T::Gauge);
-    FamilyBuilder age(out, "last_reply_age_seconds",
-                      "Seconds since the processor last answered a request.", T::Gauge);
+    FamilyBuilder lastReply(out, "last_reply_timestamp_seconds",
+                            "When the processor last answered a request, seconds since the epoch.",
+                            T::Gauge);
     FamilyBuilder requests(out, "link_requests_total", "Requests sent, repetitions not counted.",
                            T::Counter);
     FamilyBuilder retries(out, "link_retries_total",
@@ -108,11 +115,17 @@ std::vector<MetricFamily> CFleetMetrics::Collect(const std::vector<ProcessorStat
 
     for (const auto& p : fleet) {
         up.Add(p, p.up ? 1 : 0);
+        // Always there, so an alert on a processor never reached can still name its address.
+        std::vector<ClientMetric::Label> infoLabels = {{"type", p.link}, {"address", p.address}};
         if (!p.version.empty()) {
-            info.Add(p, 1, {{"version", p.version}, {"type", p.link}});
+            infoLabels.push_back({"version", p.version});
         }
-        if (p.lastReplyAgeSeconds) {
-            age.Add(p, *p.lastReplyAgeSeconds);
+        info.Add(p, 1, std::move(infoLabels));
+        if (!p.up) {
+            down.Add(p, 1, {{"cause", p.cause.empty() ? "unknown" : p.cause}});
+        }
+        if (p.lastReplyUnixSeconds) {
+            lastReply.Add(p, *p.lastReplyUnixSeconds);
         }
         requests.Add(p, static_cast<double>(p.requests));
         retries.Add(p, static_cast<double>(p.retries));
@@ -125,11 +138,13 @@ std::vector<MetricFamily> CFleetMetrics::Collect(const std::vector<ProcessorStat
         const CLedState& leds = *p.leds;
         bypass.Add(p, leds.bypass != 0 ? 1 : 0);
         current.Add(p, leds.current);
+        const auto presetLabels = [&](int n) -> std::vector<ClientMetric::Label> {
+            return {{"number", std::to_string(n)}, {"label", Label(n)}, {"name", p.PresetName(n)}};
+        };
         for (int n = 0; n < p.presetCount; ++n) {
-            presetInfo.Add(
-                p, n == leds.current ? 1 : 0,
-                {{"number", std::to_string(n)}, {"label", Label(n)}, {"name", p.PresetName(n)}});
+            presetInfo.Add(p, 1, presetLabels(n));
         }
+        onAir.Add(p, 1, presetLabels(leds.current));
         marker.Add(p, Marker(leds.tr), {{"marker", "tr"}});
         marker.Add(p, Marker(leds.dp), {{"marker", "dp"}});
         marker.Add(p, Marker(leds.def), {{"marker", "def"}});

@@ -281,6 +281,8 @@ void CProcessorSession::HandleLeds(const ByteString& reply, Clock::time_point at
     if (ListMayHaveChanged(leds)) {
         m_lastListTrigger = std::make_tuple(leds.tr, leds.dp, leds.def, leds.current);
         QueueNames();
+    } else if (m_leds && PresetsWereEdited(*m_leds, leds)) {
+        QueueNames();
     }
     m_leds = std::move(leds);
     if (at >= m_namesDue) {
@@ -354,6 +356,16 @@ bool CProcessorSession::ListMayHaveChanged(const CLedState& leds) const {
     return m_lastListTrigger != std::make_tuple(leds.tr, leds.dp, leds.def, leds.current);
 }
 
+bool CProcessorSession::PresetsWereEdited(const CLedState& before, const CLedState& now) {
+    // A rename leaves no trace in the LED state, but the preset work around it does: markers
+    // moved to other presets, or edits saved (the change flag falls, out of compare; a load
+    // over pending edits looks the same). Either is rare, and reading the list again costs a
+    // few transfers.
+    const bool markersMoved = before.tr != now.tr || before.dp != now.dp || before.def != now.def;
+    const bool editsSaved = before.change && !now.change && !now.compare;
+    return markersMoved || editsSaved;
+}
+
 void CProcessorSession::Pump() {
     if (m_stopping || !m_linkOpen || m_outstanding != Request::None) {
         return;
@@ -420,6 +432,10 @@ ProcessorStatus CProcessorSession::Status() const {
     s.presetNames = m_presetNames;
     if (m_lastReply) {
         s.lastReplyAgeSeconds = Seconds(Clock::now() - *m_lastReply);
+        s.lastReplyUnixSeconds =
+            std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+                .count() -
+            *s.lastReplyAgeSeconds;
     }
     s.requests = m_requests;
     s.retries = m_retries;

@@ -52,6 +52,9 @@ public:
     [[nodiscard]] ProcessorStatus Status() const;
     [[nodiscard]] const std::string& Name() const { return m_target.name; }
 
+    // Whether two LED states in a row show preset work that may have renamed presets.
+    [[nodiscard]] static bool PresetsWereEdited(const CLedState& before, const CLedState& now);
+
     // The round-trip histogram's bucket bounds, seconds.
     [[nodiscard]] static const std::vector<double>& RoundTripBuckets();
 

@@ -22,6 +22,7 @@ struct ProcessorStatus {
     int presetCount = -1;          // -1: not read yet
     std::vector<std::string> presetNames;
     std::optional<double> lastReplyAgeSeconds; // none before the first reply
+    std::optional<double> lastReplyUnixSeconds; // the same moment, seconds since the epoch
     std::uint64_t requests = 0;
     std::uint64_t retries = 0;
     std::uint64_t failures = 0;

@@ -34,6 +34,8 @@ public:
     // Collects all output until the process ends.
     Result Finish(std::chrono::milliseconds timeout);
 
+    [[nodiscard]] pid_t Pid() const { return m_pid; }
+
     static Result Run(const std::vector<std::string>& argv,
                       const std::map<std::string, std::string>& env,
                       std::chrono::milliseconds timeout = std::chrono::seconds(60),

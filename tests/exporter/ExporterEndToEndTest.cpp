@@ -46,12 +46,12 @@ TEST(ExporterEndToEnd, MetricsFollowTheProcessorOverUdpAndSerial) {
         EXPECT_EQ(h.Metric("solvei_info", {{"processor", name}, {"version", "123"}}), 1);
         // The list is read after the version; out of the box the first factory preset plays.
         ASSERT_TRUE(h.WaitForMetric(
-            "solvei_preset_info",
+            "solvei_preset_on_air_info",
             {{"processor", name}, {"number", "8"}, {"label", "F1:"}, {"name", "NEWS TALK"}}, 1,
             10s));
         EXPECT_EQ(h.Metric("solvei_preset_info",
                            {{"processor", name}, {"label", "U1:"}, {"name", "USER 1"}}),
-                  0);
+                  1);
         EXPECT_EQ(h.Metric("solvei_preset_current", {{"processor", name}}), 8);
         EXPECT_EQ(h.Metric("solvei_preset_marker", {{"processor", name}, {"marker", "def"}}), 8);
         EXPECT_EQ(h.Metric("solvei_preset_marker", {{"processor", name}, {"marker", "tr"}}), -1);
@@ -59,7 +59,11 @@ TEST(ExporterEndToEnd, MetricsFollowTheProcessorOverUdpAndSerial) {
         EXPECT_EQ(h.Metric("solvei_meter_view", {{"processor", name}}), 0);
         EXPECT_GT(*h.Metric("solvei_link_requests_total", {{"processor", name}}), 3);
         EXPECT_GT(*h.Metric("solvei_link_round_trip_seconds_count", {{"processor", name}}), 0);
-        EXPECT_LT(*h.Metric("solvei_last_reply_age_seconds", {{"processor", name}}), 2.0);
+        const double now =
+            std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+                .count();
+        EXPECT_NEAR(*h.Metric("solvei_last_reply_timestamp_seconds", {{"processor", name}}), now,
+                    2.0);
     }
     // The meters move from one poll to the next.
     const auto rowSum = [&] {
@@ -83,10 +87,10 @@ TEST(ExporterEndToEnd, MetricsFollowTheProcessorOverUdpAndSerial) {
     EXPECT_TRUE(h.WaitForMetric("solvei_bypass", {{"processor", "fm"}}, 1, 5s));
     ASSERT_EQ(ExporterHarness::Ctl(port, {"preset-load", "2"}, settings).exitCode, 0);
     EXPECT_TRUE(h.WaitForMetric("solvei_preset_current", {{"processor", "fm"}}, 2, 5s));
-    EXPECT_EQ(
-        h.Metric("solvei_preset_info", {{"processor", "fm"}, {"number", "2"}, {"label", "U3:"}}),
-        1);
-    EXPECT_EQ(h.Metric("solvei_preset_info", {{"processor", "fm"}, {"number", "8"}}), 0);
+    EXPECT_EQ(h.Metric("solvei_preset_on_air_info",
+                       {{"processor", "fm"}, {"number", "2"}, {"label", "U3:"}}),
+              1);
+    EXPECT_FALSE(h.Metric("solvei_preset_on_air_info", {{"processor", "fm"}, {"number", "8"}}));
     ASSERT_EQ(ExporterHarness::Ctl(port, {"meters-flip"}, settings).exitCode, 0);
     EXPECT_TRUE(h.WaitForMetric("solvei_meter_view", {{"processor", "fm"}}, 1, 5s));
     // The other processor is untouched.
@@ -132,7 +136,7 @@ TEST(ExporterEndToEnd, ListIsReadAgainWhenThePresetOnAirIsUnknown) {
         << "preset 16 on air, the list not read again";
     ASSERT_EQ(ExporterHarness::Ctl(port, {"preset-load", "18"}, h.Path("settings")).exitCode, 0);
     EXPECT_TRUE(h.WaitForMetric(
-        "solvei_preset_info",
+        "solvei_preset_on_air_info",
         {{"processor", "fm"}, {"number", "18"}, {"label", "F11:"}, {"name", "GOSPEL"}}, 1, 10s));
     EXPECT_EQ(h.Metric("solvei_preset_current", {{"processor", "fm"}}), 18);
     // Read again because of the LED state, not because the link dropped.
@@ -338,10 +342,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ExporterBadStart,
     ::testing::Values(
         BadStart{"missing_config", {"--config", "CONFIG"}, nullptr, "cannot read config"},
-        BadStart{"malformed_config",
-                 {"--config", "CONFIG"},
-                 "{\"processors\": [",
-                 ": line 1, column "},
+        BadStart{
+            "malformed_config", {"--config", "CONFIG"}, "{\"processors\": [", ": line 1, column "},
         BadStart{"config_entry_without_address",
                  {"--config", "CONFIG"},
                  R"({"processors": [{"name": "fm"}]})",

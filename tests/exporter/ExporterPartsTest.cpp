@@ -44,6 +44,7 @@ ProcessorStatus UpProcessor() {
     p.presetCount = 10;
     p.presetNames = {"USER 1", "USER 2", "MORNING", "", "", "", "", "", "NEWS TALK", "ROCK"};
     p.lastReplyAgeSeconds = 0.25;
+    p.lastReplyUnixSeconds = 1.5e9;
     p.requests = 40;
     p.retries = 3;
     return p;
@@ -80,17 +81,17 @@ INSTANTIATE_TEST_SUITE_P(
                       MetricCase{"bypass", "solvei_bypass", {}, 1},
                       MetricCase{"current", "solvei_preset_current", {}, 2},
                       MetricCase{"on_air_info",
-                                 "solvei_preset_info",
+                                 "solvei_preset_on_air_info",
                                  {{"number", "2"}, {"label", "U3:"}, {"name", "MORNING"}},
                                  1},
                       MetricCase{"other_info",
                                  "solvei_preset_info",
                                  {{"number", "8"}, {"label", "F1:"}, {"name", "NEWS TALK"}},
-                                 0},
+                                 1},
                       MetricCase{"marker_unset", "solvei_preset_marker", {{"marker", "tr"}}, -1},
                       MetricCase{"marker_dp", "solvei_preset_marker", {{"marker", "dp"}}, 2},
                       MetricCase{"marker_def", "solvei_preset_marker", {{"marker", "def"}}, 8},
-                      MetricCase{"compare", "solvei_compare_side_b", {}, 1},
+                      MetricCase{"compare", "solvei_compare_side", {}, 1},
                       MetricCase{"edits", "solvei_edits_pending", {}, 1},
                       MetricCase{"view", "solvei_meter_view", {}, 1},
                       MetricCase{"level_half", "solvei_meter_level_ratio", {{"row", "0"}}, 0.5},
@@ -100,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
                           "level_colour_bits", "solvei_meter_level_ratio", {{"row", "1"}}, 1},
                       MetricCase{"level_over_scale", "solvei_meter_level_ratio", {{"row", "2"}}, 1},
                       MetricCase{"row_without_peak", "solvei_meter_peak_ratio", {{"row", "1"}}, 0},
-                      MetricCase{"age", "solvei_last_reply_age_seconds", {}, 0.25},
+                      MetricCase{"replied", "solvei_last_reply_timestamp_seconds", {}, 1.5e9},
                       MetricCase{"requests", "solvei_link_requests_total", {}, 40},
                       MetricCase{"retries", "solvei_link_retries_total", {}, 3}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -114,8 +115,9 @@ TEST(FleetMetrics, DownProcessorKeepsCountersButNoStaleState) {
     const auto text = Scrape({UpProcessor(), down});
     EXPECT_EQ(ExporterHarness::Sample(text, "solvei_up", {{"processor", "am"}}), 0);
     EXPECT_EQ(ExporterHarness::Sample(text, "solvei_link_retries_total", {{"processor", "am"}}), 3);
-    for (const char* metric : {"solvei_bypass", "solvei_preset_current", "solvei_preset_info",
-                               "solvei_meter_level_ratio", "solvei_preset_marker"}) {
+    for (const char* metric :
+         {"solvei_bypass", "solvei_preset_current", "solvei_preset_info",
+          "solvei_preset_on_air_info", "solvei_meter_level_ratio", "solvei_preset_marker"}) {
         EXPECT_FALSE(ExporterHarness::Sample(text, metric, {{"processor", "am"}})) << metric;
         EXPECT_TRUE(ExporterHarness::Sample(text, metric, {{"processor", "fm"}})) << metric;
     }

@@ -96,5 +96,17 @@ TEST(ExporterPrometheus, ScrapedFleetIsUpAndTheDownAlertFires) {
     };
     EXPECT_TRUE(ExporterHarness::WaitFor([&] { return firing("SolveiProcessorDown", "fm"); }, 20s));
     EXPECT_FALSE(firing("SolveiProcessorDown", "am"));
+    // The description names the processor's address and why it is down, from the exporter.
+    std::string description;
+    for (const auto& a : Api(port, "/api/v1/alerts", "alerts")) {
+        if (a.toObject()["labels"].toObject()["processor"].toString() == "fm") {
+            description =
+                a.toObject()["annotations"].toObject()["description"].toString().toStdString();
+        }
+    }
+    EXPECT_NE(description.find("fm at 127.0.0.1:" + std::to_string(fm.ports[0]) + " for a minute"),
+              std::string::npos)
+        << description;
+    EXPECT_EQ(description.find("unknown"), std::string::npos) << description;
     prometheus.Stop(SIGTERM, 10s);
 }

@@ -15,6 +15,7 @@ dpkg-deb -c "$deb" | awk '{print $6}' | sed 's#^\./#/#' >"$work/files"
 for f in /usr/bin/solvei-remote /usr/bin/solvei-sim /usr/bin/solvei-ctl /usr/bin/solvei-skin \
          /usr/bin/solvei-exporter \
          /usr/share/applications/solvei-remote.desktop \
+         /usr/lib/systemd/system/solvei-exporter.service \
          /usr/share/icons/hicolor/48x48/apps/solvei-remote.png \
          /usr/share/icons/hicolor/256x256/apps/solvei-remote.png \
          /usr/share/man/man1/solvei-remote.1 /usr/share/man/man1/solvei-sim.1 \
@@ -41,4 +42,8 @@ entries=$("$root/usr/bin/solvei-skin" list "$root/usr/bin/solvei-remote") \
 grep -qx 'skin.ini' <<<"$entries" || fail "the installed solvei-remote carries no skin.ini"
 desktop-file-validate "$root/usr/share/applications/solvei-remote.desktop" \
     || fail "the desktop entry does not validate"
+# The installed unit, pointed at the installed program.
+"$(dirname "$0")/../exporter/systemd_unit_test.sh" \
+    "$root/usr/lib/systemd/system/solvei-exporter.service" "$root/usr/bin/solvei-exporter" \
+    || fail "the installed systemd unit does not verify"
 echo "package $(basename "$deb"): $(wc -l <"$work/files") entries, programs run from $root"
