@@ -218,10 +218,15 @@ void CConnectSequence::OnDisconnected() {
         view_.OnLinkLost();
         return;
     }
-    if (automatic_ && failure_.empty() && (!processorAnswered_ || descriptionAccepted_)) {
+    // What a noisy or vanishing link causes passes by itself; a wrong lock code or another
+    // processor does not, and is the operator's to see.
+    const bool passing = failure_.empty() ? !processorAnswered_ || descriptionAccepted_
+                                          : failure_ == kTransferBrokeOff;
+    if (automatic_ && passing) {
         // The window tries again by itself; a box would stop it until someone is there.
         automatic_ = false;
         descriptionAccepted_ = false;
+        failure_.clear();
         view_.OnAutomaticConnectFailed();
         return;
     }

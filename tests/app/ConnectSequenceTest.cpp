@@ -322,6 +322,23 @@ TEST_F(ConnectSequenceTest, ALinkLostWhileOnlineIsToldToTheViewAndRetriedWithout
     sequence.OnDisconnected();
     EXPECT_EQ(view.calls.back(), "auto failed");
     EXPECT_TRUE(boxes.boxes.empty());
+    // A transfer broken off by a noisy line, of the description or of a preset, is tried
+    // again as well: a box would end the reconnecting until someone is there.
+    for (const std::uint8_t command : {std::uint8_t{0x83}, std::uint8_t{0x85}}) {
+        view.calls.clear();
+        sequence.StartAutomaticConnect();
+        link.connected = true;
+        sequence.OnConnected();
+        sequence.OnVersion("123");
+        if (command == 0x85) {
+            sequence.OnConfig(ByteString{3});
+        }
+        sequence.OnTransferFailed(command);
+        link.connected = false;
+        sequence.OnDisconnected();
+        EXPECT_EQ(view.calls.back(), "auto failed") << int(command);
+        EXPECT_TRUE(boxes.boxes.empty()) << int(command);
+    }
     // A wrong lock code on the window's own attempt is the operator's to see.
     sequence.StartAutomaticConnect();
     link.connected = true;
