@@ -217,7 +217,8 @@ class RemoteWindow:
         self.display.xdotool("mouseup", 1)
 
     def keys(self, *names):
-        self.display.xdotool("key", "--window", self.window, *names)
+        """Keys typed at the keyboard into the main window (its focused control)."""
+        self.display.xdotool("windowfocus", self.window, "key", *names)
 
     def alive(self):
         return self.proc.poll() is None

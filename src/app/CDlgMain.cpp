@@ -559,8 +559,8 @@ void CDlgMain::ShowWait() {
         return;
     }
     wait_ = std::make_unique<CWaitDlg>(Manager());
-    connect(wait_.get(), &CWaitDlg::cancelled, this, [this] {
-        Log("Connect cancelled by the operator");
+    connect(wait_.get(), &CWaitDlg::cancelled, this, [this](const QString& how) {
+        Log("Connect cancelled by the operator (" + how.toStdString() + ")");
         sequence_.CancelConnect();
     });
     wait_->ShowOver(frame_.get());

@@ -18,7 +18,7 @@ CWaitDlg::~CWaitDlg() {
 
 void CWaitDlg::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
-        emit cancelled();
+        emit cancelled(QStringLiteral("Escape"));
         return;
     }
     CSkinDialog::keyPressEvent(event);
@@ -54,7 +54,8 @@ void CWaitDlg::ShowOver(QWidget* owner) {
     if (!cancel_) {
         cancel_ = std::make_unique<CSkinButton>("WaitCancel", Manager());
         cancel_->Create(this, kCancelId);
-        connect(cancel_.get(), &CSkinButton::clicked, this, &CWaitDlg::cancelled);
+        connect(cancel_.get(), &CSkinButton::clicked, this,
+                [this] { emit cancelled(QStringLiteral("CANCEL key")); });
     }
     if (owner_ != owner) {
         if (owner_) {

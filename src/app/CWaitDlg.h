@@ -32,8 +32,8 @@ public:
     [[nodiscard]] QWidget* PreviouslyActive() const { return previous_; }
 
 signals:
-    // The operator asked to stop connecting.
-    void cancelled();
+    // The operator asked to stop connecting, by the CANCEL key or Escape (said in how).
+    void cancelled(const QString& how);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
