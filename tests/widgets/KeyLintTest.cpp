@@ -84,6 +84,7 @@ const std::vector<std::pair<std::string, Kind>> kSections = {
     {"SetStaticPort", Kind::Static},
     {"SetStaticCodeLock", Kind::Static},
     {"SetCommand", Kind::Static},
+    {"StatusLine", Kind::Static},
     {"Separator", Kind::Static},
     // The page builder makes "SpinStatic" separators as edit fields.
     {"SpinStatic", Kind::Edit},
