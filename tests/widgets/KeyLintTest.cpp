@@ -88,6 +88,7 @@ const std::vector<std::pair<std::string, Kind>> kSections = {
     {"Separator", Kind::Static},
     // The page builder makes "SpinStatic" separators as edit fields.
     {"SpinStatic", Kind::Edit},
+    {"SpinTimeStatic", Kind::Edit},
     {"SpinEdit", Kind::Edit},
     {"SettingsHost", Kind::Edit},
     {"SettingsPort", Kind::Edit},
