@@ -34,7 +34,9 @@ class SilentDialogs : public IOperatorDialogs {
 public:
     void Show(const std::string& text, const std::string&, Icon) override { last = text; }
     std::optional<std::string> ChooseOpenFile(const std::string&) override { return {}; }
-    std::optional<std::string> ChooseSaveFile(const std::string&) override { return {}; }
+    std::optional<std::string> ChooseSaveFile(const std::string&, const std::string&) override {
+        return {};
+    }
     bool Ask(const std::string&, const std::string&) override { return false; }
     std::string last;
 };

@@ -15,6 +15,7 @@
 #include "app/CPresetList.h"
 #include "app/CPresetPauseTimer.h"
 #include "app/CSettingsDlg.h"
+#include "app/CStatusLine.h"
 #include "app/CWaitDlg.h"
 #include "app/LinkMessages.h"
 #include "app/PresetCommand.h"
@@ -159,6 +160,9 @@ void CDlgMain::CreateControls() {
     settingsPanel_->Create(this);
     connect(settingsPanel_.get(), &CSettingsDlg::connectRequested, this,
             &CDlgMain::OnConnectClicked);
+
+    statusLine_ = std::make_unique<CStatusLine>(Manager());
+    statusLine_->Create(this, 0);
 
     debug_ = std::make_unique<CDebugDlg>(this);
     debug_->hide();
@@ -499,10 +503,11 @@ void CDlgMain::OnPresetsClicked() {
 }
 
 void CDlgMain::OnPresetSelected(int preset) {
-    // Save, Rename and Load from file are for the operator's own presets only.
-    const bool user = preset >= 0 && preset < kUserPresetCount;
+    // Save, Rename and Load from file are for the operator's own presets only: greyed, not
+    // hidden, so the row of keys keeps its places.
+    const bool factory = preset >= kUserPresetCount;
     for (std::size_t i : {1u, 2u, 3u}) {
-        presetKeys_[i]->setVisible(user && presetList_->isVisible());
+        presetKeys_[i]->setEnabled(!factory && presetList_->isEnabled());
     }
 }
 
@@ -521,6 +526,9 @@ void CDlgMain::SetPresetControlsEnabled(bool enabled) {
     presetList_->setEnabled(enabled);
     for (const auto& key : presetKeys_) {
         key->setEnabled(enabled);
+    }
+    if (enabled) {
+        OnPresetSelected(presetList_->SelectedPreset());
     }
 }
 
@@ -705,6 +713,15 @@ bool CDlgMain::HasConditionValues() const {
 
 void CDlgMain::ReadLoadedPresetValues() {
     model_.OnPresetLoaded();
+}
+
+bool CDlgMain::HasUnsavedEdits() const {
+    return ledState_.Change();
+}
+
+void CDlgMain::ShowStatus(const std::string& text) {
+    statusLine_->Show(text);
+    Log(text);
 }
 
 bool CDlgMain::IsPresetDownloadRunning() const {

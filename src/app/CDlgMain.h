@@ -40,6 +40,7 @@ class CPresetPauseTimer;
 class CSettingsDlg;
 class CSkinButton;
 class CSkinRepeatButton;
+class CStatusLine;
 class CWaitDlg;
 class IOperatorDialogs;
 
@@ -109,6 +110,7 @@ public:
     [[nodiscard]] CSettingsDlg* SettingsPanel() const { return settingsPanel_.get(); }
     [[nodiscard]] CDebugDlg* DebugWindow() const { return debug_.get(); }
     [[nodiscard]] CWaitDlg* WaitWindow() const { return wait_.get(); }
+    [[nodiscard]] CStatusLine* StatusLine() const { return statusLine_.get(); }
     [[nodiscard]] QWidget* Frame() const { return frame_.get(); }
     [[nodiscard]] QWidget* Page() const;
     [[nodiscard]] CSkinRepeatButton* ScrollButton(bool down) const;
@@ -195,6 +197,8 @@ private:
     void ResetCompare() override;
     [[nodiscard]] bool HasConditionValues() const override;
     void ReadLoadedPresetValues() override;
+    [[nodiscard]] bool HasUnsavedEdits() const override;
+    void ShowStatus(const std::string& text) override;
 
     // IDescriptionReporter
     void ReportConfigError(const std::string& text) override;
@@ -250,4 +254,5 @@ private:
     std::unique_ptr<CDebugDlg> debug_;
     std::unique_ptr<CKeyboardMap> keyboard_;
     std::unique_ptr<CWaitDlg> wait_;
+    std::unique_ptr<CStatusLine> statusLine_;
 };

@@ -1,6 +1,7 @@
 #include "app/COperatorDialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QString>
 
@@ -40,10 +41,24 @@ std::optional<std::string> COperatorDialogs::ChooseOpenFile(const std::string& f
         QFileDialog::getOpenFileName(owner_, QString(), QString(), QString::fromStdString(filter)));
 }
 
-std::optional<std::string> COperatorDialogs::ChooseSaveFile(const std::string& filter) {
-    // The dialog asks before it overwrites a file.
-    return Chosen(
-        QFileDialog::getSaveFileName(owner_, QString(), QString(), QString::fromStdString(filter)));
+std::optional<std::string> COperatorDialogs::ChooseSaveFile(const std::string& filter,
+                                                            const std::string& suggested) {
+    // The dialog adds the suggested name's extension to a name typed without one, and asks
+    // before it overwrites a file, the one with the added extension included.
+    QFileDialog dialog(owner_);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QString::fromStdString(filter));
+    const QString name = QString::fromStdString(suggested);
+    const QString suffix = QFileInfo(name).suffix();
+    if (!suffix.isEmpty()) {
+        dialog.setDefaultSuffix(suffix);
+    }
+    dialog.selectFile(name);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return Chosen(dialog.selectedFiles().front());
 }
 
 bool COperatorDialogs::Ask(const std::string& text, const std::string& caption) {

@@ -14,7 +14,8 @@ public:
 
     void Show(const std::string& text, const std::string& caption, Icon icon) override;
     [[nodiscard]] std::optional<std::string> ChooseOpenFile(const std::string& filter) override;
-    [[nodiscard]] std::optional<std::string> ChooseSaveFile(const std::string& filter) override;
+    [[nodiscard]] std::optional<std::string> ChooseSaveFile(const std::string& filter,
+                                                            const std::string& suggested) override;
     bool Ask(const std::string& text, const std::string& caption) override;
 
 private:

@@ -12,9 +12,9 @@
 #include "app/IPresetTimer.h"
 #include "app/IPresetWindow.h"
 #include "app/PresetFile.h"
+#include "description/Latin1Text.h"
 
 namespace {
-constexpr const char* kFileFilter = "All Files (*)";
 constexpr std::uint8_t kGetPresetCommand = 0x85;
 constexpr std::uint8_t kSendPresetCommand = 0x02;
 
@@ -24,6 +24,29 @@ bool IsUserPreset(int preset) {
 
 std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
+}
+
+std::string FileName(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+// The name a save dialog offers for a preset: its name, or its label when it has none,
+// without the characters a file name cannot hold.
+std::string SuggestedFileName(int preset, const std::string& name) {
+    std::string base = Latin1Text::ToUtf8(name);
+    while (!base.empty() && base.back() == ' ') {
+        base.pop_back();
+    }
+    if (base.empty()) {
+        base = PresetFile::Label(preset);
+        base.pop_back(); // the label's ':'
+    }
+    for (char& c : base) {
+        if (c == '/' || c == '\\' || c == ':' || static_cast<unsigned char>(c) < 0x20) {
+            c = '_';
+        }
+    }
+    return base + CPresetBook::kFileExtension;
 }
 } // namespace
 
@@ -72,8 +95,13 @@ void CPresetBook::OnPreset(int preset, const ByteString& data) {
         read = *match;
         pending_.erase(pending_.begin(), match + 1);
     }
-    if (!read.path.empty() && !PresetFile::Write(read.path, data) && read.chosen) {
-        Tell("The preset could not be written to " + Quoted(read.path) + ".");
+    if (!read.path.empty()) {
+        const bool written = PresetFile::Write(read.path, data);
+        if (read.chosen && !written) {
+            Tell("The preset could not be written to " + Quoted(read.path) + ".");
+        } else if (read.chosen) {
+            window_.ShowStatus(Title(preset) + " saved to " + FileName(read.path));
+        }
     }
     if (bulkDownload_) {
         if (presetSize_ == 0) {
@@ -99,6 +127,9 @@ void CPresetBook::OnPreset(int preset, const ByteString& data) {
                  " bytes kept).");
         }
         AddPresetToList(preset);
+        if (!read.sent.empty() && read.sent == data) {
+            window_.ShowStatus(Title(preset) + " loaded from " + FileName(read.sentFrom));
+        }
         if (preset == list_.CurrentPreset()) {
             link_.LoadPreset(static_cast<std::uint8_t>(preset));
         }
@@ -118,7 +149,8 @@ void CPresetBook::OnPresetSent(int preset) {
         pending_.back().readBack = readBack;
         const auto sent = sending_.find(preset);
         if (sent != sending_.end()) {
-            pending_.back().sent = std::move(sent->second);
+            pending_.back().sent = std::move(sent->second.data);
+            pending_.back().sentFrom = std::move(sent->second.file);
             sending_.erase(sent);
         }
     }
@@ -177,11 +209,19 @@ void CPresetBook::RunCommand(PresetCommand command) {
     }
     switch (command) {
     case PresetCommand::Load:
+        if (!ConfirmLoseEdits("Loading " + Title(preset))) {
+            return;
+        }
         link_.LoadPreset(static_cast<std::uint8_t>(preset));
         break;
     case PresetCommand::Save:
         if (!IsUserPreset(preset)) {
             return; // factory presets cannot be overwritten
+        }
+        if (!dialogs_.Ask("Save the current settings into " + Title(preset) + "?\n\nWhat " +
+                              Title(preset) + " holds now is replaced.",
+                          "Save preset")) {
+            return;
         }
         link_.SavePreset(static_cast<std::uint8_t>(preset));
         ResetCompareIfOn();
@@ -194,6 +234,11 @@ void CPresetBook::RunCommand(PresetCommand command) {
         break;
     case PresetCommand::LoadFromFile:
         if (!IsUserPreset(preset)) {
+            return;
+        }
+        // The preset on air is loaded again once the file is in: its edits would go.
+        if (preset == list_.CurrentPreset() &&
+            !ConfirmLoseEdits("Loading a file into " + Title(preset) + ", the preset on air,")) {
             return;
         }
         // Only a preset that went out is read back; a cancelled dialog leaves nothing pending.
@@ -225,8 +270,12 @@ void CPresetBook::FetchPreset(int preset, bool ask) {
     read.chosen = ask;
     if (ask) {
         // Cancelled: the preset is still read, and its data goes nowhere.
-        if (auto chosen = dialogs_.ChooseSaveFile(kFileFilter)) {
+        const std::string name = list_.HasPreset(preset) ? list_.PresetName(preset) : "";
+        if (auto chosen = dialogs_.ChooseSaveFile(kFileFilter, SuggestedFileName(preset, name))) {
             read.path = *chosen;
+            if (!read.path.empty() && std::filesystem::path(read.path).extension().empty()) {
+                read.path += kFileExtension;
+            }
         }
     } else {
         read.path = AutomaticPath(preset);
@@ -284,7 +333,7 @@ bool CPresetBook::SendPresetFromFile(int preset, bool ask) {
                       "Preset size")) {
         return false;
     }
-    sending_[preset] = file.data;
+    sending_[preset] = {file.data, path};
     link_.SendPreset(static_cast<std::uint8_t>(preset), file.data);
     return true;
 }
@@ -315,6 +364,21 @@ void CPresetBook::FinishDownload() {
     bulkDownload_ = false;
     window_.OnPresetDownloadFinished();
     link_.SetPolling(true);
+}
+
+std::string CPresetBook::Title(int preset) const {
+    const std::string name = list_.HasPreset(preset) ? list_.PresetName(preset) : "";
+    return name.empty() ? PresetFile::Label(preset)
+                        : PresetFile::Label(preset) + " " + Latin1Text::ToUtf8(name);
+}
+
+bool CPresetBook::ConfirmLoseEdits(const std::string& action) {
+    if (!window_.HasUnsavedEdits()) {
+        return true;
+    }
+    return dialogs_.Ask("The processor holds edits that are not saved in a preset. " + action +
+                            " replaces them.\n\nGo on and lose the edits?",
+                        "Unsaved edits");
 }
 
 void CPresetBook::ResetCompareIfOn() {

@@ -38,6 +38,9 @@ public:
     // The pause between two presets of the connect-time download.
     static constexpr std::chrono::milliseconds kDownloadPause{15};
     static constexpr const char* kNotKept = "The processor did not keep the preset";
+    // What the preset file dialogs offer: preset files first, then any file.
+    static constexpr const char* kFileFilter = "Solvei presets (*.pst);;All files (*)";
+    static constexpr const char* kFileExtension = ".pst";
 
     CPresetBook(IPresetLink& link, IOperatorDialogs& dialogs, IPresetListView& list,
                 IPresetWindow& window, IPresetTimer& pause);
@@ -69,7 +72,8 @@ public:
     void OnNameEdited(int preset);
 
     // Queues Get Preset. With ask the operator chooses where the data goes (nowhere when
-    // cancelled); without it, the preset's automatic file in the working folder.
+    // cancelled; the dialog suggests the preset's name, and ".pst" is added to a name without
+    // an extension); without it, the preset's automatic file.
     void FetchPreset(int preset, bool ask);
     // Queues Send Preset with a file's content: the operator's choice with ask, else the
     // preset's automatic file. True when something was sent.
@@ -97,7 +101,19 @@ private:
         bool chosen = false;   // the operator chose the path
         bool readBack = false; // the read-back of a preset sent from a file
         ByteString sent;       // what was sent, for the read-back to compare with
+        std::string sentFrom;  // the file it came from
     };
+    // A preset sent from a file, until its read-back.
+    struct Sending {
+        ByteString data;
+        std::string file;
+    };
+
+    // "U2: DRIVE TIME", or the label alone for a preset without a name.
+    [[nodiscard]] std::string Title(int preset) const;
+    // True when no edits are on air that action would lose, or the operator agrees to lose
+    // them. action: what would lose them, e.g. "Loading F2: ROCK".
+    bool ConfirmLoseEdits(const std::string& action);
 
     void FinishDownload();
     void ResetCompareIfOn();
@@ -112,7 +128,7 @@ private:
     // The size of the processor's presets, as the connect-time download found it (0: unknown).
     std::size_t presetSize_ = 0;
     // The data of a preset sent from a file, until its read-back.
-    std::map<int, ByteString> sending_;
+    std::map<int, Sending> sending_;
     int count_ = 0;
     bool bulkDownload_ = false;
     bool reloadAfterSend_ = false;

@@ -52,6 +52,9 @@ CPresetList::CPresetList(CSkinManager* manager, std::string section)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     // The list erases only where no item is; the items paint the rest.
     viewport()->setAutoFillBackground(false);
+    // Below the last whole row, outside the viewport, the list's own background shows.
+    setAutoFillBackground(true);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setItemDelegate(new RowHeightDelegate(*this));
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CPresetList::OnSelectionChanged);
     connect(editor_.get(), &CPresetNameEdit::editEnded, this, &CPresetList::EndRename);
@@ -296,6 +299,20 @@ void CPresetList::scrollContentsBy(int dx, int dy) {
 void CPresetList::resizeEvent(QResizeEvent* event) {
     CSkinList::resizeEvent(event);
     PlaceEditor();
+}
+
+void CPresetList::updateGeometries() {
+    CSkinList::updateGeometries();
+    // Whole rows only: the height left under the last whole row is kept out of the viewport,
+    // so the bottom row is never cut, wherever the list is scrolled.
+    const int row = ItemHeight();
+    QMargins margins = viewportMargins();
+    const int height = contentsRect().height() - margins.top();
+    const int rest = row > 0 && height > row ? height % row : 0;
+    if (margins.bottom() != rest) {
+        margins.setBottom(rest);
+        setViewportMargins(margins);
+    }
 }
 
 void CPresetList::OnMenuCommand(int command) {

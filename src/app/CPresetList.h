@@ -23,8 +23,8 @@ class CSkinMenu;
 // The main window connects:
 //   presetCommand(preset, command)  (message 0x543) -> CPresetBook::RunCommand(command)
 //   presetNameEdited(preset)        (message 0x544) -> CPresetBook::OnNameEdited(preset)
-//   presetSelected(preset)          (message 0x545) -> show Save, Rename and Load-from-file
-//                                                      for preset < 8, hide them otherwise
+//   presetSelected(preset)          (message 0x545) -> enable Save, Rename and Load-from-file
+//                                                      for preset < 8, grey them otherwise
 // and hands it the markers of every changed LED state through SetMarkers.
 class CPresetList : public CSkinList, public IPresetListView {
     Q_OBJECT
@@ -83,6 +83,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void resizeEvent(QResizeEvent* event) override;
+    void updateGeometries() override;
 
 private:
     void BuildMenus();

@@ -15,7 +15,10 @@ public:
     // filter: the dialog's file-type filter, e.g. "Preset Files (*.pst)".
     [[nodiscard]] virtual std::optional<std::string> ChooseOpenFile(const std::string& filter) = 0;
     // The file the operator chose to save to, or nothing when the dialog was cancelled.
-    [[nodiscard]] virtual std::optional<std::string> ChooseSaveFile(const std::string& filter) = 0;
+    // suggested: the file name the dialog offers first; its extension is added to a name
+    // typed without one.
+    [[nodiscard]] virtual std::optional<std::string>
+    ChooseSaveFile(const std::string& filter, const std::string& suggested) = 0;
     // A question with Yes and No; true for Yes. Nothing happens on air before the answer.
     [[nodiscard]] virtual bool Ask(const std::string& text, const std::string& caption) = 0;
     // The window the boxes and dialogs belong to and are centred on (none: the screen).

@@ -20,6 +20,11 @@ public:
     // model (ParameterModel::OnPresetLoaded), which orders polling and the condition reads.
     [[nodiscard]] virtual bool HasConditionValues() const = 0;
     virtual void ReadLoadedPresetValues() = 0;
+    // True while the processor reports edits not stored in a preset (its change flag: A or
+    // B lit); loading a preset would lose them.
+    [[nodiscard]] virtual bool HasUnsavedEdits() const = 0;
+    // A short confirmation for the operator, in the window's status line.
+    virtual void ShowStatus(const std::string& text) = 0;
     // One line for the debug window.
     virtual void Log(const std::string& line) = 0;
 };

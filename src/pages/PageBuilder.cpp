@@ -1,5 +1,7 @@
 #include "pages/PageBuilder.h"
 
+#include <algorithm>
+
 #include <QFontMetrics>
 
 #include "description/ControlRegistry.h"
@@ -10,6 +12,7 @@
 #include "pages/ParamSpinEdit.h"
 #include "pages/ParameterPage.h"
 #include "pages/SpinFieldScale.h"
+#include "pages/SpinFieldUnit.h"
 #include "skin/CSkinClient.h"
 #include "widgets/CSkinEdit.h"
 #include "widgets/CSkinStatic.h"
@@ -220,10 +223,30 @@ void PageBuilder::BuildSpin(ParameterPage& page, const ParamSet& set,
     const int n = static_cast<int>(set.items.size());
     const int fieldWidth = (text.width() - 4) / n;
     std::vector<ParamSpinEdit*> edits;
+    // Fields that are parts of one time show ":" between them and no units.
+    std::vector<bool> timeStep(static_cast<std::size_t>(n) + 1, false);
+    for (int i = 1; i < n; ++i) {
+        timeStep[static_cast<std::size_t>(i)] = SpinFieldUnit::IsTimeStep(
+            set.items[static_cast<std::size_t>(i) - 1], set.items[static_cast<std::size_t>(i)]);
+    }
     for (int i = 0; i < n; ++i) {
         const ParamItem& item = set.items[static_cast<std::size_t>(i)];
         const int offset = i * fieldWidth;
-        if (i > 0) {
+        if (i > 0 && timeStep[static_cast<std::size_t>(i)]) {
+            // The ":" stands in the unused right end of the field before it, up to where the
+            // next field starts, so the fields keep their places.
+            auto divider = std::make_unique<CSkinEdit>("SpinTimeStatic", context_.skin);
+            divider->Create(spin, spin->FindFreeControlId());
+            const int width = std::min(
+                fieldWidth, divider->fontMetrics().horizontalAdvance(QLatin1Char(':')) + 6);
+            divider->setGeometry(text.left() + offset + 2 - width, text.top() + 2, width,
+                                 text.height() - 4);
+            divider->setAlignment(Qt::AlignCenter);
+            divider->setText(QStringLiteral(":"));
+            divider->setReadOnly(true);
+            divider->setFocusPolicy(Qt::NoFocus);
+            made.push_back(Keep(page, std::move(divider)));
+        } else if (i > 0) {
             auto divider = std::make_unique<CSkinEdit>("SpinStatic", context_.skin);
             divider->Create(spin, spin->FindFreeControlId());
             divider->setGeometry(text.left() + offset, text.top() + 2, 2, text.height() - 4);
@@ -243,8 +266,11 @@ void PageBuilder::BuildSpin(ParameterPage& page, const ParamSet& set,
     }
     // The spin's first field is the least significant: the rightmost item.
     for (int number = 0; number < n; ++number) {
-        ParamSpinEdit* edit = edits[static_cast<std::size_t>(n - 1 - number)];
+        const int index = n - 1 - number;
+        ParamSpinEdit* edit = edits[static_cast<std::size_t>(index)];
         const ParamItem& item = edit->Item();
+        const bool partOfTime = timeStep[static_cast<std::size_t>(index)] ||
+                                timeStep[static_cast<std::size_t>(index) + 1];
         const double value = edit->Scale().FromDevice(item.value);
         if (item.kind == ParamItem::PresetName) {
             spin->AddTextField(edit);
@@ -253,13 +279,14 @@ void PageBuilder::BuildSpin(ParameterPage& page, const ParamSet& set,
         } else if (!item.entries.empty()) {
             QStringList entries;
             for (const std::string& entry : item.entries) {
-                entries.push_back(Latin1(entry));
+                entries.push_back(
+                    QString::fromStdString(SpinFieldUnit::EntryText(entry, item.unit)));
             }
             spin->AddListField(static_cast<int>(value), edit, entries, "%s");
         } else {
             const SpinFieldScale& scale = edit->Scale();
-            spin->AddNumericField(value, edit, SpinFieldScale::Format(item), scale.Minimum(),
-                                  scale.Maximum(), scale.Step());
+            spin->AddNumericField(value, edit, SpinFieldUnit::NumberFormat(item, !partOfTime),
+                                  scale.Minimum(), scale.Maximum(), scale.Step());
         }
         spin->AttachField(edit);
     }

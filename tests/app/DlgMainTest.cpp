@@ -102,11 +102,13 @@ TEST_F(DlgMainTest, ConnectOverUdpReachesAWorkingProcessor) {
     EXPECT_FALSE(w.Tree()->isVisible());
     EXPECT_TRUE(Key(109)->isVisible());
     EXPECT_EQ(w.ScrollButton(true)->Target(), w.PresetList());
-    // Save, Rename and Load from file are for the operator's own presets only.
+    // Save, Rename and Load from file are for the operator's own presets only: greyed for
+    // the factory's, in their places.
     for (const auto& [preset, own] : {std::pair{8, false}, std::pair{2, true}}) {
         w.PresetList()->setCurrentItem(w.PresetList()->topLevelItem(preset));
         for (unsigned id : {110u, 111u, 112u}) {
-            EXPECT_EQ(Key(id)->isVisible(), own) << "preset " << preset << " key " << id;
+            EXPECT_TRUE(Key(id)->isVisible()) << "preset " << preset << " key " << id;
+            EXPECT_EQ(Key(id)->isEnabled(), own) << "preset " << preset << " key " << id;
         }
         EXPECT_TRUE(Key(109)->isVisible());
         EXPECT_TRUE(Key(113)->isVisible());

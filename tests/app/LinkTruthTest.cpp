@@ -281,6 +281,7 @@ TEST_F(LinkTruthTest, SavingDuringCompareShowsTheValuesOfSideAAgain) {
     // Save into U1: the processor stores the edits and is back on side A.
     QTest::mouseClick(Key(CDlgMain::kPresets), Qt::LeftButton);
     w.PresetList()->setCurrentItem(w.PresetList()->topLevelItem(0));
+    dialogs_.answerYes = true; // Save asks before it overwrites U1
     QTest::mouseClick(Key(110), Qt::LeftButton);
     ASSERT_TRUE(WaitFor(
         [&] { return Key(CDlgMain::kA)->IsStuck() || !Key(CDlgMain::kA)->isEnabled(); }, 10s));

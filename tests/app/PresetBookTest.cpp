@@ -206,6 +206,7 @@ TEST_P(PresetCommandTest, RunsOnTheSelectedPreset) {
     const CommandCase& c = GetParam();
     Fill(12);
     window.compare = true;
+    dialogs.answerYes = true; // Save asks first
     dialogs.answers.push_back((Work() / "out.pst").string());
     list.Select(c.selected);
     book.RunCommand(c.command);
@@ -241,6 +242,7 @@ TEST_F(PresetBookTest, NoSelectionNoCommand) {
 TEST_F(PresetBookTest, SaveWithoutCompareLeavesTheCompareButtonsAlone) {
     Fill(4);
     list.Select(0);
+    dialogs.answerYes = true;
     book.RunCommand(PresetCommand::Save);
     EXPECT_THAT(link.calls, ElementsAre("SavePreset 0"));
     EXPECT_THAT(window.calls, IsEmpty());

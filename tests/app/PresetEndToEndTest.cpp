@@ -122,6 +122,8 @@ public:
         ++presetsLoaded;
         engine.SetPolling(true); // what the model does when it has no conditions to read
     }
+    bool HasUnsavedEdits() const override { return list.ChangeFlag() != 0; }
+    void ShowStatus(const std::string& text) override { status.push_back(text); }
     void Log(const std::string& line) override { log.push_back(line); }
 
     // Every request made so far is answered and the answers are handled.
@@ -146,6 +148,7 @@ public:
     int presetsLoaded = 0;
     int failedTransfers = 0;
     std::vector<std::string> log;
+    std::vector<std::string> status;
 
 private:
     template <typename F> void Queue(F f) {
@@ -316,6 +319,7 @@ TEST_F(PresetEndToEndTest, SavingWhileComparingGoesBackToSideA) {
     window_->engine.Compare();
     window_->compare = true;
     Select(3);
+    window_->dialogs.answerYes = true; // Save asks before it overwrites U4
     window_->book.RunCommand(PresetCommand::Save);
     EXPECT_TRUE(window_->aLatched);
     EXPECT_FALSE(window_->compare);

@@ -52,7 +52,9 @@ public:
     std::optional<std::string> ChooseOpenFile(const std::string& filter) override {
         return Next("open", filter);
     }
-    std::optional<std::string> ChooseSaveFile(const std::string& filter) override {
+    std::optional<std::string> ChooseSaveFile(const std::string& filter,
+                                              const std::string& suggested) override {
+        suggestions.push_back(suggested);
         return Next("save", filter);
     }
     bool Ask(const std::string& text, const std::string& caption) override {
@@ -64,13 +66,15 @@ public:
     bool answerYes = false;
 
     std::deque<std::optional<std::string>> answers;
-    std::vector<std::string> asked; // "open" or "save", in order
+    std::vector<std::string> asked;       // "open" or "save", in order
+    std::vector<std::string> filters;     // each file dialog's filter, in order
+    std::vector<std::string> suggestions; // the name each save dialog suggested
     std::vector<std::string> boxes;
 
 private:
     std::optional<std::string> Next(const std::string& kind, const std::string& filter) {
         asked.push_back(kind);
-        (void)filter;
+        filters.push_back(filter);
         if (answers.empty()) {
             return std::nullopt;
         }
@@ -136,9 +140,13 @@ public:
     }
     bool HasConditionValues() const override { return conditions; }
     void ReadLoadedPresetValues() override { calls.push_back("ReadLoadedPresetValues"); }
+    bool HasUnsavedEdits() const override { return edits; }
+    void ShowStatus(const std::string& text) override { status.push_back(text); }
     void Log(const std::string& line) override { log.push_back(line); }
 
     bool compare = false;
+    bool edits = false;
+    std::vector<std::string> status;
     bool conditions = false;
     std::vector<std::string> calls;
     std::vector<std::string> log;

@@ -94,15 +94,18 @@ TEST_F(PresetWindowTest, TheListIsFilledAndTheKeysFollowTheKindOfPreset) {
     EXPECT_THAT(WorkFiles(), ::testing::IsEmpty()) << "no automatic preset file is left";
 
     const unsigned userOnly[] = {110, 111, 112};
+    // A factory preset greys the keys it cannot use; they stay in their places.
     LeftClick(8);
     for (unsigned id : userOnly) {
-        EXPECT_FALSE(Key(id)->isVisible()) << id;
+        EXPECT_TRUE(Key(id)->isVisible()) << id;
+        EXPECT_FALSE(Key(id)->isEnabled()) << id;
     }
-    EXPECT_TRUE(Key(109)->isVisible());
-    EXPECT_TRUE(Key(113)->isVisible());
+    EXPECT_TRUE(Key(109)->isEnabled());
+    EXPECT_TRUE(Key(113)->isEnabled());
     LeftClick(0);
     for (unsigned id : userOnly) {
         EXPECT_TRUE(Key(id)->isVisible()) << id;
+        EXPECT_TRUE(Key(id)->isEnabled()) << id;
     }
 
     // Markers come with the LED state: the simulator plays F1, its power-on preset; a new
@@ -128,7 +131,10 @@ TEST_F(PresetWindowTest, SavingWhileComparingLatchesAAndEndsCompare) {
     QTest::mouseClick(Key(CDlgMain::kB), Qt::LeftButton);
     ASSERT_TRUE(window_->IsCompareMode());
 
+    dialogs_.answerYes = true;
     Menu(3, static_cast<int>(PresetCommand::Save));
+    ASSERT_EQ(dialogs_.questions.size(), 1u);
+    EXPECT_THAT(dialogs_.questions[0].text, ::testing::HasSubstr("U4: USER 4"));
     EXPECT_TRUE(Key(CDlgMain::kA)->IsStuck());
     EXPECT_FALSE(Key(CDlgMain::kB)->IsStuck());
     EXPECT_FALSE(window_->IsCompareMode());

@@ -18,7 +18,12 @@ public:
         boxes.push_back({text, caption});
     }
     std::optional<std::string> ChooseOpenFile(const std::string&) override { return Next(); }
-    std::optional<std::string> ChooseSaveFile(const std::string&) override { return Next(); }
+    std::optional<std::string> ChooseSaveFile(const std::string& filter,
+                                              const std::string& suggested) override {
+        filters.push_back(filter);
+        suggestions.push_back(suggested);
+        return Next();
+    }
     void OwnedBy(QWidget* window) override { owner = window; }
     bool Ask(const std::string& text, const std::string& caption) override {
         questions.push_back({text, caption});
@@ -35,6 +40,9 @@ public:
 
     std::vector<Box> boxes;
     std::vector<Box> questions;
+    // What each save dialog offered: its filter and the suggested file name.
+    std::vector<std::string> filters;
+    std::vector<std::string> suggestions;
     bool answerYes = false;
     QWidget* owner = nullptr;
     std::vector<std::optional<std::string>> answers;

@@ -57,14 +57,15 @@ TEST(PageBuilder, PlacesASliderItsCaptionAndItsValueByTheBox) {
 TEST(PageBuilder, LaysThreeSpinFieldsOverTheTextRectangle) {
     PageHarness h;
     ASSERT_TRUE(h.skinLoaded);
-    // A spin 120 wide: its arrows take 20, leaving a text rectangle 100 wide.
+    // A spin 120 wide: its arrows take 20, leaving a text rectangle 100 wide. (Units of a
+    // time would put ":" between the fields: SpinUnitsTest.)
     const auto root = OnePage(R"({"style": 2, "box": {"width": 12, "height": 3, "left": 2,
         "top": 5}, "items": [
-        {"kind": 0, "address": [5, 0, 0], "name": "Time  of_Day", "unit": "h", "span": 23,
+        {"kind": 0, "address": [5, 0, 0], "name": "Time  of_Day", "unit": "", "span": 23,
          "minimum": 0, "step": 1, "format": 10},
-        {"kind": 0, "address": [5, 0, 1], "name": "M in", "unit": "min", "span": 59,
+        {"kind": 0, "address": [5, 0, 1], "name": "M in", "unit": "", "span": 59,
          "minimum": 0, "step": 1, "format": 10},
-        {"kind": 0, "address": [5, 0, 2], "name": "S ec", "unit": "s", "span": 59,
+        {"kind": 0, "address": [5, 0, 2], "name": "S ec", "unit": "", "span": 59,
          "minimum": 0, "step": 1, "format": 10}]})");
     const auto page = h.Build(*root->children[0], "Page");
     ASSERT_NE(page, nullptr);
@@ -291,7 +292,7 @@ TEST(PageBuilder, SpinFieldsOfEachKind) {
     EXPECT_EQ(fields[0]->text(), "U1: Speech");
     EXPECT_EQ(fields[1]->text(), "Digital");
     // -120 tenths as lowest index, so 125 shows 0.5 dB.
-    EXPECT_EQ(fields[2]->text(), " 0.5");
+    EXPECT_EQ(fields[2]->text(), " 0.5 dB");
     // One step past the top: a lone list or number wraps round, a preset-name field stops at
     // its last name (wrapping would put "Off" on air).
     const auto spins = ControlsOf<ParamSpin>(*page);
@@ -301,7 +302,7 @@ TEST(PageBuilder, SpinFieldsOfEachKind) {
         const char* shown;
     } steps[] = {{2, "U1: Speech"},
                  {2, "Analog"},
-                 {fields[2]->Scale().Maximum() + fields[2]->Scale().Step(), "-12.0"}};
+                 {fields[2]->Scale().Maximum() + fields[2]->Scale().Step(), "-12.0 dB"}};
     for (std::size_t i = 0; i < 3; ++i) {
         spins[i]->SetValue(steps[i].pastTop, 0, false);
         EXPECT_EQ(fields[i]->text().trimmed().toStdString(), steps[i].shown) << "field " << i;

@@ -84,9 +84,11 @@ const std::vector<std::pair<std::string, Kind>> kSections = {
     {"SetStaticPort", Kind::Static},
     {"SetStaticCodeLock", Kind::Static},
     {"SetCommand", Kind::Static},
+    {"StatusLine", Kind::Static},
     {"Separator", Kind::Static},
     // The page builder makes "SpinStatic" separators as edit fields.
     {"SpinStatic", Kind::Edit},
+    {"SpinTimeStatic", Kind::Edit},
     {"SpinEdit", Kind::Edit},
     {"SettingsHost", Kind::Edit},
     {"SettingsPort", Kind::Edit},
