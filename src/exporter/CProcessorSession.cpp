@@ -6,6 +6,7 @@
 
 #include <asio/post.hpp>
 
+#include "description/Latin1Text.h"
 #include "link/CLinkEngine.h"
 #include "link/CSerialPort.h"
 
@@ -264,7 +265,7 @@ void CProcessorSession::HandleLog(const std::string& line, Clock::time_point at)
 }
 
 void CProcessorSession::HandleVersion(const std::string& text, Clock::time_point at) {
-    m_version = text;
+    m_version = Latin1Text::ToUtf8(text);
     m_up = true;
     m_cause.clear();
     m_pause = m_timing.firstPause;
@@ -307,7 +308,8 @@ void CProcessorSession::HandlePreset(int number, const ByteString& data, Clock::
     if (number >= 0 && number < static_cast<int>(m_presetNames.size())) {
         const auto size = std::min<std::size_t>(data.size(), kNameBytes);
         const auto end = std::find(data.begin(), data.begin() + static_cast<long>(size), 0);
-        m_presetNames[static_cast<std::size_t>(number)].assign(data.begin(), end);
+        m_presetNames[static_cast<std::size_t>(number)] =
+            Latin1Text::ToUtf8(std::string(data.begin(), end));
     }
     Pump();
 }

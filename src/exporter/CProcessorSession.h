@@ -26,6 +26,9 @@ class CLinkEngine;
 // time, so its own requests never collide on the link. A processor that stops answering is
 // marked down and reconnected after a pause that grows from 1 s to 30 s.
 //
+// The processor's texts (version, preset names) are Latin-1; they are kept as UTF-8 from the
+// moment they arrive, so every label and page shows them as they are.
+//
 // Everything but the listener calls runs on the exporter's io_context thread; the listener
 // calls arrive on the link's threads and are posted there.
 class CProcessorSession : public ILinkListener {
