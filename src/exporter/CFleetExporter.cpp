@@ -1,5 +1,6 @@
 #include "exporter/CFleetExporter.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "exporter/CFleetMetrics.h"
@@ -8,13 +9,18 @@
 CFleetExporter::CFleetExporter(asio::io_context& io, const CExporterOptions& options)
     : m_io(io), m_options(options),
       m_http(io, [this](const std::string& path) { return Serve(path); }), m_graceTimer(io) {
+    const std::size_t threads = std::min(kLinkThreads, m_options.processors.size());
+    for (std::size_t i = 0; i < threads; ++i) {
+        m_linkThreads.push_back(std::make_unique<CIoThread>());
+    }
     for (const auto& target : m_options.processors) {
         CProcessorSession::Timing timing;
         const double seconds =
             target.intervalSeconds > 0 ? target.intervalSeconds : m_options.intervalSeconds;
         timing.interval = std::chrono::milliseconds(static_cast<long>(seconds * 1000 + 0.5));
         timing.replyTimeoutMs = m_options.replyTimeoutMs;
-        m_sessions.push_back(std::make_unique<CProcessorSession>(io, target, timing));
+        CIoThread& thread = *m_linkThreads[m_sessions.size() % m_linkThreads.size()];
+        m_sessions.push_back(std::make_unique<CProcessorSession>(io, target, timing, &thread));
     }
 }
 

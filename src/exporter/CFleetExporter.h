@@ -13,11 +13,15 @@
 #include "exporter/CExporterOptions.h"
 #include "exporter/CHttpServer.h"
 #include "exporter/CProcessorSession.h"
+#include "link/CIoThread.h"
 
 // The whole exporter on one io_context: a session per processor, and the HTTP server that
 // serves /metrics and the status page from the sessions' state.
 class CFleetExporter {
 public:
+    // The links of all processors share this many threads (each a few descriptors of its own).
+    static constexpr std::size_t kLinkThreads = 4;
+
     CFleetExporter(asio::io_context& io, const CExporterOptions& options);
     ~CFleetExporter();
 
@@ -35,6 +39,8 @@ public:
 private:
     asio::io_context& m_io;
     CExporterOptions m_options;
+    // Before the sessions: their links run on these threads and go first.
+    std::vector<std::unique_ptr<CIoThread>> m_linkThreads;
     std::vector<std::unique_ptr<CProcessorSession>> m_sessions;
     CHttpServer m_http;
     asio::steady_timer m_graceTimer;

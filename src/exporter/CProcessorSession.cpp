@@ -55,7 +55,7 @@ const std::vector<double>& CProcessorSession::RoundTripBuckets() {
 }
 
 CProcessorSession::CProcessorSession(asio::io_context& io, ProcessorTarget target,
-                                     const Timing& timing)
+                                     const Timing& timing, CIoThread* linkThread)
     : m_io(io), m_target(std::move(target)), m_timing(timing), m_pollTimer(io),
       m_reconnectTimer(io), m_watchdogTimer(io), m_idleTimer(io), m_pause(timing.firstPause),
       m_roundTrip(RoundTripBuckets()) {
@@ -71,7 +71,8 @@ CProcessorSession::CProcessorSession(asio::io_context& io, ProcessorTarget targe
         m_settings.host = m_target.host;
         m_settings.port = static_cast<std::uint32_t>(m_target.port);
     }
-    m_engine = std::make_unique<CLinkEngine>(this, m_settings);
+    m_engine = linkThread ? std::make_unique<CLinkEngine>(this, m_settings, *linkThread)
+                          : std::make_unique<CLinkEngine>(this, m_settings);
 }
 
 CProcessorSession::~CProcessorSession() {

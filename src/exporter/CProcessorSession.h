@@ -19,9 +19,10 @@
 #include "link/CConnectionSettings.h"
 #include "link/ILinkListener.h"
 
+class CIoThread;
 class CLinkEngine;
 
-// Watches one processor through its own link engine: Read version on connect, the preset
+// Watches one processor through a link engine of its own: Read version on connect, the preset
 // count and names, then the LED state every interval. It keeps one request outstanding at a
 // time, so its own requests never collide on the link. A processor that stops answering is
 // marked down and reconnected after a pause that grows from 1 s to 30 s.
@@ -43,7 +44,9 @@ public:
         std::chrono::milliseconds namesRefresh{std::chrono::minutes(10)};
     };
 
-    CProcessorSession(asio::io_context& io, ProcessorTarget target, const Timing& timing);
+    // linkThread: a thread shared by the fleet's links; none gives the link a thread of its own.
+    CProcessorSession(asio::io_context& io, ProcessorTarget target, const Timing& timing,
+                      CIoThread* linkThread = nullptr);
     ~CProcessorSession() override;
     CProcessorSession(const CProcessorSession&) = delete;
     CProcessorSession& operator=(const CProcessorSession&) = delete;

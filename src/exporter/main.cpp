@@ -6,6 +6,7 @@
 
 #include "exporter/CExporterOptions.h"
 #include "exporter/CFleetExporter.h"
+#include "exporter/FileLimit.h"
 #include "SolveiVersion.h"
 
 namespace {
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // Before anything opens a descriptor: a station's fleet must not meet the soft limit.
+    (void)FileLimit::RaiseToHard();
     asio::io_context io;
     CFleetExporter exporter(io, *options);
     if (const auto ec = exporter.Listen()) {
