@@ -47,6 +47,14 @@ std::string SerialErrorText(const std::string& device, int code) {
 
 } // namespace
 
+std::chrono::milliseconds CProcessorSession::Jittered(std::chrono::milliseconds pause,
+                                                      std::uint32_t random) {
+    // Half the pause, plus up to the other half at random.
+    const auto half = pause.count() / 2;
+    return std::chrono::milliseconds(
+        half + static_cast<long>(random % static_cast<std::uint32_t>(pause.count() - half + 1)));
+}
+
 const std::vector<double>& CProcessorSession::RoundTripBuckets() {
     // From loopback UDP (well under a millisecond) to a slow serial line with retries.
     static const std::vector<double> buckets = {0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025,
@@ -58,7 +66,7 @@ CProcessorSession::CProcessorSession(asio::io_context& io, ProcessorTarget targe
                                      const Timing& timing, CIoThread* linkThread)
     : m_io(io), m_target(std::move(target)), m_timing(timing), m_pollTimer(io),
       m_reconnectTimer(io), m_watchdogTimer(io), m_idleTimer(io), m_pause(timing.firstPause),
-      m_roundTrip(RoundTripBuckets()) {
+      m_roundTrip(RoundTripBuckets()), m_random(std::random_device()()) {
     m_settings.SetLinkDefaults();
     m_settings.replyTimeoutMs = static_cast<std::uint32_t>(timing.replyTimeoutMs);
     m_settings.maxTries = kLinkTries;
@@ -104,7 +112,13 @@ void CProcessorSession::Stop(std::function<void()> done) {
         return;
     }
     m_stopped = std::move(done);
-    m_engine->Disconnect();
+    // A processor that does not answer would hold a Disconnect behind its unanswered request
+    // for all its tries: drop its link at once.
+    if (m_up) {
+        m_engine->Disconnect();
+    } else {
+        m_engine->Abort();
+    }
 }
 
 void CProcessorSession::Connect() {
@@ -122,7 +136,7 @@ void CProcessorSession::ScheduleReconnect() {
         return;
     }
     m_reconnectPending = true;
-    m_reconnectTimer.expires_after(m_pause);
+    m_reconnectTimer.expires_after(Jittered(m_pause, m_random()));
     m_pause = std::min(m_pause * 2, m_timing.longestPause);
     m_reconnectTimer.async_wait([this](const std::error_code& ec) {
         m_reconnectPending = false;
@@ -260,7 +274,8 @@ void CProcessorSession::HandleLog(const std::string& line, Clock::time_point at)
                 }
             });
         }
-    } else {
+    } else if (!m_lastSend) {
+        // The first send of the request starts the clock; its repetitions do not restart it.
         m_lastSend = at;
     }
 }
@@ -389,6 +404,7 @@ void CProcessorSession::Send(const Job& job) {
             Pump();
         }
     });
+    m_lastSend.reset();
     switch (job.request) {
     case Request::Version:
         m_engine->ReadVersion();
@@ -397,7 +413,7 @@ void CProcessorSession::Send(const Job& job) {
         m_engine->GetFactoryPresetNumber();
         break;
     case Request::Preset:
-        m_lastSend.reset(); // a transfer is no round trip
+        // A transfer is no round trip: it logs no send, so nothing is timed.
         m_engine->GetPreset(static_cast<std::uint8_t>(job.preset));
         break;
     case Request::Leds:

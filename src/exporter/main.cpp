@@ -11,7 +11,8 @@
 
 namespace {
 
-constexpr std::chrono::seconds kStopGrace{3};
+// Within the 3 s a service manager is promised, with room for closing down after it.
+constexpr std::chrono::milliseconds kStopGrace{2500};
 
 } // namespace
 
