@@ -12,6 +12,10 @@
 #include <thread>
 #include <unistd.h>
 
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/read.hpp>
+#include <asio/write.hpp>
 #include <benchmark/benchmark.h>
 
 #include "exporter/ExporterHarness.h"
@@ -160,6 +164,38 @@ void BM_ScrapeFleet(benchmark::State& state) {
         1000;
 }
 BENCHMARK(BM_ScrapeFleet)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+// The whole answer to GET /metrics with Accept-Encoding: gzip, as Prometheus asks.
+std::size_t GzipScrape(int port) {
+    asio::io_context io;
+    asio::ip::tcp::socket socket(io);
+    std::error_code ec;
+    socket.connect({asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)}, ec);
+    const std::string request =
+        "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept-Encoding: gzip\r\n\r\n";
+    asio::write(socket, asio::buffer(request), ec);
+    std::string answer;
+    asio::read(socket, asio::dynamic_buffer(answer), ec);
+    return answer.find("Content-Encoding: gzip") == std::string::npos ? 0 : answer.size();
+}
+
+void BM_ScrapeFleetGzip(benchmark::State& state) {
+    auto& fleet = Fleet::Get();
+    if (!fleet.ready) {
+        state.SkipWithError("fleet did not come up");
+        return;
+    }
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        bytes = GzipScrape(fleet.harness.ExporterPort());
+        if (bytes == 0) {
+            state.SkipWithError("no gzip answer");
+            return;
+        }
+    }
+    state.counters["bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_ScrapeFleetGzip)->Unit(benchmark::kMillisecond)->Iterations(50);
 
 void BM_PollFleetFor60s(benchmark::State& state) {
     auto& fleet = Fleet::Get();
