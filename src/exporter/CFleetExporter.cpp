@@ -121,6 +121,10 @@ void CFleetExporter::Handle(const CHttpServer::Request& request, CHttpServer::Re
 
 void CFleetExporter::Join(Page page, bool gzip, CHttpServer::Reply reply) {
     Wave& wave = m_waves[static_cast<int>(page)];
+    if (wave.last.body && std::chrono::steady_clock::now() - wave.lastAt < kReuseFor) {
+        Answer(wave, gzip, reply);
+        return;
+    }
     wave.waiting.emplace_back(gzip, std::move(reply));
     if (wave.running) {
         return;
@@ -160,19 +164,24 @@ void CFleetExporter::Render(Page page, const std::vector<ProcessorStatus>& fleet
         plain.contentType = "text/html; charset=utf-8";
         plain.body = std::make_shared<const std::string>(CStatusPage::Html(fleet));
     }
-    std::shared_ptr<const std::string> compressed;
+    wave.last = std::move(plain);
+    wave.lastGzip.reset();
+    wave.lastAt = std::chrono::steady_clock::now();
     for (auto& [gzip, reply] : waiting) {
-        if (gzip && !compressed) {
-            std::string packed = Gzip::Compress(*plain.body);
-            compressed = std::make_shared<const std::string>(std::move(packed));
-        }
-        if (gzip && !compressed->empty()) {
-            CHttpServer::Response response = plain;
-            response.body = compressed;
-            response.contentEncoding = "gzip";
-            reply(std::move(response));
-        } else {
-            reply(plain);
-        }
+        Answer(wave, gzip, reply);
+    }
+}
+
+void CFleetExporter::Answer(Wave& wave, bool gzip, const CHttpServer::Reply& reply) {
+    if (gzip && !wave.lastGzip) {
+        wave.lastGzip = std::make_shared<const std::string>(Gzip::Compress(*wave.last.body));
+    }
+    if (gzip && !wave.lastGzip->empty()) {
+        CHttpServer::Response response = wave.last;
+        response.body = wave.lastGzip;
+        response.contentEncoding = "gzip";
+        reply(std::move(response));
+    } else {
+        reply(wave.last);
     }
 }

@@ -45,7 +45,15 @@ private:
     struct Wave {
         std::vector<std::pair<bool, CHttpServer::Reply>> waiting; // accepts gzip, reply
         bool running = false;
+        // The last rendering, answered again to whoever asks within kReuseFor of it.
+        CHttpServer::Response last;
+        std::shared_ptr<const std::string> lastGzip;
+        std::chrono::steady_clock::time_point lastAt;
     };
+    // A flood of requests costs at most one rendering in this time.
+    static constexpr std::chrono::milliseconds kReuseFor{200};
+
+    void Answer(Wave& wave, bool gzip, const CHttpServer::Reply& reply);
 
     void Handle(const CHttpServer::Request& request, CHttpServer::Reply reply);
     void Join(Page page, bool gzip, CHttpServer::Reply reply);

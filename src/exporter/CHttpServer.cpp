@@ -225,6 +225,10 @@ void CHttpServer::Admit(asio::ip::tcp::socket socket) {
     while (m_connections.size() >= m_maxConnections) {
         Evict();
     }
+    // A small kernel buffer per client: one that never reads holds little, and answering a
+    // crowd of them copies little before the next one is taken.
+    std::error_code ignored;
+    socket.set_option(asio::socket_base::send_buffer_size(kSendBufferBytes), ignored);
     auto connection = std::make_shared<Connection>(std::move(socket), *this);
     m_connections.push_back(connection);
     connection->Start(std::prev(m_connections.end()));

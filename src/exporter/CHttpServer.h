@@ -38,6 +38,7 @@ public:
 
     static constexpr std::size_t kMaxRequestBytes = 16384;
     static constexpr std::size_t kDefaultMaxConnections = 64;
+    static constexpr int kSendBufferBytes = 65536;
     static constexpr std::chrono::seconds kRequestTimeout{10};
     static constexpr std::chrono::seconds kAnswerTimeout{30};
     static constexpr std::chrono::milliseconds kAcceptPause{100};
