@@ -80,8 +80,10 @@ const char* CExporterOptions::Usage() {
            "                      a processor to watch (repeatable)\n"
            "  --help, --version   this text; the program's version\n"
            "Serves every processor's state as Prometheus metrics on /metrics and a status\n"
-           "page on /. exit codes: 0 stopped by SIGINT or SIGTERM, 1 a wrong option or\n"
-           "config, a name given twice, or the address in use\n";
+           "page on /; the page shows every processor's address, so keep the port on a\n"
+           "management network.\n"
+           "exit codes: 0 stopped by SIGINT or SIGTERM, 1 a wrong option or config, a name\n"
+           "given twice, or the address in use\n";
 }
 
 bool CExporterOptions::ValidName(const std::string& name) {
