@@ -1,7 +1,9 @@
-// solvei-exporter watching 100 simulated processors (one solvei-sim --fleet 100) at one
-// poll a second: its CPU share and resident memory over a minute, and the time of one scrape.
+// solvei-exporter watching a simulated fleet (one solvei-sim --fleet N; N = 300, or
+// SOLVEI_BENCH_FLEET up to 1000) at one poll a second: its CPU share, resident memory, threads
+// and open descriptors over a minute, and the time of one scrape.
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -10,6 +12,10 @@
 #include <thread>
 #include <unistd.h>
 
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/read.hpp>
+#include <asio/write.hpp>
 #include <benchmark/benchmark.h>
 
 #include "exporter/ExporterHarness.h"
@@ -18,12 +24,19 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr int kProcessors = 100;
+int FleetSize() {
+    const char* text = std::getenv("SOLVEI_BENCH_FLEET");
+    const int n = text ? std::atoi(text) : 300;
+    return std::clamp(n, 1, 1000);
+}
+
+const int kProcessors = FleetSize();
 
 struct ProcessTimes {
     double cpuSeconds = 0;
     double rssMb = 0;
     int threads = 0;
+    int fds = 0;
 };
 
 ProcessTimes Measure(pid_t pid) {
@@ -51,6 +64,11 @@ ProcessTimes Measure(pid_t pid) {
         } else if (line.rfind("Threads:", 0) == 0) {
             t.threads = std::stoi(line.substr(8));
         }
+    }
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        ++t.fds;
     }
     return t;
 }
@@ -120,11 +138,11 @@ private:
                 }
                 return true;
             },
-            120s);
+            std::chrono::seconds(60 + kProcessors / 5));
     }
 };
 
-void BM_ScrapeFleet100(benchmark::State& state) {
+void BM_ScrapeFleet(benchmark::State& state) {
     auto& fleet = Fleet::Get();
     if (!fleet.ready) {
         state.SkipWithError("fleet did not come up");
@@ -145,9 +163,41 @@ void BM_ScrapeFleet100(benchmark::State& state) {
         ExporterHarness::Sample(*text, "solvei_exporter_scrape_duration_seconds").value_or(-1) *
         1000;
 }
-BENCHMARK(BM_ScrapeFleet100)->Unit(benchmark::kMillisecond)->Iterations(50);
+BENCHMARK(BM_ScrapeFleet)->Unit(benchmark::kMillisecond)->Iterations(50);
 
-void BM_PollFleet100For60s(benchmark::State& state) {
+// The whole answer to GET /metrics with Accept-Encoding: gzip, as Prometheus asks.
+std::size_t GzipScrape(int port) {
+    asio::io_context io;
+    asio::ip::tcp::socket socket(io);
+    std::error_code ec;
+    socket.connect({asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)}, ec);
+    const std::string request =
+        "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept-Encoding: gzip\r\n\r\n";
+    asio::write(socket, asio::buffer(request), ec);
+    std::string answer;
+    asio::read(socket, asio::dynamic_buffer(answer), ec);
+    return answer.find("Content-Encoding: gzip") == std::string::npos ? 0 : answer.size();
+}
+
+void BM_ScrapeFleetGzip(benchmark::State& state) {
+    auto& fleet = Fleet::Get();
+    if (!fleet.ready) {
+        state.SkipWithError("fleet did not come up");
+        return;
+    }
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        bytes = GzipScrape(fleet.harness.ExporterPort());
+        if (bytes == 0) {
+            state.SkipWithError("no gzip answer");
+            return;
+        }
+    }
+    state.counters["bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_ScrapeFleetGzip)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+void BM_PollFleetFor60s(benchmark::State& state) {
     auto& fleet = Fleet::Get();
     if (!fleet.ready || fleet.exporterPid <= 0) {
         state.SkipWithError("fleet did not come up");
@@ -172,10 +222,12 @@ void BM_PollFleet100For60s(benchmark::State& state) {
             100.0 * (after.cpuSeconds - before.cpuSeconds) / wall;
         state.counters["rss_mb"] = after.rssMb;
         state.counters["threads"] = after.threads;
+        state.counters["fds"] = after.fds;
+        state.counters["processors"] = kProcessors;
         state.counters["polls_p0"] = polls1.value_or(0) - polls0.value_or(0);
     }
 }
-BENCHMARK(BM_PollFleet100For60s)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_PollFleetFor60s)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
 

@@ -26,6 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(request.path.size() <= size);
     } else {
         Check(request.path.empty());
+        Check(!request.acceptsGzip);
     }
+    const std::size_t end = HttpRequestHead::HeadEnd(head);
+    Check(end == std::string_view::npos || (end >= 2 && end <= size && head[end - 1] == '\n'));
+    (void)HttpRequestHead::AllowsGzip(head);
     return 0;
 }

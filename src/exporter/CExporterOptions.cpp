@@ -65,12 +65,14 @@ bool ToInterval(const std::string& text, double& out) {
 
 const char* CExporterOptions::Usage() {
     return "usage: solvei-exporter [--listen HOST:PORT] [--interval SECONDS] [--config FILE]\n"
-           "                       [--timeout MS]\n"
+           "                       [--timeout MS] [--max-connections N]\n"
            "                       [--processor NAME=HOST:PORT | --processor NAME=/dev/DEVICE]...\n"
            "  --listen HOST:PORT  serve /metrics and the status page there (default 0.0.0.0:9488;\n"
            "                      port 0 picks a free one)\n"
            "  --interval SECONDS  read each processor's LED state this often (default 1)\n"
            "  --timeout MS        reply time-out of the link, 10 tries (default 500)\n"
+           "  --max-connections N clients served at once on the port (default 64); one more\n"
+           "                      closes the oldest that has not sent its request yet\n"
            "  --config FILE       JSON: {\"listen\": ..., \"interval\": ..., \"timeout_ms\": ...,\n"
            "                      \"processors\": [{\"name\": ..., \"host\": ..., \"port\": ...,\n"
            "                      \"interval\": ...} or {\"name\": ..., \"device\": ...}]}\n"
@@ -78,8 +80,10 @@ const char* CExporterOptions::Usage() {
            "                      a processor to watch (repeatable)\n"
            "  --help, --version   this text; the program's version\n"
            "Serves every processor's state as Prometheus metrics on /metrics and a status\n"
-           "page on /. exit codes: 0 stopped by SIGINT or SIGTERM, 1 a wrong option or\n"
-           "config, a name given twice, or the address in use\n";
+           "page on /; the page shows every processor's address, so keep the port on a\n"
+           "management network.\n"
+           "exit codes: 0 stopped by SIGINT or SIGTERM, 1 a wrong option or config, a name\n"
+           "given twice, or the address in use\n";
 }
 
 bool CExporterOptions::ValidName(const std::string& name) {
@@ -291,7 +295,7 @@ std::optional<CExporterOptions> CExporterOptions::Parse(const std::vector<std::s
             continue;
         }
         if (arg != "--listen" && arg != "--interval" && arg != "--config" && arg != "--timeout" &&
-            arg != "--processor") {
+            arg != "--processor" && arg != "--max-connections") {
             error = "unknown option \"" + arg + "\"";
             return std::nullopt;
         }
@@ -307,6 +311,8 @@ std::optional<CExporterOptions> CExporterOptions::Parse(const std::vector<std::s
             ok = ToInterval(value, o.intervalSeconds);
         } else if (arg == "--timeout") {
             ok = ToInt(value, 10, 60000, o.replyTimeoutMs);
+        } else if (arg == "--max-connections") {
+            ok = ToInt(value, 1, 10000, o.maxConnections);
         } else if (arg == "--processor") {
             auto target = ParseProcessor(value, error);
             if (!target) {

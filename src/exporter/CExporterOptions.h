@@ -18,6 +18,7 @@ public:
     int listenPort = 9488;
     double intervalSeconds = 1.0;
     int replyTimeoutMs = 500;
+    int maxConnections = 64; // clients on the HTTP port at once
     std::vector<ProcessorTarget> processors;
     bool help = false;
     bool showVersion = false; // --version: print the program's version and stop

@@ -1,35 +1,61 @@
 #include "exporter/CFleetExporter.h"
 
+#include <algorithm>
 #include <memory>
+
+#include <asio/post.hpp>
 
 #include "exporter/CFleetMetrics.h"
 #include "exporter/CProcessMetrics.h"
 #include "exporter/CStatusPage.h"
+#include "exporter/Gzip.h"
 
 CFleetExporter::CFleetExporter(asio::io_context& io, const CExporterOptions& options)
-    : m_io(io), m_options(options),
-      m_http(io, [this](const std::string& path) { return Serve(path); }), m_graceTimer(io) {
+    : m_io(io), m_options(options), m_graceTimer(io) {
+    const std::size_t threads = std::min(kLinkThreads, m_options.processors.size());
+    for (std::size_t i = 0; i < threads; ++i) {
+        m_linkThreads.push_back(std::make_unique<CIoThread>());
+    }
     for (const auto& target : m_options.processors) {
         CProcessorSession::Timing timing;
         const double seconds =
             target.intervalSeconds > 0 ? target.intervalSeconds : m_options.intervalSeconds;
         timing.interval = std::chrono::milliseconds(static_cast<long>(seconds * 1000 + 0.5));
         timing.replyTimeoutMs = m_options.replyTimeoutMs;
-        m_sessions.push_back(std::make_unique<CProcessorSession>(io, target, timing));
+        CIoThread& thread = *m_linkThreads[m_sessions.size() % m_linkThreads.size()];
+        m_sessions.push_back(std::make_unique<CProcessorSession>(io, target, timing, &thread));
     }
+    m_httpThread.Run([this] {
+        m_http = std::make_unique<CHttpServer>(
+            m_httpThread.Context(),
+            [this](const CHttpServer::Request& request, CHttpServer::Reply reply) {
+                Handle(request, std::move(reply));
+            },
+            static_cast<std::size_t>(m_options.maxConnections));
+    });
 }
 
 CFleetExporter::~CFleetExporter() {
-    m_http.Close();
+    m_alive.reset();
+    m_httpThread.Run([this] {
+        m_http.reset();
+        for (auto& wave : m_waves) {
+            wave.waiting.clear();
+        }
+    });
+    m_httpThread.Stop();
     m_sessions.clear();
 }
 
 std::error_code CFleetExporter::Listen() {
-    return m_http.Listen(m_options.listenHost, m_options.listenPort);
+    std::error_code ec;
+    m_httpThread.Run([&] { ec = m_http->Listen(m_options.listenHost, m_options.listenPort); });
+    return ec;
 }
 
 std::string CFleetExporter::ListenUrl() const {
-    const auto endpoint = m_http.LocalEndpoint();
+    asio::ip::tcp::endpoint endpoint;
+    const_cast<CIoThread&>(m_httpThread).Run([&] { endpoint = m_http->LocalEndpoint(); });
     const auto address = endpoint.address();
     const std::string host =
         address.is_v6() ? "[" + address.to_string() + "]" : address.to_string();
@@ -43,7 +69,11 @@ void CFleetExporter::Start() {
 }
 
 void CFleetExporter::Stop(std::chrono::milliseconds grace, std::function<void()> done) {
-    m_http.Close();
+    m_httpThread.Run([this] {
+        if (m_http) {
+            m_http->Close();
+        }
+    });
     auto finish = std::make_shared<std::function<void()>>(std::move(done));
     auto left = std::make_shared<std::size_t>(m_sessions.size());
     const auto once = [this, finish] {
@@ -80,19 +110,81 @@ std::vector<ProcessorStatus> CFleetExporter::Fleet() const {
     return fleet;
 }
 
-CHttpServer::Response CFleetExporter::Serve(const std::string& path) const {
-    if (path == "/metrics") {
+void CFleetExporter::Handle(const CHttpServer::Request& request, CHttpServer::Reply reply) {
+    if (request.path == "/metrics") {
+        Join(Page::Metrics, request.acceptsGzip, std::move(reply));
+    } else if (request.path == "/" || request.path == "/index.html") {
+        Join(Page::Status, request.acceptsGzip, std::move(reply));
+    } else {
+        reply(CHttpServer::Response::Text(404, "not found: try / or /metrics\n"));
+    }
+}
+
+void CFleetExporter::Join(Page page, bool gzip, CHttpServer::Reply reply) {
+    Wave& wave = m_waves[static_cast<int>(page)];
+    if (wave.last.body && std::chrono::steady_clock::now() - wave.lastAt < kReuseFor) {
+        Answer(wave, gzip, reply);
+        return;
+    }
+    wave.waiting.emplace_back(gzip, std::move(reply));
+    if (wave.running) {
+        return;
+    }
+    wave.running = true;
+    // The copy is taken where the sessions live; the rendering goes back to this thread.
+    asio::post(m_io, [this, page, alive = std::weak_ptr<char>(m_alive)] {
+        if (alive.expired()) {
+            return;
+        }
         const auto start = std::chrono::steady_clock::now();
-        auto families = CFleetMetrics::Collect(Fleet());
+        auto fleet = std::make_shared<const std::vector<ProcessorStatus>>(Fleet());
+        asio::post(m_httpThread.Context(), [this, page, fleet, start] {
+            if (m_http) {
+                Render(page, *fleet, start);
+            }
+        });
+    });
+}
+
+void CFleetExporter::Render(Page page, const std::vector<ProcessorStatus>& fleet,
+                            std::chrono::steady_clock::time_point start) {
+    Wave& wave = m_waves[static_cast<int>(page)];
+    auto waiting = std::move(wave.waiting);
+    wave.waiting.clear();
+    wave.running = false;
+
+    CHttpServer::Response plain;
+    if (page == Page::Metrics) {
+        auto families = CFleetMetrics::Collect(fleet);
         auto process = CProcessMetrics::Collect();
         families.insert(families.end(), process.begin(), process.end());
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        return {200, "text/plain; version=0.0.4; charset=utf-8",
-                CFleetMetrics::Text(std::move(families), seconds)};
+        plain.contentType = "text/plain; version=0.0.4; charset=utf-8";
+        plain.body =
+            std::make_shared<const std::string>(CFleetMetrics::Text(std::move(families), seconds));
+    } else {
+        plain.contentType = "text/html; charset=utf-8";
+        plain.body = std::make_shared<const std::string>(CStatusPage::Html(fleet));
     }
-    if (path == "/" || path == "/index.html") {
-        return {200, "text/html; charset=utf-8", CStatusPage::Html(Fleet())};
+    wave.last = std::move(plain);
+    wave.lastGzip.reset();
+    wave.lastAt = std::chrono::steady_clock::now();
+    for (auto& [gzip, reply] : waiting) {
+        Answer(wave, gzip, reply);
     }
-    return {404, "text/plain; charset=utf-8", "not found: try / or /metrics\n"};
+}
+
+void CFleetExporter::Answer(Wave& wave, bool gzip, const CHttpServer::Reply& reply) {
+    if (gzip && !wave.lastGzip) {
+        wave.lastGzip = std::make_shared<const std::string>(Gzip::Compress(*wave.last.body));
+    }
+    if (gzip && !wave.lastGzip->empty()) {
+        CHttpServer::Response response = wave.last;
+        response.body = wave.lastGzip;
+        response.contentEncoding = "gzip";
+        reply(std::move(response));
+    } else {
+        reply(wave.last);
+    }
 }

@@ -1,92 +1,150 @@
 #include "exporter/CHttpServer.h"
 
+#include <array>
 #include <sstream>
 
-#include <asio/read_until.hpp>
-#include <asio/steady_timer.hpp>
-#include <asio/streambuf.hpp>
-#include <asio/buffers_iterator.hpp>
+#include <asio/post.hpp>
 #include <asio/write.hpp>
 
 #include "exporter/HttpRequestHead.h"
 
-// One accepted connection: read the request head, answer, close. It keeps itself alive
-// through the handlers it has pending.
+// One accepted connection: read the request head, answer, close. The server's list holds it
+// until it finishes; pending handlers keep it alive after that and then do nothing.
 class CHttpServer::Connection : public std::enable_shared_from_this<Connection> {
 public:
-    Connection(asio::ip::tcp::socket socket, const Handler& handler)
-        : m_socket(std::move(socket)), m_timer(m_socket.get_executor()), m_buffer(kMaxRequestBytes),
-          m_handler(handler) {}
+    Connection(asio::ip::tcp::socket socket, CHttpServer& server)
+        : m_socket(std::move(socket)), m_timer(m_socket.get_executor()), m_server(&server) {}
 
-    void Start() {
-        auto self = shared_from_this();
-        m_timer.expires_after(kRequestTimeout);
-        m_timer.async_wait([self](const std::error_code& ec) {
-            if (!ec) {
-                std::error_code ignored;
-                self->m_socket.close(ignored);
-            }
-        });
-        asio::async_read_until(
-            m_socket, m_buffer, "\r\n\r\n",
-            [self](const std::error_code& ec, std::size_t) { self->OnHead(ec); });
+    void Start(std::list<std::shared_ptr<Connection>>::iterator where) {
+        m_where = where;
+        Arm(kRequestTimeout);
+        Read();
+    }
+
+    [[nodiscard]] bool WaitingForRequest() const { return !m_answering; }
+
+    // Closes the socket and leaves the server's list; safe to call more than once.
+    void Finish() {
+        if (m_finished) {
+            return;
+        }
+        m_finished = true;
+        std::error_code ignored;
+        m_timer.cancel();
+        m_socket.close(ignored);
+        auto self = shared_from_this(); // the list may hold the last reference
+        m_server->m_connections.erase(m_where);
     }
 
 private:
-    void OnHead(const std::error_code& ec) {
-        if (ec == asio::error::not_found) {
-            Reply({413, "text/plain; charset=utf-8", "request head too large\n"});
+    void Arm(std::chrono::seconds limit) {
+        m_timer.expires_after(limit);
+        m_timer.async_wait([self = shared_from_this()](const std::error_code& ec) {
+            if (!ec) {
+                self->Finish();
+            }
+        });
+    }
+
+    void Read() {
+        m_socket.async_read_some(
+            asio::buffer(m_chunk),
+            [self = shared_from_this()](const std::error_code& ec, std::size_t n) {
+                self->OnRead(ec, n);
+            });
+    }
+
+    void OnRead(const std::error_code& ec, std::size_t n) {
+        if (m_finished) {
             return;
         }
         if (ec) {
-            m_timer.cancel();
+            Finish();
             return;
         }
-        const auto data = m_buffer.data();
-        const std::string text(asio::buffers_begin(data), asio::buffers_end(data));
-        const HttpRequestHead request = HttpRequestHead::Parse(text);
-        if (request.status == 400) {
-            Reply({400, "text/plain; charset=utf-8", "bad request\n"});
+        m_in.append(m_chunk.data(), n);
+        const std::size_t end = HttpRequestHead::HeadEnd(m_in);
+        if (end == std::string::npos) {
+            if (m_in.size() >= kMaxRequestBytes) {
+                Send(Response::Text(431, "request head too large\n"), false, "");
+            } else {
+                Read();
+            }
             return;
         }
-        if (request.status == 405) {
-            Reply({405, "text/plain; charset=utf-8", "only GET\n"});
+        m_answering = true;
+        const HttpRequestHead head = HttpRequestHead::Parse(std::string_view(m_in).substr(0, end));
+        if (head.status == 400) {
+            Send(Response::Text(400, "bad request\n"), false, "");
             return;
         }
-        Response response = m_handler(request.path);
-        Reply(std::move(response), request.headOnly);
+        if (head.status == 405) {
+            Send(Response::Text(405, "only GET and HEAD\n"), false, "Allow: GET, HEAD\r\n");
+            return;
+        }
+        Arm(kAnswerTimeout);
+        const bool headOnly = head.headOnly;
+        m_server->m_handler({head.path, head.acceptsGzip},
+                            [self = shared_from_this(), headOnly](Response response) {
+                                asio::post(self->m_socket.get_executor(),
+                                           [self, headOnly, r = std::move(response)]() mutable {
+                                               self->Send(std::move(r), headOnly, "");
+                                           });
+                            });
     }
 
-    void Reply(Response response, bool headOnly = false) {
-        std::ostringstream head;
-        head << "HTTP/1.1 " << response.status << " " << Reason(response.status) << "\r\n"
-             << "Content-Type: " << response.contentType << "\r\n"
-             << "Content-Length: " << response.body.size() << "\r\n"
-             << "Cache-Control: no-store\r\n"
-             << "Connection: close\r\n\r\n";
-        m_out = head.str();
-        if (!headOnly) {
-            m_out += response.body;
+    void Send(Response response, bool headOnly, const char* extra) {
+        if (m_finished) {
+            return;
         }
-        auto self = shared_from_this();
+        m_answering = true;
+        m_response = std::move(response);
+        const std::size_t length = m_response.body ? m_response.body->size() : 0;
+        std::ostringstream head;
+        head << "HTTP/1.1 " << m_response.status << " " << Reason(m_response.status) << "\r\n"
+             << "Content-Type: " << m_response.contentType << "\r\n"
+             << "Content-Length: " << length << "\r\n";
+        if (!m_response.contentEncoding.empty()) {
+            head << "Content-Encoding: " << m_response.contentEncoding << "\r\n";
+        }
+        head << "Vary: Accept-Encoding\r\n"
+             << extra << "Cache-Control: no-store\r\n"
+             << "Connection: close\r\n\r\n";
+        m_head = head.str();
+        std::array<asio::const_buffer, 2> buffers = {asio::buffer(m_head), asio::const_buffer()};
+        if (!headOnly && m_response.body) {
+            buffers[1] = asio::buffer(*m_response.body);
+        }
         asio::async_write(
-            m_socket, asio::buffer(m_out), [self](const std::error_code&, std::size_t) {
+            m_socket, buffers, [self = shared_from_this()](const std::error_code&, std::size_t) {
                 std::error_code ignored;
                 self->m_socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
-                self->m_socket.close(ignored);
-                self->m_timer.cancel();
+                self->Finish();
             });
     }
 
     asio::ip::tcp::socket m_socket;
     asio::steady_timer m_timer;
-    asio::streambuf m_buffer;
-    Handler m_handler;
-    std::string m_out;
+    CHttpServer* m_server;
+    std::list<std::shared_ptr<Connection>>::iterator m_where;
+    std::array<char, 2048> m_chunk{};
+    std::string m_in;
+    std::string m_head;
+    Response m_response;
+    bool m_answering = false;
+    bool m_finished = false;
 };
 
-CHttpServer::CHttpServer(asio::io_context& io, Handler handler)
-    : m_io(io), m_acceptor(io), m_handler(std::move(handler)) {}
+CHttpServer::Response CHttpServer::Response::Text(int status, std::string text) {
+    Response response;
+    response.status = status;
+    response.body = std::make_shared<const std::string>(std::move(text));
+    return response;
+}
+
+CHttpServer::CHttpServer(asio::io_context& io, Handler handler, std::size_t maxConnections)
+    : m_io(io), m_acceptor(io), m_acceptPause(io), m_handler(std::move(handler)),
+      m_maxConnections(std::max<std::size_t>(1, maxConnections)) {}
 
 CHttpServer::~CHttpServer() {
     Close();
@@ -102,8 +160,10 @@ const char* CHttpServer::Reason(int status) {
         return "Not Found";
     case 405:
         return "Method Not Allowed";
-    case 413:
+    case 431:
         return "Request Header Fields Too Large";
+    case 503:
+        return "Service Unavailable";
     default:
         return "Error";
     }
@@ -143,6 +203,35 @@ asio::ip::tcp::endpoint CHttpServer::LocalEndpoint() const {
 void CHttpServer::Close() {
     std::error_code ignored;
     m_acceptor.close(ignored);
+    m_acceptPause.cancel();
+    while (!m_connections.empty()) {
+        m_connections.front()->Finish();
+    }
+}
+
+void CHttpServer::Evict() {
+    for (const auto& connection : m_connections) {
+        if (connection->WaitingForRequest()) {
+            connection->Finish();
+            return;
+        }
+    }
+    if (!m_connections.empty()) {
+        m_connections.front()->Finish();
+    }
+}
+
+void CHttpServer::Admit(asio::ip::tcp::socket socket) {
+    while (m_connections.size() >= m_maxConnections) {
+        Evict();
+    }
+    // A small kernel buffer per client: one that never reads holds little, and answering a
+    // crowd of them copies little before the next one is taken.
+    std::error_code ignored;
+    socket.set_option(asio::socket_base::send_buffer_size(kSendBufferBytes), ignored);
+    auto connection = std::make_shared<Connection>(std::move(socket), *this);
+    m_connections.push_back(connection);
+    connection->Start(std::prev(m_connections.end()));
 }
 
 void CHttpServer::Accept() {
@@ -150,9 +239,20 @@ void CHttpServer::Accept() {
         if (ec == asio::error::operation_aborted || !m_acceptor.is_open()) {
             return;
         }
-        if (!ec) {
-            std::make_shared<Connection>(std::move(socket), m_handler)->Start();
+        if (ec) {
+            // Out of descriptors or memory: free one and wait, rather than spin on the error.
+            if (!m_connections.empty()) {
+                Evict();
+            }
+            m_acceptPause.expires_after(kAcceptPause);
+            m_acceptPause.async_wait([this](const std::error_code& wait) {
+                if (!wait && m_acceptor.is_open()) {
+                    Accept();
+                }
+            });
+            return;
         }
+        Admit(std::move(socket));
         Accept();
     });
 }

@@ -1,36 +1,56 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
+#include <list>
 #include <memory>
 #include <string>
 #include <system_error>
 
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
+#include <asio/steady_timer.hpp>
 
-// A small HTTP/1.1 server for GET requests, on the caller's io_context: each connection is
-// answered once and closed. Enough for a scraper and a browser; nothing is kept between
-// requests.
+// A small HTTP/1.1 server for GET requests on its own io_context: each connection is answered
+// once and closed. Built for an open port: at most maxConnections clients at a time (a new one
+// closes the oldest that has not yet sent its request), a deadline for the request and one for
+// the answer, a pause after an accept error, and answers whose bodies are shared, not copied.
 class CHttpServer {
 public:
+    struct Request {
+        std::string path; // without the query string
+        bool acceptsGzip = false;
+    };
     struct Response {
         int status = 200;
         std::string contentType = "text/plain; charset=utf-8";
-        std::string body;
+        // Shared by every client of one scrape; a client that never reads holds no copy.
+        std::shared_ptr<const std::string> body;
+        std::string contentEncoding; // "gzip" or empty
+
+        [[nodiscard]] static Response Text(int status, std::string text);
     };
-    // path: without the query string.
-    using Handler = std::function<Response(const std::string& path)>;
+    // Answers a request; callable once, from any thread.
+    using Reply = std::function<void(Response)>;
+    // Runs on the server's thread; may reply later.
+    using Handler = std::function<void(const Request&, Reply)>;
 
     static constexpr std::size_t kMaxRequestBytes = 16384;
+    static constexpr std::size_t kDefaultMaxConnections = 64;
+    static constexpr int kSendBufferBytes = 65536;
     static constexpr std::chrono::seconds kRequestTimeout{10};
+    static constexpr std::chrono::seconds kAnswerTimeout{30};
+    static constexpr std::chrono::milliseconds kAcceptPause{100};
 
-    CHttpServer(asio::io_context& io, Handler handler);
+    CHttpServer(asio::io_context& io, Handler handler,
+                std::size_t maxConnections = kDefaultMaxConnections);
     ~CHttpServer();
 
     // Binds and listens; port 0 picks a free one.
     [[nodiscard]] std::error_code Listen(const std::string& host, int port);
     [[nodiscard]] asio::ip::tcp::endpoint LocalEndpoint() const;
+    // Stops accepting and drops every connection.
     void Close();
 
     // The status line's reason for the codes this server sends.
@@ -39,8 +59,14 @@ public:
 private:
     class Connection;
     void Accept();
+    void Admit(asio::ip::tcp::socket socket);
+    // Closes the oldest connection still waiting for its request, else the oldest of all.
+    void Evict();
 
     asio::io_context& m_io;
     asio::ip::tcp::acceptor m_acceptor;
+    asio::steady_timer m_acceptPause;
     Handler m_handler;
+    std::size_t m_maxConnections;
+    std::list<std::shared_ptr<Connection>> m_connections; // oldest first
 };

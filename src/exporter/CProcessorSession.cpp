@@ -6,6 +6,7 @@
 
 #include <asio/post.hpp>
 
+#include "description/Latin1Text.h"
 #include "link/CLinkEngine.h"
 #include "link/CSerialPort.h"
 
@@ -46,6 +47,14 @@ std::string SerialErrorText(const std::string& device, int code) {
 
 } // namespace
 
+std::chrono::milliseconds CProcessorSession::Jittered(std::chrono::milliseconds pause,
+                                                      std::uint32_t random) {
+    // Half the pause, plus up to the other half at random.
+    const auto half = pause.count() / 2;
+    return std::chrono::milliseconds(
+        half + static_cast<long>(random % static_cast<std::uint32_t>(pause.count() - half + 1)));
+}
+
 const std::vector<double>& CProcessorSession::RoundTripBuckets() {
     // From loopback UDP (well under a millisecond) to a slow serial line with retries.
     static const std::vector<double> buckets = {0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025,
@@ -54,10 +63,10 @@ const std::vector<double>& CProcessorSession::RoundTripBuckets() {
 }
 
 CProcessorSession::CProcessorSession(asio::io_context& io, ProcessorTarget target,
-                                     const Timing& timing)
+                                     const Timing& timing, CIoThread* linkThread)
     : m_io(io), m_target(std::move(target)), m_timing(timing), m_pollTimer(io),
       m_reconnectTimer(io), m_watchdogTimer(io), m_idleTimer(io), m_pause(timing.firstPause),
-      m_roundTrip(RoundTripBuckets()) {
+      m_roundTrip(RoundTripBuckets()), m_random(std::random_device()()) {
     m_settings.SetLinkDefaults();
     m_settings.replyTimeoutMs = static_cast<std::uint32_t>(timing.replyTimeoutMs);
     m_settings.maxTries = kLinkTries;
@@ -70,7 +79,8 @@ CProcessorSession::CProcessorSession(asio::io_context& io, ProcessorTarget targe
         m_settings.host = m_target.host;
         m_settings.port = static_cast<std::uint32_t>(m_target.port);
     }
-    m_engine = std::make_unique<CLinkEngine>(this, m_settings);
+    m_engine = linkThread ? std::make_unique<CLinkEngine>(this, m_settings, *linkThread)
+                          : std::make_unique<CLinkEngine>(this, m_settings);
 }
 
 CProcessorSession::~CProcessorSession() {
@@ -102,7 +112,13 @@ void CProcessorSession::Stop(std::function<void()> done) {
         return;
     }
     m_stopped = std::move(done);
-    m_engine->Disconnect();
+    // A processor that does not answer would hold a Disconnect behind its unanswered request
+    // for all its tries: drop its link at once.
+    if (m_up) {
+        m_engine->Disconnect();
+    } else {
+        m_engine->Abort();
+    }
 }
 
 void CProcessorSession::Connect() {
@@ -120,7 +136,7 @@ void CProcessorSession::ScheduleReconnect() {
         return;
     }
     m_reconnectPending = true;
-    m_reconnectTimer.expires_after(m_pause);
+    m_reconnectTimer.expires_after(Jittered(m_pause, m_random()));
     m_pause = std::min(m_pause * 2, m_timing.longestPause);
     m_reconnectTimer.async_wait([this](const std::error_code& ec) {
         m_reconnectPending = false;
@@ -258,13 +274,14 @@ void CProcessorSession::HandleLog(const std::string& line, Clock::time_point at)
                 }
             });
         }
-    } else {
+    } else if (!m_lastSend) {
+        // The first send of the request starts the clock; its repetitions do not restart it.
         m_lastSend = at;
     }
 }
 
 void CProcessorSession::HandleVersion(const std::string& text, Clock::time_point at) {
-    m_version = text;
+    m_version = Latin1Text::ToUtf8(text);
     m_up = true;
     m_cause.clear();
     m_pause = m_timing.firstPause;
@@ -309,7 +326,8 @@ void CProcessorSession::HandlePreset(int number, const ByteString& data, Clock::
     if (number >= 0 && number < static_cast<int>(m_presetNames.size())) {
         const auto size = std::min<std::size_t>(data.size(), kNameBytes);
         const auto end = std::find(data.begin(), data.begin() + static_cast<long>(size), 0);
-        m_presetNames[static_cast<std::size_t>(number)].assign(data.begin(), end);
+        m_presetNames[static_cast<std::size_t>(number)] =
+            Latin1Text::ToUtf8(std::string(data.begin(), end));
     }
     Pump();
 }
@@ -398,6 +416,7 @@ void CProcessorSession::Send(const Job& job) {
             Pump();
         }
     });
+    m_lastSend.reset();
     switch (job.request) {
     case Request::Version:
         m_engine->ReadVersion();
@@ -406,7 +425,7 @@ void CProcessorSession::Send(const Job& job) {
         m_engine->GetFactoryPresetNumber();
         break;
     case Request::Preset:
-        m_lastSend.reset(); // a transfer is no round trip
+        // A transfer is no round trip: it logs no send, so nothing is timed.
         m_engine->GetPreset(static_cast<std::uint8_t>(job.preset));
         break;
     case Request::Leds:

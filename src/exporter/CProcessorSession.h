@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -19,12 +20,16 @@
 #include "link/CConnectionSettings.h"
 #include "link/ILinkListener.h"
 
+class CIoThread;
 class CLinkEngine;
 
-// Watches one processor through its own link engine: Read version on connect, the preset
+// Watches one processor through a link engine of its own: Read version on connect, the preset
 // count and names, then the LED state every interval. It keeps one request outstanding at a
 // time, so its own requests never collide on the link. A processor that stops answering is
-// marked down and reconnected after a pause that grows from 1 s to 30 s.
+// marked down and reconnected after a pause that grows from 1 s to 30 s, with jitter.
+//
+// The processor's texts (version, preset names) are Latin-1; they are kept as UTF-8 from the
+// moment they arrive, so every label and page shows them as they are.
 //
 // Everything but the listener calls runs on the exporter's io_context thread; the listener
 // calls arrive on the link's threads and are posted there.
@@ -40,7 +45,9 @@ public:
         std::chrono::milliseconds namesRefresh{std::chrono::minutes(10)};
     };
 
-    CProcessorSession(asio::io_context& io, ProcessorTarget target, const Timing& timing);
+    // linkThread: a thread shared by the fleet's links; none gives the link a thread of its own.
+    CProcessorSession(asio::io_context& io, ProcessorTarget target, const Timing& timing,
+                      CIoThread* linkThread = nullptr);
     ~CProcessorSession() override;
     CProcessorSession(const CProcessorSession&) = delete;
     CProcessorSession& operator=(const CProcessorSession&) = delete;
@@ -54,6 +61,11 @@ public:
 
     // Whether two LED states in a row show preset work that may have renamed presets.
     [[nodiscard]] static bool PresetsWereEdited(const CLedState& before, const CLedState& now);
+
+    // A reconnection pause with its jitter: between half of pause and pause, so a fleet that
+    // lost its network together does not come back in the same instant.
+    [[nodiscard]] static std::chrono::milliseconds Jittered(std::chrono::milliseconds pause,
+                                                            std::uint32_t random);
 
     // The round-trip histogram's bucket bounds, seconds.
     [[nodiscard]] static const std::vector<double>& RoundTripBuckets();
@@ -140,7 +152,8 @@ private:
     std::uint64_t m_retries = 0;
     std::uint64_t m_failures = 0;
     std::uint64_t m_reconnects = 0;
-    prometheus::Histogram m_roundTrip;
+    prometheus::Histogram m_roundTrip; // from a request's first send to its reply
+    std::minstd_rand m_random;
 
     std::unique_ptr<CLinkEngine> m_engine; // last: its threads call back into the above
 };

@@ -16,8 +16,8 @@ struct ProcessorStatus {
     std::string link; // "udp" or "serial"
     std::string address;
     bool up = false;
-    std::string cause; // why it is down; empty while up
-    std::string version;
+    std::string cause;             // why it is down; empty while up
+    std::string version;           // UTF-8, like the preset names
     std::optional<CLedState> leds; // the last LED state, while up
     int presetCount = -1;          // -1: not read yet
     std::vector<std::string> presetNames;

@@ -6,11 +6,13 @@
 
 #include "exporter/CExporterOptions.h"
 #include "exporter/CFleetExporter.h"
+#include "exporter/FileLimit.h"
 #include "SolveiVersion.h"
 
 namespace {
 
-constexpr std::chrono::seconds kStopGrace{3};
+// Within the 3 s a service manager is promised, with room for closing down after it.
+constexpr std::chrono::milliseconds kStopGrace{2500};
 
 } // namespace
 
@@ -31,6 +33,8 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // Before anything opens a descriptor: a station's fleet must not meet the soft limit.
+    (void)FileLimit::RaiseToHard();
     asio::io_context io;
     CFleetExporter exporter(io, *options);
     if (const auto ec = exporter.Listen()) {

@@ -39,8 +39,15 @@ std::string HexLine(const char* prefix, const ByteString& bytes) {
 } // namespace
 
 CLinkEngine::CLinkEngine(ILinkListener* listener, CConnectionSettings& settings)
-    : settings_(settings), listener_(listener), replyTimer_(io_.Context()),
-      pollTimer_(io_.Context()) {
+    : CLinkEngine(listener, settings, std::make_unique<CIoThread>(), nullptr) {}
+
+CLinkEngine::CLinkEngine(ILinkListener* listener, CConnectionSettings& settings, CIoThread& thread)
+    : CLinkEngine(listener, settings, nullptr, &thread) {}
+
+CLinkEngine::CLinkEngine(ILinkListener* listener, CConnectionSettings& settings,
+                         std::unique_ptr<CIoThread> own, CIoThread* shared)
+    : settings_(settings), listener_(listener), ownThread_(std::move(own)),
+      io_(shared ? *shared : *ownThread_), replyTimer_(io_.Context()), pollTimer_(io_.Context()) {
     factory_ = [this](IChannelSink* sink, const CConnectionSettings& s) {
         return MakeChannel(sink, io_, s);
     };
@@ -54,13 +61,20 @@ CLinkEngine::~CLinkEngine() {
         pollTimer_.cancel();
         // Destroyed on the thread that drives it, without a report.
         channel_.reset();
+        // Handlers still queued on a shared thread find the engine gone and do nothing.
+        alive_.reset();
     });
-    io_.Stop();
+    if (ownThread_) {
+        ownThread_->Stop();
+    }
 }
 
 void CLinkEngine::Call(std::function<void()> fn) {
     callsOnTheirWay_.fetch_add(1);
-    asio::post(io_.Context(), [this, fn = std::move(fn)] {
+    asio::post(io_.Context(), [this, fn = std::move(fn), alive = std::weak_ptr<char>(alive_)] {
+        if (alive.expired()) {
+            return;
+        }
         fn();
         Publish();
         // Last: a query that sees no call on its way sees what this one did.
@@ -138,8 +152,9 @@ void CLinkEngine::SetPollingHere(bool on, std::uint32_t rate) {
 
 void CLinkEngine::ArmPollTimer() {
     pollTimer_.expires_at(pollDue_);
-    pollTimer_.async_wait([this, arming = pollArming_](const std::error_code& error) {
-        if (error || arming != pollArming_) {
+    pollTimer_.async_wait([this, arming = pollArming_,
+                           alive = std::weak_ptr<char>(alive_)](const std::error_code& error) {
+        if (error || alive.expired() || arming != pollArming_) {
             return;
         }
         // A periodic timer: late expiries fold into one.
@@ -314,7 +329,10 @@ void CLinkEngine::Post(LinkState state, ByteString payload) {
         return;
     }
     mailboxDue_ = true;
-    asio::post(io_.Context(), [this] {
+    asio::post(io_.Context(), [this, alive = std::weak_ptr<char>(alive_)] {
+        if (alive.expired()) {
+            return;
+        }
         mailboxDue_ = false;
         ServeMailbox();
         Publish();
@@ -324,9 +342,10 @@ void CLinkEngine::Post(LinkState state, ByteString payload) {
 void CLinkEngine::ArmReplyTimer() {
     const std::uint64_t arming = ++replyArming_;
     replyTimer_.expires_after(std::chrono::milliseconds(replyTimeoutMs_));
-    replyTimer_.async_wait([this, arming](const std::error_code& error) {
+    replyTimer_.async_wait([this, arming,
+                            alive = std::weak_ptr<char>(alive_)](const std::error_code& error) {
         // A reply or a disconnect posted since the arming must not be replaced by it.
-        if (error || arming != replyArming_ || state_ != LinkState::WaitReply) {
+        if (error || alive.expired() || arming != replyArming_ || state_ != LinkState::WaitReply) {
             return;
         }
         Post(LinkState::ReplyTimeout, lastPacket_);

@@ -46,9 +46,10 @@ enum class TransferKind : std::uint8_t {
 // while busy wait in a queue; the LED state is polled while polling is on. Results go to the
 // listener.
 //
-// One thread, living as long as the engine, owns all of its state and its channel: it serves
-// the mailbox (one state and its payload; a post replaces what was posted before), the reply
-// timer and the poll timer, and drives the channel's port or socket on the same io_context.
+// One thread (its own, or one shared with other engines on the same terms) owns all of its
+// state and its channel: it serves the mailbox (one state and its payload; a post replaces
+// what was posted before), the reply timer and the poll timer, and drives the channel's port
+// or socket on the same io_context.
 // Every public operation only hands its work to that thread, so no step can see the state
 // change behind its back; queries read a copy the thread publishes after each step.
 class CLinkEngine : public CXModem, public IChannelSink {
@@ -57,6 +58,9 @@ public:
         IChannelSink* sink, const CConnectionSettings& settings)>;
 
     CLinkEngine(ILinkListener* listener, CConnectionSettings& settings);
+    // On a thread shared with other engines (a fleet of processors costs one thread, not one
+    // each); the thread must outlive the engine.
+    CLinkEngine(ILinkListener* listener, CConnectionSettings& settings, CIoThread& thread);
     // Closes the channel without a report and ends the thread; does not wait for replies.
     ~CLinkEngine() override;
 
@@ -146,10 +150,16 @@ private:
     bool ProcessReplyHere(const ByteString& reply);
     void ReportReply(const ByteString& reply);
 
+    CLinkEngine(ILinkListener* listener, CConnectionSettings& settings,
+                std::unique_ptr<CIoThread> own, CIoThread* shared);
+
     CConnectionSettings& settings_;
     ILinkListener* listener_;
     // Declared before everything that lives on it, so it is destroyed after them.
-    CIoThread io_;
+    std::unique_ptr<CIoThread> ownThread_; // none on a shared thread
+    CIoThread& io_;
+    // Expires when the engine goes: handlers of a shared thread test it before touching it.
+    std::shared_ptr<char> alive_ = std::make_shared<char>();
 
     // Used on the engine's thread only.
     std::unique_ptr<CLinkChannel> channel_;

@@ -50,8 +50,12 @@ ExporterHarness::Sim ExporterHarness::StartSim(const std::vector<std::string>& a
     return sim;
 }
 
-bool ExporterHarness::StartExporter(const std::vector<std::string>& args) {
+bool ExporterHarness::StartExporter(const std::vector<std::string>& args,
+                                    const std::string& before) {
     std::vector<std::string> argv = {SOLVEI_EXPORTER_PATH, "--listen", "127.0.0.1:0"};
+    if (!before.empty()) {
+        argv.insert(argv.begin(), {"/bin/sh", "-c", before + " && exec \"$0\" \"$@\""});
+    }
     argv.insert(argv.end(), args.begin(), args.end());
     m_exporter = std::make_unique<TestProcess>(argv, std::map<std::string, std::string>{});
     const auto line = m_exporter->ReadLine(10s);

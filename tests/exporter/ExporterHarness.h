@@ -28,8 +28,9 @@ public:
 
     // Starts solvei-sim with the arguments and reads its "udp"/"serial" lines.
     Sim StartSim(const std::vector<std::string>& args, int processors = 1);
-    // Starts solvei-exporter on a free port of 127.0.0.1 and reads its URL.
-    bool StartExporter(const std::vector<std::string>& args);
+    // Starts solvei-exporter on a free port of 127.0.0.1 and reads its URL; a shell line in
+    // before runs first in the exporter's shell (such as "ulimit -n 1024").
+    bool StartExporter(const std::vector<std::string>& args, const std::string& before = {});
     TestProcess& Exporter() { return *m_exporter; }
     [[nodiscard]] int ExporterPort() const { return m_port; }
 

@@ -1,0 +1,18 @@
+#include "exporter/FileLimit.h"
+
+#include <sys/resource.h>
+
+std::uint64_t FileLimit::RaiseToHard() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return 0;
+    }
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (setrlimit(RLIMIT_NOFILE, &raised) == 0) {
+            limit = raised;
+        }
+    }
+    return static_cast<std::uint64_t>(limit.rlim_cur);
+}
