@@ -12,8 +12,11 @@ constexpr double kMaxReductionDb = 24.0;
 constexpr double kMaxGainDb = 6.0; // the AGC's gain at rest; its meters show reduction from it
 // Where each band's AGC holds its band's smoothed level (before the drive), low to high: the
 // balance of typical music, so a typical song gets a few dB of gain reduction in every band.
-constexpr double kTargetDb = -12.5;
-constexpr double kOutputGainDb = 2.0; // lifts the summed bands to a healthy output level
+constexpr double kTargetDb = -18.5;
+// Above its target the AGC takes two of every three dB (a 3:1 ratio), so more drive means more
+// gain reduction, but a hot preset still reads a few dB, not an alarm.
+constexpr double kRatioSlope = 2.0 / 3.0;
+constexpr double kOutputGainDb = 1.0; // lifts the summed bands to a healthy output level
 constexpr std::array<double, 4> kBandTargetDb = {-4, -6, -9, -12};
 // Bass rides slower than treble: longer detector, slower attack and release.
 constexpr std::array<double, 4> kDetectSeconds = {0.5, 0.35, 0.25, 0.2};
@@ -120,8 +123,10 @@ void CAgcMeterModel::StepOnce(const Settings& s) {
     // Wideband: one gain, driven by the whole programme, serves all bands. Bypass leaves the
     // gains where they were.
     const bool ride = !s.bypass && !gated;
-    auto rideTowards = [](double& gain, double desired, double attack, double release) {
-        desired = std::clamp(desired, kMaxGainDb - kMaxReductionDb, kMaxGainDb);
+    // over: how far the detected level (with the drive) stands above where reduction begins.
+    auto rideTowards = [](double& gain, double over, double attack, double release) {
+        const double desired =
+            std::clamp(kMaxGainDb - kRatioSlope * over, kMaxGainDb - kMaxReductionDb, kMaxGainDb);
         const double rate = desired < gain ? attack : release;
         gain += std::clamp(desired - gain, -rate * kStepSeconds, rate * kStepSeconds);
     };
@@ -135,11 +140,11 @@ void CAgcMeterModel::StepOnce(const Settings& s) {
         if (s.multiband) {
             for (std::size_t k = 0; k < 4; ++k) {
                 const double target = kTargetDb + kBandTargetDb[k];
-                rideTowards(m_gainDb[k], target - (Decibels(m_detectPower[k]) + s.driveDb),
+                rideTowards(m_gainDb[k], Decibels(m_detectPower[k]) + s.driveDb - target,
                             kAttackDbPerSecond[k], s.releaseDbPerSecond * kReleaseFactor[k]);
             }
         } else {
-            rideTowards(m_wideGainDb, kTargetDb - (Decibels(m_wideDetectPower) + s.driveDb),
+            rideTowards(m_wideGainDb, Decibels(m_wideDetectPower) + s.driveDb - kTargetDb,
                         kWideAttackDbPerSecond, s.releaseDbPerSecond);
         }
     }
