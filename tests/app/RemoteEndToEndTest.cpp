@@ -203,7 +203,7 @@ TEST_F(RemoteEndToEndTest, WrongLockCodeShowsTheSkinnedBoxAndEnterClosesIt) {
             }
             return false;
         },
-        30s))
+        60s))
         << "no skinned box";
     EXPECT_LE(std::abs(box->center().x() - main->center().x()), 1);
     EXPECT_LE(std::abs(box->center().y() - main->center().y()), 1);
