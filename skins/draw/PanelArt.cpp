@@ -308,3 +308,76 @@ QImage PanelArt::Wait() {
     art::MaskOutside(image, art::Rounded(outer, 10), pal::kMask);
     return image;
 }
+
+QImage PanelArt::MessageBox() {
+    using namespace geo;
+    QImage image = art::Canvas(kMsgBoxW, kMsgBoxH, pal::kFaceBottom);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF outer(0, 0, kMsgBoxW, kMsgBoxH);
+    p.setPen(Qt::NoPen);
+    p.setBrush(pal::kShadow);
+    p.drawPath(art::Rounded(outer, 10));
+    QLinearGradient face(0, 0, 0, kMsgBoxH);
+    face.setColorAt(0, pal::kFaceTop);
+    face.setColorAt(1, pal::kFaceBottom);
+    p.setBrush(face);
+    p.drawPath(art::Rounded(outer.adjusted(1, 1, -1, -1), 9));
+    p.setPen(QPen(pal::kAmberDark, 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(art::Rounded(outer.adjusted(1.5, 1.5, -1.5, -1.5), 8.5));
+    // The caption line: the mark of the program and a rule under the caption.
+    GlyphArt::Sun(p, QPointF(28, 24), 9, pal::kAmber);
+    p.setPen(QPen(pal::kBorder, 1));
+    p.drawLine(QPointF(16, 42.5), QPointF(kMsgBoxW - 16, 42.5));
+    p.setPen(QPen(pal::kHighlight, 1));
+    p.drawLine(QPointF(16, 43.5), QPointF(kMsgBoxW - 16, 43.5));
+    // The key strip along the bottom.
+    p.setPen(QPen(pal::kBorderDim, 1));
+    p.drawLine(QPointF(16, 150.5), QPointF(kMsgBoxW - 16, 150.5));
+    p.end();
+    art::MaskOutside(image, art::Rounded(outer, 10), pal::kMask);
+    return image;
+}
+
+QImage PanelArt::MessageMark(char kind) {
+    using namespace geo;
+    const int size = kMsgBoxMark.width();
+    QImage image = art::Canvas(size, size, pal::kMask);
+    QPainter p(&image);
+    const QColor disc = kind == '!' ? pal::kAmber : kind == 'x' ? pal::kRed : pal::kBlue;
+    // Drawn without smoothing at the edge so that no pixel mixes with the mask colour.
+    p.setPen(Qt::NoPen);
+    p.setBrush(disc);
+    p.drawEllipse(QRectF(1, 1, size - 2, size - 2));
+    p.setRenderHint(QPainter::Antialiasing);
+    QPen pen(pal::kTextOnLit, 3.5);
+    pen.setCapStyle(Qt::RoundCap);
+    p.setPen(pen);
+    const double c = size / 2.0;
+    switch (kind) {
+    case 'x':
+        p.drawLine(QPointF(c - 7, c - 7), QPointF(c + 7, c + 7));
+        p.drawLine(QPointF(c + 7, c - 7), QPointF(c - 7, c + 7));
+        break;
+    case '!':
+        p.drawLine(QPointF(c, c - 10), QPointF(c, c + 3));
+        p.drawPoint(QPointF(c, c + 9));
+        break;
+    case 'i':
+        p.drawPoint(QPointF(c, c - 9));
+        p.drawLine(QPointF(c, c - 3), QPointF(c, c + 10));
+        break;
+    default: {
+        QPainterPath hook;
+        hook.moveTo(c - 6, c - 5);
+        hook.cubicTo(c - 6, c - 13, c + 7, c - 13, c + 6, c - 5);
+        hook.cubicTo(c + 5, c, c, c - 1, c, c + 3);
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(hook);
+        p.drawPoint(QPointF(c, c + 9));
+        break;
+    }
+    }
+    return image;
+}

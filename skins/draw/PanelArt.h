@@ -20,6 +20,9 @@ public:
     // The caption separator: a chevron on the same strip as the page caption.
     static QImage Separator();
     static QImage Wait();
+    // The message box, and the marks of its kinds ('i', '!', 'x', '?').
+    static QImage MessageBox();
+    static QImage MessageMark(char kind);
     // Row labels of each meter view, top row first.
     static QStringList RowLabels(MeterView view);
 };

@@ -84,4 +84,13 @@ inline constexpr int kProgressCells = 14;
 inline constexpr int kCellW = 18; // 16 lit pixels and a 2 px masked gap
 inline constexpr int kCellH = 12;
 
+// Message box: caption line, kind mark, text and keys along the bottom.
+inline constexpr int kMsgBoxW = 460;
+inline constexpr int kMsgBoxH = 200;
+inline constexpr QRect kMsgBoxCaption{48, 10, 396, 26};
+inline constexpr QRect kMsgBoxMark{20, 54, 36, 36};
+inline constexpr QRect kMsgBoxText{70, 52, 372, 96};
+inline constexpr QRect kMsgBoxKey1{266, 160, 80, 26}; // Yes
+inline constexpr QRect kMsgBoxKey2{356, 160, 80, 26}; // OK or No
+
 } // namespace geo

@@ -162,6 +162,12 @@ void SkinImages::AddPanelArt() {
     Add("Backgrounds/Page.bmp", PanelArt::Page());
     Add("Backgrounds/Separator.bmp", PanelArt::Separator());
     Add("WaitDlg/WaitBk.bmp", PanelArt::Wait());
+    Add("Backgrounds/MsgBox.bmp", PanelArt::MessageBox());
+    const std::vector<std::pair<const char*, char>> marks{
+        {"Information", 'i'}, {"Warning", '!'}, {"Error", 'x'}, {"Question", '?'}};
+    for (const auto& [name, kind] : marks) {
+        Add(QString("Icons/Msg%1.bmp").arg(name), PanelArt::MessageMark(kind));
+    }
     Add("Leds/Background.bmp", PanelArt::Leds(PanelArt::MeterView::Offline));
     Add("Leds/BackgroundAgc.bmp", PanelArt::Leds(PanelArt::MeterView::Agc));
     Add("Leds/BackgroundIo.bmp", PanelArt::Leds(PanelArt::MeterView::InputOutput));

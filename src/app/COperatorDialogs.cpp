@@ -3,7 +3,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QString>
+
+#include "app/CSkinMessageBox.h"
+#include "widgets/CSkinDialog.h"
 
 namespace {
 
@@ -30,7 +34,27 @@ std::optional<std::string> Chosen(const QString& path) {
 
 } // namespace
 
+CSkinManager* COperatorDialogs::SkinnedOwner() const {
+    const auto* skinned = dynamic_cast<const CSkinDialog*>(owner_);
+    if (building_ || skinned == nullptr || !CSkinMessageBox::InSkin(skinned->Manager())) {
+        return nullptr;
+    }
+    return skinned->Manager();
+}
+
 void COperatorDialogs::Show(const std::string& text, const std::string& caption, Icon icon) {
+    if (CSkinManager* manager = SkinnedOwner()) {
+        // A box asked for while this one is built or shown (a skin image that cannot be
+        // loaded, a link event) takes the platform's box rather than recursing into the skin.
+        // On the heap: the box is a child of its owner, which would delete it with itself.
+        building_ = true;
+        const QPointer<CSkinMessageBox> box = new CSkinMessageBox(manager);
+        box->Run(owner_, QString::fromStdString(text), QString::fromStdString(caption), icon,
+                 CSkinMessageBox::Keys::Ok);
+        delete box.data();
+        building_ = false;
+        return;
+    }
     QMessageBox box(ToQt(icon), QString::fromStdString(caption), QString::fromStdString(text),
                     QMessageBox::Ok, owner_);
     box.exec();
@@ -62,6 +86,16 @@ std::optional<std::string> COperatorDialogs::ChooseSaveFile(const std::string& f
 }
 
 bool COperatorDialogs::Ask(const std::string& text, const std::string& caption) {
+    if (CSkinManager* manager = SkinnedOwner()) {
+        building_ = true;
+        const QPointer<CSkinMessageBox> box = new CSkinMessageBox(manager);
+        const bool yes =
+            box->Run(owner_, QString::fromStdString(text), QString::fromStdString(caption),
+                     Icon::None, CSkinMessageBox::Keys::YesNo) == CSkinMessageBox::kYes;
+        delete box.data();
+        building_ = false;
+        return yes;
+    }
     QMessageBox box(QMessageBox::Question, QString::fromStdString(caption),
                     QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, owner_);
     box.setDefaultButton(QMessageBox::No);

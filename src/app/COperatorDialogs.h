@@ -2,9 +2,13 @@
 
 #include "app/IOperatorDialogs.h"
 
+class CSkinManager;
 class QWidget;
 
-// The real boxes and file dialogs of the running program, owned by the given window.
+// The real boxes and file dialogs of the running program, owned by the given window. Boxes are
+// drawn from the skin when the owner is a skinned window whose skin has them (the platform's
+// box otherwise, and for a box asked for while a skinned one is being built, e.g. a skin
+// error); file dialogs stay the platform's.
 class COperatorDialogs : public IOperatorDialogs {
 public:
     explicit COperatorDialogs(QWidget* owner = nullptr) : owner_(owner) {}
@@ -19,5 +23,9 @@ public:
     bool Ask(const std::string& text, const std::string& caption) override;
 
 private:
+    // The skin manager of a skinned owner whose skin draws boxes, else nothing.
+    [[nodiscard]] CSkinManager* SkinnedOwner() const;
+
     QWidget* owner_;
+    bool building_ = false;
 };

@@ -4,14 +4,15 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
-#include <random>
 
-// A simple four-band AGC with a limiter, run on a synthetic programme signal, that yields the
-// eight meter rows of the LED state. It advances with the steady clock in fixed steps, so the
-// meters move at the same speed however often they are read. Each band has its own content
-// (slow wandering level plus transients: kicks in the bass, sibilance in the treble) and its
-// own speed (bass rides slower than treble), so the bands move apart as they do on air; the
-// limiter catches the transients that the slow AGC lets through.
+#include "sim/CSimProgramme.h"
+
+// A simple four-band AGC with a limiter, run on a station's programme (CSimProgramme: music,
+// speech, pauses), that yields the eight meter rows of the LED state. It advances with the
+// steady clock in fixed steps, so the meters move at the same speed however often they are
+// read. Each band's AGC rides on a smoothed level of its band at its own speed, so gain
+// reduction sits at a few dB and the bands move apart as they do on air; the limiter catches
+// the transients that the slow AGC lets through; the gate holds the gains in pauses.
 class CAgcMeterModel {
 public:
     using Clock = std::chrono::steady_clock;
@@ -43,12 +44,15 @@ public:
     // AGC view: gain reduction of the four bands, their mean, the limiter, the gate, output.
     // Input/output view: input L and R, output L and R, the four band outputs.
     [[nodiscard]] Rows GetRows(bool ioView) const { return ioView ? m_ioRows : m_agcRows; }
+    // The programme as it plays at the last step.
+    [[nodiscard]] const CSimProgramme::Frame& Programme() const { return m_programme.Current(); }
 
 private:
     void StepOnce(const Settings& settings);
     static std::uint8_t LevelSegments(double db);
     static std::uint8_t LevelColour(double db);
     static std::uint8_t ReductionSegments(double db);
+    static std::uint8_t ReductionColour(double db, double caution, double over);
 
     struct Peak {
         double position = 0;
@@ -56,14 +60,13 @@ private:
     };
     void UpdatePeak(Row& row, Peak& peak) const;
 
-    std::mt19937 m_random;
-    std::normal_distribution<double> m_noise{0.0, 1.5};
+    CSimProgramme m_programme;
     std::optional<Clock::time_point> m_last;
-    double m_seconds = 0;
     std::array<double, 4> m_gainDb{};      // multiband gains, one per band
     double m_wideGainDb = 0;               // the one gain of wideband mode
-    std::array<double, 4> m_bandDriftDb{}; // slowly wandering level of each band's content
-    std::array<double, 4> m_bandBurstDb{}; // decaying transients in each band
+    std::array<double, 4> m_detectPower{}; // each band's smoothed power, what its AGC hears
+    double m_wideDetectPower = 0;          // the whole programme's, for wideband mode
+    double m_gatePower = 0;                // the input's power over a few tens of ms
     double m_limiterDb = 0;
     std::array<Peak, 8> m_agcPeaks{};
     std::array<Peak, 8> m_ioPeaks{};

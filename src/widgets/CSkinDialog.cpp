@@ -45,7 +45,7 @@ void CSkinDialog::Create(QWidget* parent, std::optional<QPoint> offset, bool pop
     show();
 }
 
-int CSkinDialog::DoModal(QWidget* parent) {
+int CSkinDialog::DoModal(QWidget* parent, bool overParent) {
     const QPointer<QWidget> active = QApplication::activeWindow();
     const QPointer<QWidget> owner = parent;
     const QPointer<CSkinDialog> self = this;
@@ -55,8 +55,14 @@ int CSkinDialog::DoModal(QWidget* parent) {
     // the parent: a popup is a Qt child of its parent and would be disabled with it.
     setWindowModality(parent != nullptr ? Qt::WindowModal : Qt::NonModal);
     Create(parent, std::nullopt, true);
-    if (QScreen* screen = this->screen()) {
-        const QRect area = screen->geometry();
+    QRect area;
+    if (overParent && parent != nullptr) {
+        const QWidget* window = parent->window();
+        area = QRect(window->mapToGlobal(QPoint(0, 0)), window->size());
+    } else if (QScreen* screen = this->screen()) {
+        area = screen->geometry();
+    }
+    if (!area.isEmpty()) {
         move(area.left() + (area.width() - width()) / 2,
              area.top() + (area.height() - height()) / 2);
     }

@@ -30,10 +30,10 @@ public:
     // parent or popup is set; offset shifts it from its skin position (parent coordinates
     // for a child, screen coordinates for a popup).
     void Create(QWidget* parent, std::optional<QPoint> offset, bool popup);
-    // Runs the window as a popup centred on the screen until EndModal; input to parent and
-    // its window is blocked meanwhile, the modal window itself stays enabled. Returns 0 when
-    // the window is destroyed while it runs.
-    int DoModal(QWidget* parent);
+    // Runs the window as a popup centred on the screen (overParent: on parent's window)
+    // until EndModal; input to parent and its window is blocked meanwhile, the modal window
+    // itself stays enabled. Returns 0 when the window is destroyed while it runs.
+    int DoModal(QWidget* parent, bool overParent = false);
     // Ends the modal loop with result and hides the window.
     void EndModal(int result);
 

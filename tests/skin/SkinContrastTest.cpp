@@ -200,6 +200,7 @@ TEST_F(SkinContrast, StaticsOnTheWindowUnderThem) {
         {"SetStaticPort", "Settings", {}},      {"SetStaticCodeLock", "Settings", {}},
         {"SetCommand", "Settings", {}},         {"FrameCaption", "PPage", {}},
         {"SliderCaption", "PPage", pageInside}, {"SpinCaption", "PPage", pageInside},
+        {"MsgBoxCaption", "MsgBox", {}},        {"MsgBoxText", "MsgBox", {}},
     };
     for (const Case& c : cases) {
         const QImage under = Image(c.window, "background");
@@ -296,6 +297,10 @@ TEST_F(SkinContrast, TextsDrawnIntoTheImages) {
         {"Wait", "background", {58, 18, 200, 22}, "PLEASE WAIT"},
         {"Wait", "background", {58, 42, 260, 18}, "wait line"},
     };
+    // The marks of the message boxes: the symbol on its disc.
+    for (const char* mark : {"icon_information", "icon_warning", "icon_error", "icon_question"}) {
+        cases.push_back({"MsgBox", mark, {6, 6, 24, 24}, "message mark"});
+    }
     for (const char* view : {"background", "background_agc", "background_io"}) {
         cases.push_back({"Leds", view, {0, 1, 300, 14}, "meter title"});
         cases.push_back({"Leds", view, {322, 1, 34, 14}, "AGC indicator"});
@@ -316,6 +321,24 @@ TEST_F(SkinContrast, TextsDrawnIntoTheImages) {
         const double ratio = DrawnText(image, c.rect, &ground);
         EXPECT_GE(ratio, kMinimum) << c.what << " in " << c.section << "::" << c.key << " on #"
                                    << std::hex << (ground & 0xFFFFFF);
+    }
+}
+
+// The discs of the message boxes' marks stand out from the box (3:1, as for any graphic that
+// carries meaning).
+TEST_F(SkinContrast, MessageMarksOnTheBox) {
+    const QImage box = Image("MsgBox", "background");
+    ASSERT_FALSE(box.isNull());
+    const QPoint place(skin_->GetLong("MsgBox", "icon_left"), skin_->GetLong("MsgBox", "icon_top"));
+    for (const char* mark : {"icon_information", "icon_warning", "icon_error", "icon_question"}) {
+        const QImage image = Image("MsgBox", mark);
+        ASSERT_FALSE(image.isNull()) << mark;
+        QRgb disc = 0;
+        DrawnText(image, image.rect().adjusted(4, 4, -4, -4), &disc);
+        EXPECT_GE(
+            AgainstImage(disc, box, QRect(place, image.size()), Colour("MsgBox", "bkcolormask")),
+            3.0)
+            << mark;
     }
 }
 

@@ -52,6 +52,7 @@ const std::vector<std::pair<std::string, Kind>> kSections = {
     {"DlgMain", Kind::Dialog},
     {"Settings", Kind::Dialog},
     {"Wait", Kind::Dialog},
+    {"MsgBox", Kind::Dialog},
     {"PPage", Kind::Dialog},
     {"BtnConnect", Kind::Button},
     {"BtnDisconnect", Kind::Button},
@@ -66,6 +67,9 @@ const std::vector<std::pair<std::string, Kind>> kSections = {
     {"BtnMenu", Kind::Button},
     {"BtnPresets", Kind::Button},
     {"WaitCancel", Kind::Button},
+    {"MsgBoxOk", Kind::Button},
+    {"MsgBoxYes", Kind::Button},
+    {"MsgBoxNo", Kind::Button},
     {"PresetIconLoad", Kind::Button},
     {"PresetIconSave", Kind::Button},
     {"PresetIconRename", Kind::Button},
@@ -85,6 +89,8 @@ const std::vector<std::pair<std::string, Kind>> kSections = {
     {"SetStaticCodeLock", Kind::Static},
     {"SetCommand", Kind::Static},
     {"StatusLine", Kind::Static},
+    {"MsgBoxCaption", Kind::Static},
+    {"MsgBoxText", Kind::Static},
     {"Separator", Kind::Static},
     // The page builder makes "SpinStatic" separators as edit fields.
     {"SpinStatic", Kind::Edit},
@@ -119,6 +125,13 @@ const std::vector<std::string> kApplicationKeys = {
     "List::current_text_color",
     "List::selected_text_color",
     "List::selection_color",
+    // The message box draws the mark of its kind.
+    "MsgBox::icon_information",
+    "MsgBox::icon_warning",
+    "MsgBox::icon_error",
+    "MsgBox::icon_question",
+    "MsgBox::icon_left",
+    "MsgBox::icon_top",
 };
 
 // Sections the script carries for controls the program does not make.
