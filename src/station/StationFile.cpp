@@ -32,6 +32,13 @@ std::string Printable(const std::string& text) {
 
 } // namespace
 
+std::string StationFile::DefaultPath() {
+    if (const char* path = std::getenv("SOLVEI_STATION_FILE"); path != nullptr && *path != '\0') {
+        return path;
+    }
+    return "/etc/solvei/station.json";
+}
+
 bool StationFile::ValidName(const std::string& name) {
     if (name.empty() || name.size() > 64) {
         return false;

@@ -27,6 +27,10 @@ public:
     // Reads and parses the file at path.
     [[nodiscard]] static bool Read(const std::string& path, StationFile& file, std::string& error);
 
+    // Where the desktop application and the command-line remote look for the station file
+    // when not told: $SOLVEI_STATION_FILE, else /etc/solvei/station.json.
+    [[nodiscard]] static std::string DefaultPath();
+
     // Letters, digits, '-', '_' and '.', at most 64: a name that is also a metric label.
     [[nodiscard]] static bool ValidName(const std::string& name);
     // HOST:PORT; the host may be empty for every interface, "[::1]" names an IPv6 address.
