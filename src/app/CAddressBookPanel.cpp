@@ -112,6 +112,16 @@ bool CAddressBookPanel::Choose(const std::string& name) {
     return true;
 }
 
+void CAddressBookPanel::NameMatching(const AddressEntry& fields) {
+    for (const AddressEntry& entry : ListedEntries()) {
+        if (SameWay(entry, fields)) {
+            chosen_ = entry.name;
+            name_->setText(QString::fromStdString(entry.name));
+            return;
+        }
+    }
+}
+
 std::string CAddressBookPanel::TypedName() const {
     return CAddressBook::Tidy(name_->text().toStdString());
 }

@@ -51,6 +51,9 @@ public:
     void OpenList();
     // Chooses the entry called name as the list does; false when there is none.
     bool Choose(const std::string& name);
+    // Names the entry, last used first, whose way and lock code the fields show (at start:
+    // the settings of the last connect); nothing when none does.
+    void NameMatching(const AddressEntry& fields);
     // SAVE: the fields under the name typed. RENAME: the chosen entry gets the name typed.
     // DELETE: the entry named goes. Each says on the panel what it did or why it did not.
     void SaveEntry();

@@ -150,6 +150,7 @@ void CSettingsDlg::Initialise() {
     fields.notice = [this](const QString& text) { SetNotice(text); };
     bookPanel_ = std::make_unique<CAddressBookPanel>(Manager(), book_, std::move(fields));
     bookPanel_->Create(this);
+    bookPanel_->NameMatching(Fields());
 }
 
 void CSettingsDlg::LoadAddressBook() {

@@ -120,9 +120,12 @@ TEST_F(AddressBookWindowTest, AStationEntryConnectsAndComesFirstNextTime) {
         EXPECT_NE(Panel().AddressBook().Find("kxyz-fm"), nullptr);
         window_.reset();
     }
+    // The settings of that connect are the entry's: its name is shown again at the start.
+    settings_.Load();
     CDlgMain& again = OpenWindow();
     (void)again;
     EXPECT_EQ(Book().ListedEntries()[0].name, "kxyz-fm");
+    EXPECT_EQ(Book().NameEdit()->text(), "kxyz-fm");
 }
 
 TEST_F(AddressBookWindowTest, ExitWithoutAConnectKeepsWhatTheFieldsShow) {
