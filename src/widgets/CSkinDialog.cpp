@@ -11,6 +11,7 @@
 #include <QScreen>
 
 #include "widgets/CSkinStatic.h"
+#include "widgets/WindowPlacement.h"
 #include "skin/ControlId.h"
 #include "skin/SkinDrawing.h"
 
@@ -56,9 +57,16 @@ int CSkinDialog::DoModal(QWidget* parent) {
     setWindowModality(parent != nullptr ? Qt::WindowModal : Qt::NonModal);
     Create(parent, std::nullopt, true);
     if (QScreen* screen = this->screen()) {
-        const QRect area = screen->geometry();
-        move(area.left() + (area.width() - width()) / 2,
-             area.top() + (area.height() - height()) / 2);
+        const QRect area = screen->availableGeometry();
+        QPoint place = placement_.value_or(QPoint(area.left() + (area.width() - width()) / 2,
+                                                  area.top() + (area.height() - height()) / 2));
+        // Never partly off the screens: a window larger than the screen keeps its top left
+        // corner, and so its title area, on it.
+        std::vector<QRect> screens;
+        for (QScreen* each : QGuiApplication::screens()) {
+            screens.push_back(each->availableGeometry());
+        }
+        move(PlaceOnScreen(QRect(place, size()), screens));
     }
     if (!modalEnded_) {
         QEventLoop loop;
