@@ -4,12 +4,16 @@
 #include <filesystem>
 #include <limits>
 
+#include <QApplication>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QRegularExpressionValidator>
 #include <QTimer>
 
 #include "app/CAddressBookPanel.h"
 #include "link/CConnectionSettings.h"
+#include "skin/CSkin.h"
+#include "skin/CSkinManager.h"
 #include "skin/IMessageBox.h"
 #include "station/StationFile.h"
 #include "widgets/CSkinButton.h"
@@ -71,8 +75,34 @@ void CSettingsDlg::Create(QWidget* parent) {
 }
 
 void CSettingsDlg::Initialise() {
+    // The selector scrolls inside its place when its rows grow taller than the skin allows
+    // ("ConnectGroup::max_height"), so many ports never cover the fields below it.
+    CSkin* skin = Manager()->Current();
+    const QPoint place = skin != nullptr ? QPoint(skin->GetLong("ConnectGroup", "offset_left"),
+                                                  skin->GetLong("ConnectGroup", "offset_top"))
+                                         : QPoint();
+    selectorArea_ = std::make_unique<QScrollArea>(this);
+    selectorArea_->setFrameShape(QFrame::NoFrame);
+    selectorArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    selectorArea_->setFocusPolicy(Qt::NoFocus);
+    selectorArea_->viewport()->setAutoFillBackground(false);
+    selectorArea_->setStyleSheet(QStringLiteral(
+        "QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"
+        "QScrollBar:vertical { background: #0C0F11; width: 8px; margin: 0; }"
+        "QScrollBar::handle:vertical { background: #D68A1E; min-height: 16px; border-radius: 3px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"));
+    auto* rows = new QWidget; // owned by the area
+    rows->setAutoFillBackground(false);
+    selectorArea_->setWidget(rows);
+    selectorArea_->move(place);
     selector_ = std::make_unique<CSkinButtonGroup>(Manager(), "ConnectGroup");
-    selector_->Create(this, kSelectorId, QPoint(0, 0));
+    selector_->Create(rows, kSelectorId, -place);
+    // A key reached by Tab or the arrows scrolls into sight.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now != nullptr && selector_ != nullptr && now->parentWidget() == selector_.get()) {
+            selectorArea_->ensureWidgetVisible(now, 0, 4);
+        }
+    });
     host_ = std::make_unique<CSkinEdit>("SettingsHost", Manager());
     host_->Create(this, kHostId);
     port_ = std::make_unique<CSkinEdit>("SettingsPort", Manager());
@@ -100,6 +130,7 @@ void CSettingsDlg::Initialise() {
     }
     captions << QString::fromUtf8(kPathCaption);
     selector_->SetButtons(captions);
+    FitSelector(captions);
     selector_->Buttons().back()->setToolTip(
         QStringLiteral("A device path typed in the field below, such as /dev/pts/3"));
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -151,6 +182,22 @@ void CSettingsDlg::Initialise() {
     bookPanel_ = std::make_unique<CAddressBookPanel>(Manager(), book_, std::move(fields));
     bookPanel_->Create(this);
     bookPanel_->NameMatching(Fields());
+}
+
+void CSettingsDlg::FitSelector(const QStringList& captions) {
+    CSkin* skin = Manager()->Current();
+    const int width = skin != nullptr ? skin->GetLong("ConnectGroup", "width") : selector_->width();
+    const int most = skin != nullptr ? skin->GetLong("ConnectGroup", "max_height") : 0;
+    if (most > 0 && selector_->height() > most) {
+        // Narrower by the scroll bar, so no key hides beneath it.
+        selector_->SetButtons(captions, width - 10);
+        selectorArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        selectorArea_->resize(width, most);
+    } else {
+        selectorArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        selectorArea_->resize(width, selector_->height());
+    }
+    selectorArea_->widget()->resize(selector_->size());
 }
 
 void CSettingsDlg::LoadAddressBook() {

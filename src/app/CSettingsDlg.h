@@ -6,6 +6,7 @@
 #include <string>
 
 #include <QString>
+#include <QStringList>
 
 #include "app/SerialPortList.h"
 #include "station/AddressEntry.h"
@@ -18,6 +19,7 @@ class CSkinButtonGroup;
 class CSkinEdit;
 class CSkinManager;
 class IMessageBox;
+class QScrollArea;
 
 // The connection settings panel (section "Settings"): the port selector ("ConnectGroup"),
 // host, port and lock code. It edits the one settings record.
@@ -83,6 +85,8 @@ public:
     [[nodiscard]] const CAddressBook& AddressBook() const { return book_; }
     [[nodiscard]] const SerialPortList& Ports() const { return ports_; }
     [[nodiscard]] CSkinButtonGroup* Selector() const { return selector_.get(); }
+    // The place of the selector on the panel, which it scrolls inside when it is taller.
+    [[nodiscard]] QScrollArea* SelectorArea() const { return selectorArea_.get(); }
     [[nodiscard]] CSkinEdit* HostEdit() const { return host_.get(); }
     [[nodiscard]] CSkinEdit* PortEdit() const { return port_.get(); }
     [[nodiscard]] CSkinEdit* LockCodeEdit() const { return lockCode_.get(); }
@@ -94,6 +98,7 @@ signals:
 private:
     void Initialise();
     void LoadAddressBook();
+    void FitSelector(const QStringList& captions);
     void EnableHostAndPort(int selection);
     // Fields into the record; connecting: as Apply, else as KeepFields.
     void WriteFields(bool connecting);
@@ -104,6 +109,8 @@ private:
     CConnectionSettings& settings_;
     SerialPortList ports_;
     LogSink log_;
+    // Declared before the selector: the selector goes first, then the area it sat in.
+    std::unique_ptr<QScrollArea> selectorArea_;
     std::unique_ptr<CSkinButtonGroup> selector_;
     std::unique_ptr<CSkinEdit> host_;
     std::unique_ptr<CSkinEdit> port_;

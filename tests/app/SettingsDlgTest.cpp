@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <QCoreApplication>
+#include <QScrollArea>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/CAddressBookPanel.h"
 #include "app/CSettingsDlg.h"
 #include "link/CConnectionSettings.h"
 #include "link/CSerialPort.h"
@@ -427,6 +429,38 @@ TEST_F(SettingsDlgTest, FieldsAreKeptWhenTheProgramEndsWithoutAConnect) {
     dialog.KeepFields();
     EXPECT_EQ(settings_.lockCode, 42u);
     EXPECT_EQ(settings_.port, 1300u);
+}
+
+TEST_F(SettingsDlgTest, ManyPortsScrollInsideTheSelectorAboveTheFields) {
+    // Twenty COM ports and eight USB adapters: far more keys than fit.
+    for (int n = 1; n <= 20; ++n) {
+        ports_["COM" + std::to_string(n)] = PortProbe::Free;
+    }
+    for (int n = 0; n < 8; ++n) {
+        ports_[Device("ttyUSB" + std::to_string(n))] = PortProbe::Free;
+    }
+    CSettingsDlg& dialog = Open();
+    ASSERT_EQ(dialog.Selector()->Buttons().size(), 30u);
+    const QRect area = dialog.SelectorArea()->geometry();
+    EXPECT_GT(dialog.Selector()->height(), area.height());
+    // Nothing of the selector reaches the address book row or the fields under it.
+    for (QWidget* below : {static_cast<QWidget*>(dialog.Book()->NameEdit()),
+                           static_cast<QWidget*>(dialog.HostEdit())}) {
+        EXPECT_LT(area.bottom(), below->geometry().top());
+    }
+    // The last key comes into sight when it takes the focus, and is chosen as usual.
+    CSkinButton* last = dialog.Selector()->Buttons().back().get();
+    dialog.activateWindow();
+    last->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QRect shown(last->mapTo(dialog.SelectorArea()->viewport(), QPoint(0, 0)),
+                              last->size());
+            return dialog.SelectorArea()->viewport()->rect().contains(shown);
+        },
+        2000));
+    QTest::mouseClick(last, Qt::LeftButton);
+    EXPECT_EQ(dialog.Selector()->Selection(), dialog.PathIndex());
 }
 
 TEST_F(SettingsDlgTest, AStoredDeviceThatIsGoneIsNotListed) {
