@@ -66,6 +66,10 @@ const std::vector<std::pair<std::string, Kind>> kSections = {
     {"BtnMenu", Kind::Button},
     {"BtnPresets", Kind::Button},
     {"WaitCancel", Kind::Button},
+    {"SettingsBookList", Kind::Button},
+    {"SettingsBookSave", Kind::Button},
+    {"SettingsBookRename", Kind::Button},
+    {"SettingsBookDelete", Kind::Button},
     {"PresetIconLoad", Kind::Button},
     {"PresetIconSave", Kind::Button},
     {"PresetIconRename", Kind::Button},
@@ -84,6 +88,8 @@ const std::vector<std::pair<std::string, Kind>> kSections = {
     {"SetStaticPort", Kind::Static},
     {"SetStaticCodeLock", Kind::Static},
     {"SetCommand", Kind::Static},
+    {"SetStaticBook", Kind::Static},
+    {"MainFootLine", Kind::Static},
     {"Separator", Kind::Static},
     // The page builder makes "SpinStatic" separators as edit fields.
     {"SpinStatic", Kind::Edit},
@@ -91,6 +97,7 @@ const std::vector<std::pair<std::string, Kind>> kSections = {
     {"SettingsHost", Kind::Edit},
     {"SettingsPort", Kind::Edit},
     {"SettingsCode", Kind::Edit},
+    {"SettingsBookName", Kind::Edit},
     {"ListEdit", Kind::Edit},
     {"Slider", Kind::Slider},
     {"Spin", Kind::Spin},
@@ -107,6 +114,11 @@ const std::vector<std::string> kApplicationKeys = {
     "Leds::*",
     // The main window's page area: tree, settings panel, pages and wait window go there.
     "Frame::*",
+    // The settings panel places the port selector's scrolling area and limits its height.
+    "ConnectGroup::offset_left",
+    "ConnectGroup::offset_top",
+    "ConnectGroup::width",
+    "ConnectGroup::max_height",
     // The preset list draws its own rows and popup menu icons.
     "List::icon_load",
     "List::icon_save",
