@@ -31,6 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(options.intervalSeconds > 0);
     for (const ProcessorTarget& target : options.processors) {
         Check(!target.name.empty());
+        Check(!target.lockCode || *target.lockCode <= 9999);
+        Check(target.IsSerial() ? target.device.front() == '/'
+                                : !target.host.empty() && target.port > 0 && target.port <= 65535);
     }
     return 0;
 }

@@ -56,8 +56,15 @@ void CConnectSequence::OnConnectPressed() {
     if (badLock) {
         boxes_.Show(kCheckPassword, "", IMessageBox::Icon::None);
     }
-    if (settings_.port > 65535) {
+    // Port 0 (or none) reaches no processor over Ethernet, as little as one above 65535.
+    if (settings_.port > 65535 || (settings_.serial == 0 && settings_.port == 0)) {
         boxes_.Show(kCheckPort, "", IMessageBox::Icon::None);
+        return;
+    }
+    const std::string& way = settings_.portName;
+    if (settings_.serial != 0 && (way.size() < 2 || way.front() != '/') &&
+        way.rfind("COM", 0) != 0) {
+        boxes_.Show(kCheckDevice, "", IMessageBox::Icon::None);
         return;
     }
     if (badLock) {

@@ -21,6 +21,8 @@ public:
 
     static constexpr const char* kCheckPassword = "Check Password. It must be four digits long";
     static constexpr const char* kCheckPort = "Check Port. It must be six digits long";
+    static constexpr const char* kCheckDevice =
+        "Check Device. It must be a full path such as /dev/ttyUSB0";
     static constexpr const char* kIncorrectPassword = "Incorrect Password";
     static const std::string kNoResponse;
     static const std::string kIncorrectApplication;

@@ -5,6 +5,7 @@
 #include <QLoggingCategory>
 #include <QTime>
 
+#include "app/CAddressBookPanel.h"
 #include "app/CDebugDlg.h"
 #include "app/CKeyboardMap.h"
 #include "app/CLedPanel.h"
@@ -28,6 +29,7 @@
 #include "widgets/CSkinButtonGroup.h"
 #include "widgets/CSkinEdit.h"
 #include "widgets/CSkinRepeatButton.h"
+#include "widgets/CSkinStatic.h"
 #include "pages/CPageController.h"
 #include "pages/CPageTree.h"
 #include "pages/PageContext.h"
@@ -189,6 +191,9 @@ void CDlgMain::SetUpKeyboard() {
     }
     for (const auto& key : settingsPanel_->Selector()->Buttons()) {
         chain.push_back(key.get());
+    }
+    for (QWidget* control : settingsPanel_->Book()->TabChain()) {
+        chain.push_back(control);
     }
     chain.push_back(settingsPanel_->HostEdit());
     chain.push_back(settingsPanel_->PortEdit());
@@ -404,6 +409,8 @@ void CDlgMain::EndProgram() {
     }
     ending_ = true;
     exitTimer_.stop();
+    // What the settings show is kept for the next start, connected or not.
+    settingsPanel_->KeepFields();
     CloseWait();
     EndModal(0);
 }
@@ -596,6 +603,9 @@ void CDlgMain::ShowLinkUp() {
 }
 
 void CDlgMain::ShowLinkDown() {
+    // No processor claimed any more: the skin's caption and an empty foot line.
+    setWindowTitle(QString::fromStdString(GetString("caption")));
+    ShowFootLine(QString());
     linkWatch_.Disarm();
     ShowStale();
     leds_->Clear();
@@ -617,7 +627,28 @@ void CDlgMain::ShowLinkDown() {
 }
 
 void CDlgMain::SetCaption(const std::string& caption) {
-    setWindowTitle(QString::fromStdString(caption));
+    // Which processor this is: the address book's name for it, when it has one, and where.
+    const std::string& entry = settingsPanel_->EntryInUse();
+    setWindowTitle(QString::fromStdString(entry.empty() ? caption : entry + " \u2014 " + caption));
+    const std::string address = settingsPanel_->AddressInUse();
+    ShowFootLine(QString::fromStdString(entry.empty() ? address : entry + "  \u00B7  " + address));
+}
+
+void CDlgMain::ShowFootLine(const QString& text) {
+    for (CSkinStatic* line : Statics()) {
+        if (line->Section() == "MainFootLine") {
+            line->SetCaption(text);
+        }
+    }
+}
+
+QString CDlgMain::FootLine() const {
+    for (CSkinStatic* line : Statics()) {
+        if (line->Section() == "MainFootLine") {
+            return line->Caption();
+        }
+    }
+    return {};
 }
 
 void CDlgMain::SetProcessorType(std::uint8_t type) {

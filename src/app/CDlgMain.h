@@ -121,6 +121,8 @@ public:
     [[nodiscard]] bool IsCompareMode() const override { return compareMode_; }
     [[nodiscard]] const CLinkWatch& LinkWatch() const { return linkWatch_; }
     [[nodiscard]] const CReconnectPlan& Reconnect() const { return reconnect_; }
+    // The foot line's text: the processor connected to, by name and address.
+    [[nodiscard]] QString FootLine() const;
 
     // The key handlers, as the keys call them.
     void OnConnectClicked();
@@ -213,6 +215,7 @@ private:
     [[nodiscard]] std::vector<std::string> PresetNames() const override;
 
     void ShowCurrentPageAgain();
+    void ShowFootLine(const QString& text);
     // The stale marking of meters and switches follows the link watch.
     void OnWatchTick();
     void ShowStale();

@@ -2,10 +2,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QSettings>
 
 #include "app/CDlgMain.h"
 #include "app/CInstanceLock.h"
 #include "app/IOperatorDialogs.h"
+#include "link/RegistryLocation.h"
 #include "skin/CSkinManager.h"
 
 CRemoteApp::CRemoteApp(Places places) : places_(std::move(places)) {}
@@ -44,7 +46,16 @@ int CRemoteApp::Run(IOperatorDialogs& dialogs) {
     (void)skinManager_->ChangeSkin(kSkinName);
     {
         CDlgMain window(skinManager_.get(), settings_, dialogs);
+        // The window opens where it was left (DoModal keeps it wholly on a screen).
+        QSettings store(RegistryFormat(), QSettings::UserScope, QStringLiteral("Tarrowin"),
+                        QStringLiteral("FALX"));
+        const QVariant place = store.value(QStringLiteral("Window/position"));
+        if (place.canConvert<QPoint>() && place.isValid()) {
+            window.SetPlacement(place.toPoint());
+        }
         window.DoModal(nullptr);
+        store.setValue(QStringLiteral("Window/position"), window.pos());
+        store.sync();
         instance.Release();
     }
     settings_.WriteRegistry();

@@ -82,7 +82,8 @@ PortProbe SerialPortList::Probe(const std::string& name) const {
     return scan_.probe ? scan_.probe(name) : ProbePort(name);
 }
 
-void SerialPortList::Build(const std::string& storedName) {
+void SerialPortList::Build(const std::string& storedName,
+                           const std::vector<std::string>& typedPaths) {
     if (built_) {
         return;
     }
@@ -119,12 +120,16 @@ void SerialPortList::Build(const std::string& storedName) {
         }
     }
 
-    // The device chosen last time stays choosable while it exists, busy or not.
-    std::error_code ec;
-    if (!storedName.empty() && storedName[0] == '/' &&
-        std::find(names_.begin(), names_.end(), storedName) == names_.end() &&
-        fs::exists(storedName, ec)) {
-        names_.push_back(storedName);
+    // The device chosen last time and those typed before stay choosable while they exist,
+    // busy or not, whatever way was used since.
+    std::vector<std::string> kept{storedName};
+    kept.insert(kept.end(), typedPaths.begin(), typedPaths.end());
+    for (const std::string& path : kept) {
+        std::error_code ec;
+        if (!path.empty() && path[0] == '/' &&
+            std::find(names_.begin(), names_.end(), path) == names_.end() && fs::exists(path, ec)) {
+            names_.push_back(path);
+        }
     }
 
     if (!denied.empty()) {

@@ -21,7 +21,7 @@ struct SerialPortScan {
 // The settings panel's port names, built once: "Ethernet", each free "COM1" .. "COM20", then
 // each free USB serial adapter by its stable path (by-id when udev gives one, else
 // /dev/ttyUSB* and /dev/ttyACM*), then a stored absolute device path that exists (for example
-// a pseudo-terminal) when it is not listed yet.
+// a pseudo-terminal) and the device paths the operator typed that exist, when not listed yet.
 class SerialPortList {
 public:
     using LogSink = std::function<void(const std::string& line)>;
@@ -34,7 +34,7 @@ public:
     explicit SerialPortList(SerialPortScan scan = {});
 
     // Looks at every candidate once; later calls do nothing.
-    void Build(const std::string& storedName);
+    void Build(const std::string& storedName, const std::vector<std::string>& typedPaths = {});
     [[nodiscard]] bool IsBuilt() const { return built_; }
     [[nodiscard]] const std::vector<std::string>& Names() const { return names_; }
     // One line naming the ports that exist but may not be opened for lack of permission, with

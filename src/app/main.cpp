@@ -15,8 +15,9 @@
 namespace {
 
 // --help and --version are answered before any window system is touched, so they work
-// without a display; the probe application exists only for the parser.
-void AnswerCommandLine(int argc, char** argv) {
+// without a display; the probe application exists only for the parser. Returns the station
+// file given with --station, or an empty text.
+QString AnswerCommandLine(int argc, char** argv) {
     QCoreApplication probe(argc, argv);
     QCoreApplication::setApplicationName("solvei-remote");
     QCoreApplication::setApplicationVersion(SOLVEI_VERSION);
@@ -28,18 +29,30 @@ void AnswerCommandLine(int argc, char** argv) {
             "Choose the port on the settings panel and press Connect.\n\n") +
         CKeyboardMap::HelpText() +
         QStringLiteral(
-            "\nEnvironment: SOLVEI_SETTINGS_DIR keeps the connection settings in that folder.\n"
+            "\nThe address book (PROCESSOR on the settings panel) keeps processors by name;\n"
+            "those of the station file are offered too.\n"
+            "\nEnvironment: SOLVEI_SETTINGS_DIR keeps the connection settings in that folder;\n"
+            "SOLVEI_STATION_FILE names the station file (default /etc/solvei/station.json).\n"
             "Only one copy runs at a time: a second one says so in a box and ends.\n"
             "Exit codes: 0 when the program ends, 1 on a wrong command line."));
+    const QCommandLineOption station(
+        QStringLiteral("station"),
+        QStringLiteral("The station file (the exporter's configuration) to offer processors from."),
+        QStringLiteral("FILE"));
+    parser.addOption(station);
     parser.addHelpOption();
     parser.addVersionOption();
     parser.process(probe);
+    return parser.value(station);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    AnswerCommandLine(argc, argv);
+    const QString station = AnswerCommandLine(argc, argv);
+    if (!station.isEmpty()) {
+        qputenv("SOLVEI_STATION_FILE", station.toLocal8Bit());
+    }
     // Scripts and tests keep their settings apart from the operator's own.
     if (const char* dir = std::getenv("SOLVEI_SETTINGS_DIR"); dir != nullptr && *dir != '\0') {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,

@@ -25,6 +25,10 @@ const char* CCtlOptions::Usage() {
            "connection (default: the application's saved settings):\n"
            "  --host HOST --port PORT   UDP\n"
            "  --serial PORT             COMn or a device path\n"
+           "  --processor NAME          an entry of the application's address book, else of\n"
+           "                            the station file (its lock code too, unless --lock)\n"
+           "  --station FILE            the station file (default $SOLVEI_STATION_FILE, else\n"
+           "                            /etc/solvei/station.json)\n"
            "options:\n"
            "  --lock CODE      lock code for Get Config\n"
            "  --timeout MS     reply time-out (default 1500)\n"
@@ -91,6 +95,12 @@ std::optional<CCtlOptions> CCtlOptions::Parse(const std::vector<std::string>& ar
                 return std::nullopt;
             }
             o.host = text;
+        } else if (arg == "--processor" || arg == "--station") {
+            if (!value(text) || text.empty()) {
+                error = error.empty() ? arg + " needs a value" : error;
+                return std::nullopt;
+            }
+            (arg == "--processor" ? o.processor : o.stationFile) = text;
         } else if (arg == "--serial") {
             if (!value(text) || text.empty()) {
                 error = error.empty() ? "--serial needs a port" : error;
@@ -126,6 +136,10 @@ std::optional<CCtlOptions> CCtlOptions::Parse(const std::vector<std::string>& ar
     }
     if (o.serial && (o.host || o.port)) {
         error = "--serial cannot be combined with --host or --port";
+        return std::nullopt;
+    }
+    if (o.processor && (o.serial || o.host || o.port)) {
+        error = "--processor cannot be combined with --host, --port or --serial";
         return std::nullopt;
     }
     if (o.command.empty() && !o.help && !o.showVersion) {

@@ -12,6 +12,9 @@ public:
     std::optional<int> port;
     std::optional<std::string> serial;
     std::optional<int> lockCode;
+    // A processor by name: the application's address book, then the station file.
+    std::optional<std::string> processor;
+    std::optional<std::string> stationFile;
     int timeoutMs = 1500;
     bool log = false;
     bool json = false;

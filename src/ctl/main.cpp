@@ -9,7 +9,9 @@
 
 #include "ctl/CCtlCommands.h"
 #include "ctl/CCtlOptions.h"
+#include "ctl/ProcessorByName.h"
 #include "link/CConnectionSettings.h"
+#include "station/StationFile.h"
 #include "SolveiVersion.h"
 
 namespace {
@@ -60,6 +62,24 @@ int Run(int argc, char** argv) {
     if (options->serial) {
         settings.serial = 1;
         settings.portName = *options->serial;
+    }
+    if (options->processor) {
+        std::string lookupError;
+        const auto entry =
+            FindProcessor(*options->processor,
+                          options->stationFile.value_or(StationFile::DefaultPath()), lookupError);
+        if (!entry) {
+            std::cerr << "solvei-ctl: " << lookupError << "\n";
+            return CCtlCommands::kUsage;
+        }
+        settings.portName =
+            entry->IsEthernet() ? CConnectionSettings::kEthernetPortName : entry->portName;
+        settings.serial = entry->IsEthernet() ? 0 : 1;
+        settings.host = entry->host;
+        settings.port = entry->port;
+        if (entry->lockCode) {
+            settings.lockCode = *entry->lockCode;
+        }
     }
     if (options->lockCode) {
         settings.lockCode = static_cast<std::uint32_t>(*options->lockCode);

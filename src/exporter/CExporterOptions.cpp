@@ -6,29 +6,10 @@
 #include <set>
 
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+
+#include "station/StationFile.h"
 
 namespace {
-
-// Control characters written as \xNN, so that a message about a file's own words stays on
-// one line of the journal.
-std::string Printable(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            static const char kHex[] = "0123456789abcdef";
-            out += "\\x";
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xF];
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
 
 bool ToInt(const std::string& text, long min, long max, int& out) {
     if (text.empty()) {
@@ -43,9 +24,8 @@ bool ToInt(const std::string& text, long min, long max, int& out) {
     return true;
 }
 
-// Polling faster than the link can answer makes no sense; slower than an hour is a mistake.
 bool ToInterval(double value, double& out) {
-    if (!std::isfinite(value) || value < 0.05 || value > 3600) {
+    if (!StationFile::ValidInterval(value)) {
         return false;
     }
     out = value;
@@ -87,30 +67,11 @@ const char* CExporterOptions::Usage() {
 }
 
 bool CExporterOptions::ValidName(const std::string& name) {
-    if (name.empty() || name.size() > 64) {
-        return false;
-    }
-    for (const char c : name) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                        (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
-        if (!ok) {
-            return false;
-        }
-    }
-    return true;
+    return StationFile::ValidName(name);
 }
 
 bool CExporterOptions::ParseHostPort(const std::string& text, std::string& host, int& port) {
-    const auto colon = text.rfind(':');
-    if (colon == std::string::npos) {
-        return false;
-    }
-    host = text.substr(0, colon);
-    // "[::1]:9488" names an IPv6 address.
-    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
-        host = host.substr(1, host.size() - 2);
-    }
-    return ToInt(text.substr(colon + 1), 0, 65535, port);
+    return StationFile::ParseHostPort(text, host, port);
 }
 
 std::optional<ProcessorTarget> CExporterOptions::ParseProcessor(const std::string& text,
@@ -153,119 +114,19 @@ bool CExporterOptions::ReadConfig(const std::string& path, CExporterOptions& o,
 
 bool CExporterOptions::ParseConfig(const QByteArray& text, const std::string& path,
                                    CExporterOptions& o, std::string& error) {
-    if (ParseConfigText(text, path, o, error)) {
-        return true;
-    }
-    // The file's own words (a key, a name) may hold line breaks: the error stays one line.
-    error = Printable(error);
-    return false;
-}
-
-bool CExporterOptions::ParseConfigText(const QByteArray& text, const std::string& path,
-                                       CExporterOptions& o, std::string& error) {
-    QJsonParseError parseError{};
-    const auto document = QJsonDocument::fromJson(text, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        // The place as an editor shows it: line and column, both from 1.
-        const auto upTo = text.left(std::clamp<qsizetype>(parseError.offset, 0, text.size()));
-        const auto line = upTo.count('\n') + 1;
-        const auto column = upTo.size() - (upTo.lastIndexOf('\n') + 1) + 1;
-        error = "config " + path + ": line " + std::to_string(line) + ", column " +
-                std::to_string(column) + ": " + parseError.errorString().toStdString();
+    StationFile file;
+    file.listenHost = o.listenHost;
+    file.listenPort = o.listenPort;
+    file.intervalSeconds = o.intervalSeconds;
+    file.replyTimeoutMs = o.replyTimeoutMs;
+    if (!StationFile::Parse(text, path, file, error)) {
         return false;
     }
-    if (!document.isObject()) {
-        error = "config " + path + ": the top level must be an object";
-        return false;
-    }
-    const auto root = document.object();
-    const auto fail = [&](const std::string& what) {
-        error = "config " + path + ": " + what;
-        return false;
-    };
-    static const std::set<QString> kRootKeys = {"listen", "interval", "timeout_ms", "processors"};
-    for (const auto& key : root.keys()) {
-        if (!kRootKeys.count(key)) {
-            return fail("unknown key \"" + key.toStdString() + "\"");
-        }
-    }
-    if (root.contains("listen") &&
-        (!root["listen"].isString() ||
-         !ParseHostPort(root["listen"].toString().toStdString(), o.listenHost, o.listenPort))) {
-        return fail("\"listen\" must be \"HOST:PORT\"");
-    }
-    if (root.contains("interval") &&
-        (!root["interval"].isDouble() ||
-         !ToInterval(root["interval"].toDouble(), o.intervalSeconds))) {
-        return fail("\"interval\" must be a number of seconds from 0.05 to 3600");
-    }
-    if (root.contains("timeout_ms")) {
-        const double ms = root["timeout_ms"].toDouble(-1);
-        if (!root["timeout_ms"].isDouble() || ms < 10 || ms > 60000 || ms != std::floor(ms)) {
-            return fail("\"timeout_ms\" must be a whole number from 10 to 60000");
-        }
-        o.replyTimeoutMs = static_cast<int>(ms);
-    }
-    if (!root.contains("processors")) {
-        return true;
-    }
-    if (!root["processors"].isArray()) {
-        return fail("\"processors\" must be a list");
-    }
-    const auto list = root["processors"].toArray();
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        const std::string where = "processor " + std::to_string(i + 1);
-        if (!list[i].isObject()) {
-            return fail(where + " must be an object");
-        }
-        const auto entry = list[i].toObject();
-        static const std::set<QString> kKeys = {"name", "host", "port", "device", "interval"};
-        for (const auto& key : entry.keys()) {
-            if (!kKeys.count(key)) {
-                return fail(where + ": unknown key \"" + key.toStdString() + "\"");
-            }
-        }
-        ProcessorTarget target;
-        target.name = entry["name"].toString().toStdString();
-        if (!entry["name"].isString() || !ValidName(target.name)) {
-            return fail(where + ": \"name\" must use letters, digits, '-', '_' and '.'");
-        }
-        const bool serial = entry.contains("device");
-        if (serial == entry.contains("host")) {
-            return fail("processor \"" + target.name + "\" needs either \"host\" or \"device\"");
-        }
-        if (serial) {
-            target.device = entry["device"].toString().toStdString();
-            if (!entry["device"].isString() || target.device.empty() ||
-                target.device.front() != '/') {
-                return fail("processor \"" + target.name + "\": \"device\" must be a path");
-            }
-            if (entry.contains("port")) {
-                return fail("processor \"" + target.name + "\": \"port\" goes with \"host\"");
-            }
-        } else {
-            target.host = entry["host"].toString().toStdString();
-            if (!entry["host"].isString() || target.host.empty()) {
-                return fail("processor \"" + target.name +
-                            "\": \"host\" must be a name or address");
-            }
-            if (entry.contains("port")) {
-                const double port = entry["port"].toDouble(-1);
-                if (!entry["port"].isDouble() || port < 1 || port > 65535 ||
-                    port != std::floor(port)) {
-                    return fail("processor \"" + target.name + "\": \"port\" must be 1..65535");
-                }
-                target.port = static_cast<int>(port);
-            }
-        }
-        if (entry.contains("interval") &&
-            (!entry["interval"].isDouble() ||
-             !ToInterval(entry["interval"].toDouble(), target.intervalSeconds))) {
-            return fail("processor \"" + target.name +
-                        "\": \"interval\" must be a number of seconds from 0.05 to 3600");
-        }
-        o.processors.push_back(std::move(target));
-    }
+    o.listenHost = file.listenHost;
+    o.listenPort = file.listenPort;
+    o.intervalSeconds = file.intervalSeconds;
+    o.replyTimeoutMs = file.replyTimeoutMs;
+    o.processors.insert(o.processors.end(), file.processors.begin(), file.processors.end());
     return true;
 }
 

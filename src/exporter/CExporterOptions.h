@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "exporter/ProcessorTarget.h"
+#include "station/ProcessorTarget.h"
 
 class QByteArray;
 
@@ -33,14 +33,12 @@ public:
                                                                        std::string& error);
     // HOST:PORT; the host may be empty for every interface.
     [[nodiscard]] static bool ParseHostPort(const std::string& text, std::string& host, int& port);
-    // The configuration file's text, as ReadConfig reads it, into options; path names it in
-    // errors.
+    // The configuration file's text (the station file), as ReadConfig reads it, into
+    // options; path names it in errors.
     [[nodiscard]] static bool ParseConfig(const QByteArray& text, const std::string& path,
                                           CExporterOptions& options, std::string& error);
 
 private:
-    [[nodiscard]] static bool ParseConfigText(const QByteArray& text, const std::string& path,
-                                              CExporterOptions& options, std::string& error);
     // Reads the config file into options; the command line is applied afterwards.
     [[nodiscard]] static bool ReadConfig(const std::string& path, CExporterOptions& options,
                                          std::string& error);

@@ -16,7 +16,7 @@
 #include <prometheus/histogram.h>
 
 #include "exporter/ProcessorStatus.h"
-#include "exporter/ProcessorTarget.h"
+#include "station/ProcessorTarget.h"
 #include "link/CConnectionSettings.h"
 #include "link/ILinkListener.h"
 

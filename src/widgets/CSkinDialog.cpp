@@ -11,6 +11,7 @@
 #include <QScreen>
 
 #include "widgets/CSkinStatic.h"
+#include "widgets/WindowPlacement.h"
 #include "skin/ControlId.h"
 #include "skin/SkinDrawing.h"
 
@@ -55,16 +56,23 @@ int CSkinDialog::DoModal(QWidget* parent, bool overParent) {
     // the parent: a popup is a Qt child of its parent and would be disabled with it.
     setWindowModality(parent != nullptr ? Qt::WindowModal : Qt::NonModal);
     Create(parent, std::nullopt, true);
-    QRect area;
-    if (overParent && parent != nullptr) {
-        const QWidget* window = parent->window();
-        area = QRect(window->mapToGlobal(QPoint(0, 0)), window->size());
-    } else if (QScreen* screen = this->screen()) {
-        area = screen->geometry();
-    }
-    if (!area.isEmpty()) {
-        move(area.left() + (area.width() - width()) / 2,
-             area.top() + (area.height() - height()) / 2);
+    if (QScreen* screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        QPoint place = placement_.value_or(QPoint(area.left() + (area.width() - width()) / 2,
+                                                  area.top() + (area.height() - height()) / 2));
+        if (overParent && parent != nullptr) {
+            const QWidget* window = parent->window();
+            const QRect over(window->mapToGlobal(QPoint(0, 0)), window->size());
+            place = QPoint(over.left() + (over.width() - width()) / 2,
+                           over.top() + (over.height() - height()) / 2);
+        }
+        // Never partly off the screens: a window larger than the screen keeps its top left
+        // corner, and so its title area, on it.
+        std::vector<QRect> screens;
+        for (QScreen* each : QGuiApplication::screens()) {
+            screens.push_back(each->availableGeometry());
+        }
+        move(PlaceOnScreen(QRect(place, size()), screens));
     }
     if (!modalEnded_) {
         QEventLoop loop;

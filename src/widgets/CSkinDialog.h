@@ -36,6 +36,9 @@ public:
     int DoModal(QWidget* parent, bool overParent = false);
     // Ends the modal loop with result and hides the window.
     void EndModal(int result);
+    // Where DoModal puts the window instead of the screen's centre (moved wholly onto a
+    // screen either way).
+    void SetPlacement(std::optional<QPoint> topLeft) { placement_ = topLeft; }
 
     void ApplySkin() override;
 
@@ -64,6 +67,7 @@ private:
     bool child_ = false;
     std::string staticsList_;
     std::vector<std::unique_ptr<CSkinStatic>> statics_;
+    std::optional<QPoint> placement_;
     QEventLoop* modalLoop_ = nullptr;
     int modalResult_ = 0;
     bool modalEnded_ = false;

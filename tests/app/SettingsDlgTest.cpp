@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <QCoreApplication>
+#include <QScrollArea>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/CAddressBookPanel.h"
 #include "app/CSettingsDlg.h"
 #include "link/CConnectionSettings.h"
 #include "link/CSerialPort.h"
@@ -73,10 +75,13 @@ protected:
         return *dialog_;
     }
 
+    // The captions of the port keys; the typed path key follows them.
     std::vector<std::string> Captions() const {
         std::vector<std::string> captions;
-        for (const auto& button : dialog_->Selector()->Buttons()) {
-            captions.push_back(button->text().toStdString());
+        const auto& buttons = dialog_->Selector()->Buttons();
+        EXPECT_EQ(buttons.back()->text(), QString::fromUtf8(CSettingsDlg::kPathCaption));
+        for (std::size_t i = 0; i + 1 < buttons.size(); ++i) {
+            captions.push_back(buttons[i]->text().toStdString());
         }
         return captions;
     }
@@ -293,7 +298,7 @@ TEST_P(SettingsCheckTest, AppliedValuesAreCheckedWithTheirOwnMessages) {
         EXPECT_EQ(message.caption, "");
     }
     EXPECT_EQ(shown, c.boxes);
-    // The values stay applied either way.
+    // The port stays applied either way; a refused lock code is not kept (the factory 7 stays).
     EXPECT_EQ(settings_.lockCode, c.storedLockCode);
     EXPECT_EQ(settings_.port, c.storedPort);
 }
@@ -302,13 +307,15 @@ INSTANTIATE_TEST_SUITE_P(
     Checks, SettingsCheckTest,
     ::testing::Values(CheckCase{"Fine", "0042", "1203", 42, 1203, {}},
                       CheckCase{"Largest", "9999", "65535", 9999, 65535, {}},
-                      CheckCase{"ThreeDigits", "123", "1203", 123, 1203, {kPassword}},
-                      CheckCase{"FiveDigits", "12345", "1203", 12345, 1203, {kPassword}},
+                      CheckCase{"ThreeDigits", "123", "1203", 7, 1203, {kPassword}},
+                      CheckCase{"FiveDigits", "12345", "1203", 7, 1203, {kPassword}},
                       CheckCase{"FourDigitsWithZeroes", "0000", "1203", 0, 1203, {}},
-                      CheckCase{"NoLockCode", "", "1203", 0, 1203, {kPassword}},
+                      CheckCase{"NoLockCode", "", "1203", 7, 1203, {kPassword}},
                       CheckCase{"PortAbove", "0042", "70000", 42, 70000, {kPort}},
                       CheckCase{"HugePort", "0042", "99999999999", 42, 4294967295u, {kPort}},
-                      CheckCase{"Both", "7", "65536", 7, 65536, {kPassword, kPort}}),
+                      CheckCase{"PortZero", "0042", "0", 42, 0, {kPort}},
+                      CheckCase{"NoPort", "0042", "", 42, 0, {kPort}},
+                      CheckCase{"Both", "12", "65536", 7, 65536, {kPassword, kPort}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsDlgTest, UsbAdaptersFollowTheComPortsByTheirStableNames) {
@@ -360,6 +367,100 @@ TEST_F(SettingsDlgTest, AStoredPseudoTerminalIsListedAndChosen) {
     EXPECT_EQ(settings_.portName, link);
     EXPECT_EQ(settings_.serial, 1u);
     ::close(master);
+}
+
+TEST_F(SettingsDlgTest, ATypedDevicePathIsUsedAndSurvivesAnEthernetConnect) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string device = ::ptsname(master);
+    scan_.probe = [](const std::string& name) {
+        return name.front() == '/' ? SerialPortList::ProbePort(name) : PortProbe::Missing;
+    };
+    {
+        CSettingsDlg& dialog = Open();
+        EXPECT_EQ(Captions(), (std::vector<std::string>{"Ethernet"}));
+        const int path = dialog.PathIndex();
+        dialog.Select(path);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.PortEdit()->isEnabled(); }, 2000));
+        EXPECT_TRUE(dialog.HostEdit()->isEnabled());
+        // Something that is no path is refused with its own message.
+        dialog.HostEdit()->setText("ttyUSB0");
+        dialog.Apply();
+        EXPECT_FALSE(dialog.CheckValues(messages_));
+        ASSERT_EQ(messages_.messages.size(), 1u);
+        EXPECT_EQ(messages_.messages[0].text, CSettingsDlg::kDeviceMessage);
+        dialog.HostEdit()->setText(QString::fromStdString(device));
+        dialog.Apply();
+        EXPECT_EQ(settings_.portName, device);
+        EXPECT_EQ(settings_.serial, static_cast<std::uint32_t>(path));
+        // The host waited aside and comes back with Ethernet.
+        dialog.Select(0);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.PortEdit()->isEnabled(); }, 2000));
+        EXPECT_EQ(dialog.HostEdit()->text(), "127.0.0.1");
+        dialog.Apply();
+        EXPECT_EQ(settings_.portName, "Ethernet");
+        EXPECT_EQ(settings_.host, "127.0.0.1");
+        settings_.WriteRegistry();
+    }
+    // The next run offers the typed device by itself, and the path key still holds it.
+    CSettingsDlg& next = Open();
+    EXPECT_EQ(next.Ports().Names(), (std::vector<std::string>{"Ethernet", device}));
+    EXPECT_EQ(next.Selector()->Selection(), 0);
+    next.Select(next.PathIndex());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !next.PortEdit()->isEnabled(); }, 2000));
+    EXPECT_EQ(next.HostEdit()->text().toStdString(), device);
+    ::close(master);
+}
+
+TEST_F(SettingsDlgTest, FieldsAreKeptWhenTheProgramEndsWithoutAConnect) {
+    CSettingsDlg& dialog = Open();
+    dialog.HostEdit()->setText("10.1.2.3");
+    dialog.LockCodeEdit()->setText("0042");
+    dialog.PortEdit()->setText("0");
+    dialog.KeepFields();
+    EXPECT_EQ(settings_.host, "10.1.2.3");
+    EXPECT_EQ(settings_.lockCode, 42u);
+    // A port no connect would take is not kept either.
+    EXPECT_EQ(settings_.port, 1203u);
+    dialog.LockCodeEdit()->setText("12");
+    dialog.PortEdit()->setText("1300");
+    dialog.KeepFields();
+    EXPECT_EQ(settings_.lockCode, 42u);
+    EXPECT_EQ(settings_.port, 1300u);
+}
+
+TEST_F(SettingsDlgTest, ManyPortsScrollInsideTheSelectorAboveTheFields) {
+    // Twenty COM ports and eight USB adapters: far more keys than fit.
+    for (int n = 1; n <= 20; ++n) {
+        ports_["COM" + std::to_string(n)] = PortProbe::Free;
+    }
+    for (int n = 0; n < 8; ++n) {
+        ports_[Device("ttyUSB" + std::to_string(n))] = PortProbe::Free;
+    }
+    CSettingsDlg& dialog = Open();
+    ASSERT_EQ(dialog.Selector()->Buttons().size(), 30u);
+    const QRect area = dialog.SelectorArea()->geometry();
+    EXPECT_GT(dialog.Selector()->height(), area.height());
+    // Nothing of the selector reaches the address book row or the fields under it.
+    for (QWidget* below : {static_cast<QWidget*>(dialog.Book()->NameEdit()),
+                           static_cast<QWidget*>(dialog.HostEdit())}) {
+        EXPECT_LT(area.bottom(), below->geometry().top());
+    }
+    // The last key comes into sight when it takes the focus, and is chosen as usual.
+    CSkinButton* last = dialog.Selector()->Buttons().back().get();
+    dialog.activateWindow();
+    last->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QRect shown(last->mapTo(dialog.SelectorArea()->viewport(), QPoint(0, 0)),
+                              last->size());
+            return dialog.SelectorArea()->viewport()->rect().contains(shown);
+        },
+        2000));
+    QTest::mouseClick(last, Qt::LeftButton);
+    EXPECT_EQ(dialog.Selector()->Selection(), dialog.PathIndex());
 }
 
 TEST_F(SettingsDlgTest, AStoredDeviceThatIsGoneIsNotListed) {

@@ -70,6 +70,10 @@ const std::vector<std::pair<std::string, Kind>> kSections = {
     {"MsgBoxOk", Kind::Button},
     {"MsgBoxYes", Kind::Button},
     {"MsgBoxNo", Kind::Button},
+    {"SettingsBookList", Kind::Button},
+    {"SettingsBookSave", Kind::Button},
+    {"SettingsBookRename", Kind::Button},
+    {"SettingsBookDelete", Kind::Button},
     {"PresetIconLoad", Kind::Button},
     {"PresetIconSave", Kind::Button},
     {"PresetIconRename", Kind::Button},
@@ -91,6 +95,8 @@ const std::vector<std::pair<std::string, Kind>> kSections = {
     {"StatusLine", Kind::Static},
     {"MsgBoxCaption", Kind::Static},
     {"MsgBoxText", Kind::Static},
+    {"SetStaticBook", Kind::Static},
+    {"MainFootLine", Kind::Static},
     {"Separator", Kind::Static},
     // The page builder makes "SpinStatic" separators as edit fields.
     {"SpinStatic", Kind::Edit},
@@ -99,6 +105,7 @@ const std::vector<std::pair<std::string, Kind>> kSections = {
     {"SettingsHost", Kind::Edit},
     {"SettingsPort", Kind::Edit},
     {"SettingsCode", Kind::Edit},
+    {"SettingsBookName", Kind::Edit},
     {"ListEdit", Kind::Edit},
     {"Slider", Kind::Slider},
     {"Spin", Kind::Spin},
@@ -115,6 +122,11 @@ const std::vector<std::string> kApplicationKeys = {
     "Leds::*",
     // The main window's page area: tree, settings panel, pages and wait window go there.
     "Frame::*",
+    // The settings panel places the port selector's scrolling area and limits its height.
+    "ConnectGroup::offset_left",
+    "ConnectGroup::offset_top",
+    "ConnectGroup::width",
+    "ConnectGroup::max_height",
     // The preset list draws its own rows and popup menu icons.
     "List::icon_load",
     "List::icon_save",
