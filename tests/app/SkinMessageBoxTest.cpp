@@ -54,7 +54,7 @@ protected:
         ASSERT_TRUE(skin_->ChangeSkin(shipped.filename().string()));
         window_ = std::make_unique<CDlgMain>(skin_.get(), settings_, dialogs_);
         window_->Create(nullptr, std::nullopt, true);
-        window_->move(120, 80);
+        window_->move(20, 10); // off the corner, with the box wholly on the small offscreen screen
     }
 
     void TearDown() override {
