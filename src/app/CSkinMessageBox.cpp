@@ -156,6 +156,13 @@ void CSkinMessageBox::keyPressEvent(QKeyEvent* event) {
         }
         return;
     }
+    // Y and N answer a question at once, as the keys' first letters do in the system's own
+    // question boxes.
+    if (question_ && (key == Qt::Key_Y || key == Qt::Key_N) &&
+        event->modifiers() == Qt::NoModifier) {
+        Answer(key == Qt::Key_Y ? kYes : kNo);
+        return;
+    }
     if (question_ && (key == Qt::Key_Left || key == Qt::Key_Right) && yes_ && no_) {
         (yes_->hasFocus() ? no_ : yes_)->setFocus(Qt::TabFocusReason);
         return;

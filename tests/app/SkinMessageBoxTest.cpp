@@ -182,6 +182,8 @@ TEST_F(SkinMessageBoxTest, AQuestionAnswersNoByDefaultAndYesOnlyWhenChosen) {
     const std::vector<Case> cases{
         {"question", [](CSkinMessageBox& box) { Press(box, Qt::Key_Return); }, false},
         {"question-escape", [](CSkinMessageBox& box) { Press(box, Qt::Key_Escape); }, false},
+        {"question-y", [](CSkinMessageBox& box) { Press(box, Qt::Key_Y); }, true},
+        {"question-n", [](CSkinMessageBox& box) { Press(box, Qt::Key_N); }, false},
         {"question-left-enter",
          [](CSkinMessageBox& box) {
              Press(box, Qt::Key_Left);
