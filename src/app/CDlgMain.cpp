@@ -199,6 +199,9 @@ void CDlgMain::SetUpKeyboard() {
     chain.push_back(settingsPanel_->PortEdit());
     chain.push_back(settingsPanel_->LockCodeEdit());
     CKeyboardMap::SetTabChain(chain);
+    // The first thing done in the window is to connect: the focus starts on that key, not on
+    // Minimize at the head of the chain.
+    Button(kConnect)->setFocus(Qt::OtherFocusReason);
 }
 
 CSkinButton* CDlgMain::Button(unsigned id) const {

@@ -72,6 +72,7 @@ TEST_F(DlgMainTest, FirstStateIsTheOfflineView) {
         EXPECT_FALSE(Key(id)->isEnabled()) << id;
     }
     EXPECT_TRUE(Key(CDlgMain::kConnect)->isEnabled());
+    EXPECT_EQ(w.focusWidget(), Key(CDlgMain::kConnect)) << "the focus starts on CONNECT";
     EXPECT_EQ(w.ScrollButton(false)->Target(), w.Tree());
     EXPECT_FALSE(w.Frame()->isVisible());
     EXPECT_TRUE(w.Leds()->isVisible());
