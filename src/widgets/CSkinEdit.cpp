@@ -36,11 +36,11 @@ void CSkinEdit::ApplySkin() {
                      QColor((text.red() + background.red()) / 2,
                             (text.green() + background.green()) / 2,
                             (text.blue() + background.blue()) / 2));
-    // A hint in an empty field (its placeholder) stands three quarters of the way from the
-    // background to the text: plainly a hint, yet readable on the dark field.
-    const QColor hint((3 * text.red() + background.red()) / 4,
-                      (3 * text.green() + background.green()) / 4,
-                      (3 * text.blue() + background.blue()) / 4);
+    // A hint in an empty field (its placeholder) stands five eighths of the way from the
+    // background to the text: dimmer than a value, yet readable on the dark field.
+    const QColor hint((5 * text.red() + 3 * background.red()) / 8,
+                      (5 * text.green() + 3 * background.green()) / 8,
+                      (5 * text.blue() + 3 * background.blue()) / 8);
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         colours.setColor(group, QPalette::PlaceholderText, hint);
     }
