@@ -1,123 +1,36 @@
 #include <chrono>
 #include <cstdlib>
-#include <csignal>
 #include <filesystem>
 #include <optional>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include <QImage>
-#include <QSettings>
 
 #include <gtest/gtest.h>
 
-#include "app/XvfbDisplay.h"
-#include "link/CConnectionSettings.h"
+#include "app/RemoteOnXvfbTest.h"
 #include "skin/CSkin.h"
-#include "skin/CSkinManager.h"
-#include "skin/IMessageBox.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class NoBoxes : public IMessageBox {
-public:
-    void Show(const std::string& text, const std::string&, Icon) override {
-        ADD_FAILURE() << "skin error: " << text;
-    }
-};
-
 // The real program under Xvfb against the real simulator, driven with xdotool and looked at
 // with ImageMagick's import, as an operator would.
-class RemoteEndToEndTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (const auto missing = XvfbDisplay::MissingTool()) {
-            GTEST_SKIP() << *missing << " is not installed";
-        }
-        dir_ = fs::temp_directory_path() / ("solvei-e2e-" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        for (const char* sub : {"settings", "work", "tmp"}) {
-            fs::create_directories(dir_ / sub);
-        }
-    }
-
-    void TearDown() override {
-        if (remote_) {
-            remote_->Stop(SIGKILL, 10s);
-        }
-        if (sim_) {
-            EXPECT_EQ(sim_->Stop(SIGTERM, 10s), 0);
-        }
-        if (!dir_.empty()) {
-            fs::remove_all(dir_);
-        }
-    }
-
-    std::string Path(const std::string& sub) const { return (dir_ / sub).string(); }
-
-    // The main window's top-left corner on the screen.
-    std::optional<QPoint> WindowPlace() const {
-        const auto id = display_.MainWindowId();
-        const auto geometry = id ? display_.Geometry(*id) : std::nullopt;
-        return geometry ? std::optional<QPoint>(geometry->topLeft()) : std::nullopt;
-    }
-
-    std::string WindowName() const {
-        const auto id = display_.MainWindowId();
-        return id ? display_.WindowName(*id) : std::string();
-    }
-
-    fs::path dir_;
-    XvfbDisplay display_;
-    std::unique_ptr<TestProcess> sim_;
-    std::unique_ptr<TestProcess> remote_;
-};
+using RemoteEndToEndTest = RemoteOnXvfbTest;
 
 TEST_F(RemoteEndToEndTest, ConnectShowsLiveMetersAndExitLeavesNothingBehind) {
-    ASSERT_TRUE(display_.Start("1280x800x24")) << "Xvfb did not start";
-    const auto simPort = StartSimulator(sim_);
-    ASSERT_TRUE(simPort);
-
-    // Stored settings that point at the simulator, as a previous run would leave them.
-    const QString settingsDir = QString::fromStdString(Path("settings"));
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir);
-    {
-        CConnectionSettings settings;
-        settings.ReadRegistry();
-        settings.Load();
-        settings.host = "127.0.0.1";
-        settings.port = *simPort;
-        settings.Save();
-        settings.WriteRegistry();
-    }
-
-    // Where the keys are: the shipped skin's places and image sizes.
-    NoBoxes boxes;
-    const fs::path shipped(SOLVEI_SHIPPED_SKIN);
-    CSkinManager skin(shipped.parent_path().string(), std::string(), boxes);
-    ASSERT_TRUE(skin.ChangeSkin(shipped.filename().string()));
-    CSkin& s = *skin.Current();
-    const auto centre = [&](const char* section) {
-        const QImage* up = s.GetImage(section, "up", 1);
-        const QSize size = up != nullptr ? up->size() : QSize(0, 0);
-        return QPoint(s.GetLong(section, "offset_left") + size.width() / 2,
-                      s.GetLong(section, "offset_top") + size.height() / 2);
-    };
-    const QRect leds(s.GetLong("Leds", "offset_left"), s.GetLong("Leds", "offset_top"),
-                     s.GetLong("Leds", "width"), s.GetLong("Leds", "height"));
-
-    remote_ = StartRemote(display_, Path("work"), Path("settings"), Path("tmp"));
-    std::optional<QPoint> place;
-    ASSERT_TRUE(XvfbDisplay::WaitFor([&] { return (place = WindowPlace()).has_value(); }, 20s));
+    ASSERT_TRUE(StartDisplayAndSimulator());
+    StoreSettings();
+    const QRect leds = SectionRect("Leds");
+    const auto place = StartRemoteWindow();
+    ASSERT_TRUE(place);
     const QImage offline = display_.Shot(Path("offline.png")).copy(leds.translated(*place));
 
-    EXPECT_TRUE(display_.Click(*place + centre("BtnConnect")));
+    EXPECT_TRUE(display_.Click(*place + KeyRect("BtnConnect").center()));
     ASSERT_TRUE(XvfbDisplay::WaitFor([&] { return WindowName() == "Solvei V1.23"; }, 20s))
         << WindowName();
     // Live meters: the panel lights up and keeps changing.
@@ -134,7 +47,7 @@ TEST_F(RemoteEndToEndTest, ConnectShowsLiveMetersAndExitLeavesNothingBehind) {
         },
         30s));
 
-    EXPECT_TRUE(display_.Click(*place + centre("BtnExit")));
+    EXPECT_TRUE(display_.Click(*place + KeyRect("BtnExit").center()));
     TestProcess::Result end = remote_->Finish(10s);
     EXPECT_EQ(end.exitCode, 0) << end.err;
     remote_.reset();
@@ -148,38 +61,15 @@ TEST_F(RemoteEndToEndTest, ConnectShowsLiveMetersAndExitLeavesNothingBehind) {
 // A wrong lock code: the skinned "Incorrect Password" box opens over the window, centred on it,
 // drawn from the skin's own image with its corners cut; Enter closes it and the window stays.
 TEST_F(RemoteEndToEndTest, WrongLockCodeShowsTheSkinnedBoxAndEnterClosesIt) {
-    ASSERT_TRUE(display_.Start("1280x800x24")) << "Xvfb did not start";
-    const auto simPort = StartSimulator(sim_);
-    ASSERT_TRUE(simPort);
-    const QString settingsDir = QString::fromStdString(Path("settings"));
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir);
-    {
-        CConnectionSettings settings;
-        settings.ReadRegistry();
-        settings.Load();
-        settings.host = "127.0.0.1";
-        settings.port = *simPort;
-        settings.lockCode = 1234; // the simulator's is 7
-        settings.Save();
-        settings.WriteRegistry();
-    }
-    NoBoxes boxes;
-    const fs::path shipped(SOLVEI_SHIPPED_SKIN);
-    CSkinManager skin(shipped.parent_path().string(), std::string(), boxes);
-    ASSERT_TRUE(skin.ChangeSkin(shipped.filename().string()));
-    CSkin& s = *skin.Current();
-    const QImage* up = s.GetImage("BtnConnect", "up", 1);
-    ASSERT_NE(up, nullptr);
-    const QPoint connect(s.GetLong("BtnConnect", "offset_left") + up->width() / 2,
-                         s.GetLong("BtnConnect", "offset_top") + up->height() / 2);
-    const QImage* face = s.GetImage("MsgBox", "background", 1);
+    ASSERT_TRUE(StartDisplayAndSimulator());
+    StoreSettings(1234); // the simulator's is 7
+    const QPoint connect = KeyRect("BtnConnect").center();
+    const QImage* face = Skin().GetImage("MsgBox", "background", 1);
     ASSERT_NE(face, nullptr);
     const QImage boxImage = face->convertToFormat(QImage::Format_RGB32);
 
-    remote_ = StartRemote(display_, Path("work"), Path("settings"), Path("tmp"));
-    std::optional<QPoint> place;
-    ASSERT_TRUE(XvfbDisplay::WaitFor([&] { return (place = WindowPlace()).has_value(); }, 20s));
+    const auto place = StartRemoteWindow();
+    ASSERT_TRUE(place);
     const auto mainId = display_.MainWindowId();
     ASSERT_TRUE(mainId);
     const auto main = display_.Geometry(*mainId);

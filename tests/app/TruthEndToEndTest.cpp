@@ -1,35 +1,18 @@
 #include <chrono>
 #include <csignal>
-#include <filesystem>
-#include <map>
 #include <optional>
-#include <regex>
 #include <string>
-#include <unistd.h>
-#include <vector>
 
 #include <QImage>
-#include <QSettings>
 
 #include <gtest/gtest.h>
 
-#include "app/XvfbDisplay.h"
-#include "link/CConnectionSettings.h"
+#include "app/RemoteOnXvfbTest.h"
 #include "skin/CSkin.h"
-#include "skin/CSkinManager.h"
-#include "skin/IMessageBox.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-class NoBoxes : public IMessageBox {
-public:
-    void Show(const std::string& text, const std::string&, Icon) override {
-        ADD_FAILURE() << "skin error: " << text;
-    }
-};
 
 // Pixels of exactly that colour in an image: text drawn in one colour over anything else.
 int CountColour(const QImage& image, QRgb colour) {
@@ -44,107 +27,28 @@ int CountColour(const QImage& image, QRgb colour) {
 
 // The real program under Xvfb against the real simulator: what the screen shows is checked
 // against what the processor holds, with solvei-ctl, as an engineer would.
-class TruthEndToEndTest : public ::testing::Test {
+class TruthEndToEndTest : public RemoteOnXvfbTest {
 protected:
-    void SetUp() override {
-        if (const auto missing = XvfbDisplay::MissingTool()) {
-            GTEST_SKIP() << *missing << " is not installed";
-        }
-        dir_ = fs::temp_directory_path() / ("solvei-truth-" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        for (const char* sub : {"settings", "work", "tmp"}) {
-            fs::create_directories(dir_ / sub);
-        }
-    }
-
-    void TearDown() override {
-        if (remote_) {
-            remote_->Stop(SIGKILL, 10s);
-        }
-        if (sim_) {
-            sim_->Stop(SIGKILL, 10s);
-        }
-        if (!dir_.empty()) {
-            fs::remove_all(dir_);
-        }
-    }
-
-    std::string Path(const std::string& sub) const { return (dir_ / sub).string(); }
-
-    bool StartSimOn(unsigned short port) {
-        sim_ = std::make_unique<TestProcess>(
-            std::vector<std::string>{SOLVEI_SIM_PATH, "--udp", "127.0.0.1:" + std::to_string(port)},
-            std::map<std::string, std::string>{});
-        const auto line = sim_->ReadLine(10s);
-        return line && line->rfind("udp 127.0.0.1:", 0) == 0;
-    }
-
-    TestProcess::Result Ctl(std::vector<std::string> args) const {
-        args.insert(args.begin(),
-                    {SOLVEI_CTL_PATH, "--host", "127.0.0.1", "--port", std::to_string(port_)});
-        return TestProcess::Run(args, {});
-    }
-
-    std::optional<QPoint> WindowPlace() const {
-        const auto id = display_.MainWindowId();
-        const auto geometry = id ? display_.Geometry(*id) : std::nullopt;
-        return geometry ? std::optional<QPoint>(geometry->topLeft()) : std::nullopt;
-    }
-
     QImage ShotOf(const QRect& area) const {
         return display_.Shot(Path("shot.png")).copy(area.translated(place_));
     }
 
-    fs::path dir_;
-    XvfbDisplay display_;
-    std::unique_ptr<TestProcess> sim_;
-    std::unique_ptr<TestProcess> remote_;
-    unsigned short port_ = 0;
     QPoint place_;
 };
 
 TEST_F(TruthEndToEndTest, WhatTheWindowShowsIsWhatTheProcessorHolds) {
-    ASSERT_TRUE(display_.Start("1280x800x24")) << "Xvfb did not start";
-    const auto simPort = StartSimulator(sim_);
-    ASSERT_TRUE(simPort);
-    port_ = *simPort;
-    const QString settingsDir = QString::fromStdString(Path("settings"));
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir);
-    {
-        CConnectionSettings settings;
-        settings.ReadRegistry();
-        settings.Load();
-        settings.host = "127.0.0.1";
-        settings.port = port_;
-        settings.Save();
-        settings.WriteRegistry();
-    }
-    NoBoxes boxes;
-    const fs::path shipped(SOLVEI_SHIPPED_SKIN);
-    CSkinManager skin(shipped.parent_path().string(), std::string(), boxes);
-    ASSERT_TRUE(skin.ChangeSkin(shipped.filename().string()));
-    CSkin& s = *skin.Current();
-    const auto rectOf = [&](const char* section) {
-        const QImage* up = s.GetImage(section, "up", 1);
-        return QRect(QPoint(s.GetLong(section, "offset_left"), s.GetLong(section, "offset_top")),
-                     up != nullptr ? up->size() : QSize(0, 0));
-    };
-    const QRect leds(s.GetLong("Leds", "offset_left"), s.GetLong("Leds", "offset_top"),
-                     s.GetLong("Leds", "width"), s.GetLong("Leds", "height"));
-    const QPoint frame(s.GetLong("Frame", "offset_left"), s.GetLong("Frame", "offset_top"));
+    ASSERT_TRUE(StartDisplayAndSimulator());
+    StoreSettings();
+    CSkin& s = Skin();
+    const QRect leds = SectionRect("Leds");
+    const QPoint frame = SectionRect("Frame").topLeft();
 
-    remote_ = StartRemote(display_, Path("work"), Path("settings"), Path("tmp"));
-    std::optional<QPoint> place;
-    ASSERT_TRUE(XvfbDisplay::WaitFor([&] { return (place = WindowPlace()).has_value(); }, 20s));
+    const auto place = StartRemoteWindow();
+    ASSERT_TRUE(place);
     place_ = *place;
-    EXPECT_TRUE(display_.Click(place_ + rectOf("BtnConnect").center()));
-    ASSERT_TRUE(XvfbDisplay::WaitFor(
-        [&] {
-            const auto id = display_.MainWindowId();
-            return id && display_.WindowName(*id) == "Solvei V1.23";
-        },
-        20s));
+    EXPECT_TRUE(display_.Click(place_ + KeyRect("BtnConnect").center()));
+    ASSERT_TRUE(XvfbDisplay::WaitFor([&] { return WindowName() == "Solvei V1.23"; }, 20s))
+        << WindowName();
     // The AGC page is shown once its values are read; its first fader is AGC Drive [0 0 0],
     // a box 80 x 300 at (20, 40) of the page: the fader itself 40 wide, 40 below the box top.
     const QRect fader(frame + QPoint(40, 80), QSize(40, 260));
@@ -156,7 +60,7 @@ TEST_F(TruthEndToEndTest, WhatTheWindowShowsIsWhatTheProcessorHolds) {
     QTest::qWait(1500);
 
     // A bypass made elsewhere lights BYPASS (and says BYPASSED) within a second or so.
-    const QRect bypassKey = rectOf("BtnBypass");
+    const QRect bypassKey = KeyRect("BtnBypass");
     const QImage onlineKeys = ShotOf(bypassKey);
     ASSERT_EQ(Ctl({"bypass", "on"}).exitCode, 0);
     const auto bypassed = std::chrono::steady_clock::now();
@@ -201,10 +105,10 @@ TEST_F(TruthEndToEndTest, WhatTheWindowShowsIsWhatTheProcessorHolds) {
     const auto killed = std::chrono::steady_clock::now();
     EXPECT_TRUE(XvfbDisplay::WaitFor([&] { return CountColour(ShotOf(leds), amber) > 50; }, 10s));
     EXPECT_LT(std::chrono::steady_clock::now() - killed, 2500ms) << "NO REPLY shown late";
-    display_.Shot(Path("stale.png"));
+    (void)display_.Shot(Path("stale.png"));
 
     // Back on the same port: the window connects again by itself and the meters live.
-    ASSERT_TRUE(StartSimOn(port_));
+    ASSERT_TRUE(StartSimulatorOn(simPort_));
     QImage last;
     int changes = 0;
     EXPECT_TRUE(XvfbDisplay::WaitFor(
