@@ -1,9 +1,12 @@
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSettings>
 #include <QTimer>
 
@@ -18,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The application run for real on the offscreen screen, with a private settings store.
 class RemoteApplicationTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -33,6 +37,26 @@ protected:
     CRemoteApp::Places Places() const {
         const fs::path shipped(SOLVEI_SHIPPED_SKIN);
         return {dir_.string(), std::string(), shipped.parent_path().string()};
+    }
+
+    // Runs the program; while its window shows, look() sees it and Exit is pressed.
+    void RunAndLook(const std::function<void(CDlgMain&)>& look) {
+        QTimer::singleShot(0, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* window = qobject_cast<CDlgMain*>(w);
+                    window != nullptr && window->isVisible()) {
+                    look(*window);
+                    window->OnExitClicked();
+                }
+            }
+        });
+        CRemoteApp app(Places());
+        EXPECT_EQ(app.Run(dialogs_), 0);
+    }
+
+    static QVariant StoredPosition() {
+        QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Tarrowin", "FALX");
+        return store.value("Window/position");
     }
 
     fs::path dir_;
@@ -55,16 +79,7 @@ TEST_F(RemoteApplicationTest, SecondCopyShowsOneBoxAndEnds) {
 
 TEST_F(RemoteApplicationTest, RunsTheWindowUntilExitAndFreesTheLockForTheNextCopy) {
     // Exit is pressed as soon as the window runs.
-    QTimer::singleShot(0, [] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* window = qobject_cast<CDlgMain*>(w);
-                window != nullptr && window->isVisible()) {
-                window->OnExitClicked();
-            }
-        }
-    });
-    CRemoteApp app(Places());
-    EXPECT_EQ(app.Run(dialogs_), 0);
+    RunAndLook([](CDlgMain&) {});
     EXPECT_TRUE(dialogs_.boxes.empty());
     // The lock went with the first copy.
     CInstanceLock next(dir_.string());
@@ -85,6 +100,37 @@ TEST_F(RemoteApplicationTest, TheLockIsPerUserAndALockThatCannotBeMadeSaysWhy) {
     CInstanceLock second(dir_.string());
     EXPECT_FALSE(second.TryAcquire());
     EXPECT_TRUE(second.HeldByAnother());
+}
+
+TEST_F(RemoteApplicationTest, ThePositionIsRememberedAndAlwaysOnTheScreen) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    {
+        // Left far off the screen last time (a monitor since removed).
+        QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Tarrowin", "FALX");
+        store.setValue("Window/position", QPoint(screen.right() + 5000, screen.top() - 4000));
+    }
+    QPoint shown;
+    RunAndLook([&](CDlgMain& window) {
+        const QRect frame = window.geometry();
+        shown = frame.topLeft();
+        // Its top left corner, and with it the title area, is on the screen; all of it when
+        // it fits.
+        EXPECT_TRUE(screen.contains(frame.topLeft())) << shown.x() << "," << shown.y();
+        if (frame.width() <= screen.width() && frame.height() <= screen.height()) {
+            EXPECT_TRUE(screen.contains(frame));
+        }
+    });
+    EXPECT_EQ(StoredPosition().toPoint(), shown);
+
+    // Moved by the operator: the next start opens it there (along an axis where the window
+    // is larger than the offscreen screen, only its edge is a place it may keep).
+    QSize size;
+    RunAndLook([&](CDlgMain& window) { size = window.size(); });
+    const QPoint moved(screen.left() + (size.width() < screen.width() ? 3 : 0),
+                       screen.top() + (size.height() < screen.height() ? 2 : 0));
+    RunAndLook([&](CDlgMain& window) { window.move(moved); });
+    EXPECT_EQ(StoredPosition().toPoint(), moved);
+    RunAndLook([&](CDlgMain& window) { EXPECT_EQ(window.pos(), moved); });
 }
 
 } // namespace
