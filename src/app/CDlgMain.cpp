@@ -566,7 +566,17 @@ std::string CDlgMain::ApplySettings() {
 }
 
 void CDlgMain::SetInputEnabled(bool enabled) {
+    // Disabling the window takes the focus away; it comes back where it was (the key that
+    // connected), not on whatever comes first in the window.
+    if (!enabled && focusWidget() != nullptr) {
+        focusBeforeHold_ = focusWidget();
+    }
     setEnabled(enabled);
+    if (enabled && focusBeforeHold_ && focusBeforeHold_->isVisible() &&
+        focusBeforeHold_->isEnabled()) {
+        focusBeforeHold_->setFocus(Qt::OtherFocusReason);
+        focusBeforeHold_.clear();
+    }
     // The debug window is a window of its own: it stays usable (scroll, filters, save) while
     // a connect holds the main window, which is when its lines matter most.
     debug_->setEnabled(true);

@@ -256,6 +256,7 @@ private:
     std::unique_ptr<CSettingsDlg> settingsPanel_;
     std::unique_ptr<CDebugDlg> debug_;
     std::unique_ptr<CKeyboardMap> keyboard_;
+    QPointer<QWidget> focusBeforeHold_;
     std::unique_ptr<CWaitDlg> wait_;
     std::unique_ptr<CStatusLine> statusLine_;
 };

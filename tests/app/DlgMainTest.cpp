@@ -87,6 +87,9 @@ TEST_F(DlgMainTest, ConnectOverUdpReachesAWorkingProcessor) {
     ASSERT_TRUE(WaitFor([&] { return w.isEnabled() && !w.Sequence().Connecting(); }));
     EXPECT_EQ(w.WaitWindow(), nullptr);
     ExpectOnline();
+    // The window held still during the connect; the focus is back on the key that connected
+    // (now DISCONNECT), not on the first key of the window.
+    EXPECT_EQ(w.focusWidget(), Key(CDlgMain::kConnect));
 
     // Bypass and meter view follow the processor's answer, not the click.
     const bool bypassed = Key(CDlgMain::kBypass)->IsStuck();
