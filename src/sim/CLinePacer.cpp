@@ -67,7 +67,6 @@ void CLinePacer::Release() {
         m_pending.pop_front();
     }
     if (!out.empty()) {
-        m_carried += out.size();
         m_deliver(std::move(out));
     }
 }

@@ -37,13 +37,14 @@ public:
     DueTimes(int baud, Clock::time_point now, std::size_t count, Clock::time_point& lineFree);
 
     void Push(std::span<const std::uint8_t> bytes);
-    [[nodiscard]] std::uint64_t BytesCarried() const { return m_carried; }
+    // Bytes handed over and not yet out.
+    [[nodiscard]] std::size_t Pending() const { return m_pending.size(); }
 
 private:
     void Arm();
     void Release();
 
-    struct Pending {
+    struct Waiting {
         std::uint8_t byte;
         Clock::time_point due;
     };
@@ -51,8 +52,7 @@ private:
     int m_baud;
     Deliver m_deliver;
     std::size_t m_sliceBytes;
-    std::deque<Pending> m_pending;
+    std::deque<Waiting> m_pending;
     Clock::time_point m_lineFree{};
     bool m_armed = false;
-    std::uint64_t m_carried = 0;
 };

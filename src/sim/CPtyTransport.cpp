@@ -18,8 +18,13 @@ CPtyTransport::CPtyTransport(asio::io_context& io, CSimService& service, int bau
           return m_service.ExpectedRequestLength(bytes);
       }) {
     if (baud > 0) {
-        m_inbound = std::make_unique<CLinePacer>(
-            io, baud, [this](std::vector<std::uint8_t> bytes) { Serve(bytes); });
+        m_inbound = std::make_unique<CLinePacer>(io, baud, [this](std::vector<std::uint8_t> bytes) {
+            Serve(bytes);
+            if (m_readPaused && m_inbound->Pending() < kMaxInboundBacklog) {
+                m_readPaused = false;
+                Read();
+            }
+        });
         m_outbound = std::make_unique<CLinePacer>(
             io, baud, [this](std::vector<std::uint8_t> bytes) { Emit(std::move(bytes)); });
     }
@@ -87,6 +92,12 @@ void CPtyTransport::Read() {
             const std::span<const std::uint8_t> bytes(m_buffer.data(), size);
             if (m_inbound) {
                 m_inbound->Push(bytes); // served once the line has carried them
+                if (m_inbound->Pending() >= kMaxInboundBacklog) {
+                    // A line carries no more than its rate: the writer waits, as it would
+                    // behind a real port, instead of the backlog growing without end.
+                    m_readPaused = true;
+                    return;
+                }
             } else {
                 Serve(bytes);
             }

@@ -33,6 +33,9 @@ public:
     // Makes the terminal, links linkPath to it and starts reading; false with a message.
     bool Open(const std::string& linkPath, std::string& error);
     [[nodiscard]] const std::string& DevicePath() const { return m_device; }
+    // Paced, reading stops while this many bytes wait to cross the line.
+    static constexpr std::size_t kMaxInboundBacklog = 4096;
+
     // Bytes taken from and handed to the terminal so far (any thread may ask).
     [[nodiscard]] std::uint64_t BytesReceived() const { return m_received.load(); }
     [[nodiscard]] std::uint64_t BytesSent() const { return m_sent.load(); }
@@ -55,6 +58,7 @@ private:
     std::deque<std::vector<std::uint8_t>> m_writes;
     std::unique_ptr<CLinePacer> m_inbound;  // none when not paced
     std::unique_ptr<CLinePacer> m_outbound; // none when not paced
+    bool m_readPaused = false;
     std::atomic<std::uint64_t> m_received{0};
     std::atomic<std::uint64_t> m_sent{0};
 };

@@ -182,4 +182,46 @@ TEST(LinePacingTest, RepliesComeNoFasterThanTheLineCarriesBothWays) {
     std::filesystem::remove_all(dir);
 }
 
+// A remote that writes faster than the line carries is held back, as behind a real port:
+// the simulator stops taking bytes rather than queue them without end.
+TEST(LinePacingTest, AWriterFasterThanTheLineIsHeldBack) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("solvei-sim-hold-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string link = (dir / "serial").string();
+    constexpr std::size_t kFlood = 1 << 20;
+    std::size_t written = 0;
+    {
+        PacedSim sim(1200);
+        std::string error;
+        ASSERT_TRUE(sim.pty.Open(link, error)) << error;
+        sim.Run();
+        const int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(fd, 0);
+        termios raw{};
+        ::tcgetattr(fd, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(fd, TCSANOW, &raw);
+        const Bytes noise(4096, 0x00); // no request starts with it
+        const auto deadline = Clock::now() + std::chrono::seconds(20);
+        while (written < kFlood && Clock::now() < deadline) {
+            const ssize_t n = ::write(fd, noise.data(), noise.size());
+            if (n > 0) {
+                written += std::size_t(n);
+                continue;
+            }
+            // Taken at 120 bytes a second, the terminal stays full for seconds once it is.
+            pollfd p{fd, POLLOUT, 0};
+            if (::poll(&p, 1, 300) == 0) {
+                break;
+            }
+        }
+        ::close(fd);
+        // What the terminal buffers and the simulator's own backlog, far below the flood.
+        EXPECT_LT(sim.pty.BytesReceived(), 16 * 1024u);
+    }
+    EXPECT_LT(written, kFlood);
+    std::filesystem::remove_all(dir);
+}
+
 } // namespace
