@@ -1,8 +1,12 @@
-// A whole snapshot of the simulator over UDP on 127.0.0.1 (aim: under 1 s), through the same
-// link session and snapshot taker solvei-ctl uses, and writing and reading its file.
+// A whole snapshot of the simulator over UDP on 127.0.0.1 (aim: under 1 s) and over its
+// pseudo-terminal paced at 19200 baud (aim: within 1.3 times the line time of the bytes on the
+// wire), through the same link session and snapshot taker solvei-ctl uses, and writing and
+// reading its file.
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
+#include <unistd.h>
 
 #include <asio/io_context.hpp>
 #include <asio/ip/address.hpp>
@@ -12,7 +16,9 @@
 #include "ctl/CSessionSnapshotLink.h"
 #include "link/CConnectionSettings.h"
 #include "sim/CFaultInjector.h"
+#include "sim/CLinePacer.h"
 #include "sim/CProcessor.h"
+#include "sim/CPtyTransport.h"
 #include "sim/CSimDescription.h"
 #include "sim/CSimService.h"
 #include "sim/CUdpTransport.h"
@@ -85,6 +91,100 @@ void BM_SnapshotOverUdp(benchmark::State& state) {
     state.counters["parameters"] = double(parameters);
 }
 BENCHMARK(BM_SnapshotOverUdp)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The simulator serving its pseudo-terminal at a line rate, on its own thread.
+class SerialSim {
+public:
+    explicit SerialSim(int baud)
+        : dir(std::filesystem::temp_directory_path() /
+              ("solvei-snapshot-bench-" + std::to_string(::getpid()))),
+          processor(Sim::Config(), CProcessor::Clock::now()), faults({}),
+          service(processor, faults, nullptr), pty(io, service, baud) {
+        std::filesystem::create_directories(dir);
+        std::string error;
+        opened = pty.Open((dir / "serial").string(), error);
+        thread = std::thread([this] { io.run(); });
+    }
+    ~SerialSim() {
+        io.stop();
+        thread.join();
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+    std::string Link() const { return (dir / "serial").string(); }
+
+    std::filesystem::path dir;
+    asio::io_context io;
+    CProcessor processor;
+    CFaultInjector faults;
+    CSimService service;
+    CPtyTransport pty;
+    bool opened = false;
+    std::thread thread;
+};
+
+// The same snapshot over a serial line at 19200 baud, 8N1. A half-duplex exchange cannot be
+// faster than its bytes both ways at the line rate; the link makes no pauses of its own
+// between packets (it sends each request as soon as the reply to the last one is in; its only
+// timers are the reply time-out and the LED poll, which a snapshot does not use), so that line
+// time is the whole floor. "ratio" is the measured time over it. With the argument 0 the
+// line is not paced: what the pseudo-terminal path costs by itself.
+void BM_SnapshotOverSerial(benchmark::State& state) {
+    const int baud = static_cast<int>(state.range(0));
+    SerialSim sim(baud);
+    if (!sim.opened) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    CConnectionSettings settings = Settings(0);
+    settings.serial = 1;
+    settings.portName = sim.Link();
+    settings.baud = 1; // 19200, the application's rate (a pseudo-terminal ignores it)
+    double wireBytes = 0;
+    double lineSeconds = 0;
+    double measured = 0;
+    std::size_t replies =
+        0; // each one ends an exchange: what the time beyond the line is spread over
+    for (auto _ : state) {
+        const auto before = sim.pty.BytesReceived() + sim.pty.BytesSent();
+        const auto start = std::chrono::steady_clock::now();
+        CLinkSession session(settings, [&replies](const std::string& line) {
+            replies += line.rfind("Recieved ", 0) == 0 ? 1 : 0;
+        });
+        if (session.Connect() != CLinkSession::Status::Ok) {
+            state.SkipWithError("no connection");
+            return;
+        }
+        CSessionSnapshotLink link(session, 7);
+        Snapshot snapshot;
+        if (CSnapshotTaker(link).Take({}, snapshot).result != ISnapshotLink::Result::Ok) {
+            state.SkipWithError("snapshot failed");
+            return;
+        }
+        (void)session.Disconnect();
+        measured += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const auto bytes = sim.pty.BytesReceived() + sim.pty.BytesSent() - before;
+        wireBytes += double(bytes);
+        if (baud > 0) {
+            lineSeconds +=
+                std::chrono::duration<double>(CLinePacer::ByteTime(baud)).count() * double(bytes);
+        }
+    }
+    const double n = double(state.iterations());
+    state.counters["wire_bytes"] = wireBytes / n;
+    state.counters["replies"] = double(replies) / n;
+    state.counters["beyond_line_us_per_reply"] = 1e6 * (measured - lineSeconds) / double(replies);
+    if (baud > 0) {
+        state.counters["line_ms"] = 1000.0 * lineSeconds / n;
+        state.counters["ratio"] = measured / lineSeconds;
+    }
+}
+BENCHMARK(BM_SnapshotOverSerial)
+    ->ArgName("baud")
+    ->Arg(19200)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_SnapshotFileWriteAndRead(benchmark::State& state) {
     Sim sim;

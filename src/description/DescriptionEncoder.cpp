@@ -7,6 +7,7 @@
 #include <set>
 
 #include "description/Latin1Text.h"
+#include "tools/TextPlace.h"
 
 namespace {
 
@@ -29,35 +30,6 @@ bool IsAbsent(const Json* value) {
     return value == nullptr || value->is_null();
 }
 
-// Line and column (both from 1) of the byte at a parse error's position.
-std::string Place(std::string_view text, std::size_t byte) {
-    const std::size_t end = std::min(byte == 0 ? 0 : byte - 1, text.size());
-    std::size_t line = 1;
-    std::size_t column = 1;
-    for (std::size_t i = 0; i < end; ++i) {
-        if (text[i] == '\n') {
-            ++line;
-            column = 1;
-        } else {
-            ++column;
-        }
-    }
-    return "line " + std::to_string(line) + ", column " + std::to_string(column);
-}
-
-// What the library says is wrong, without its prefix and its own idea of the place.
-std::string Reason(const std::string& what) {
-    const auto at = what.find("parse error");
-    const auto colon = what.find(": ", at == std::string::npos ? 0 : at);
-    if (colon != std::string::npos) {
-        return what.substr(colon + 2);
-    }
-    // "[json.exception.out_of_range.406] number overflow parsing '1e400'"
-    const auto bracket = what.rfind("] ", what.find(' '));
-    return what.rfind('[', 0) == 0 && bracket != std::string::npos ? what.substr(bracket + 2)
-                                                                   : what;
-}
-
 // The place of the token an error quotes ('1e400'), for errors that carry no position of
 // their own; the start of the text when the token cannot be found.
 std::string PlaceOfQuotedToken(std::string_view text, const std::string& what) {
@@ -67,10 +39,10 @@ std::string PlaceOfQuotedToken(std::string_view text, const std::string& what) {
     if (open != std::string::npos && close > open + 1) {
         const auto token = std::string_view(what).substr(open + 1, close - open - 1);
         if (const auto at = text.find(token); at != std::string_view::npos) {
-            return Place(text, at + 1);
+            return TextPlace::At(text, at);
         }
     }
-    return Place(text, 0);
+    return TextPlace::At(text, 0);
 }
 
 // Watches the parse: the library keeps only the last of two members of one name and nests
@@ -160,12 +132,12 @@ std::optional<std::vector<std::uint8_t>> DescriptionEncoder::Encode(std::string_
     try {
         parsed = Json::parse(json.begin(), json.end(), std::ref(watch));
     } catch (const Json::parse_error& e) {
-        error = Place(json, e.byte) + ": " + Reason(e.what());
+        error = TextPlace::JsonParseError(json, e.byte, e.what());
         return std::nullopt;
     } catch (const Json::exception& e) {
         // Any other refusal of the library (a number too large for a double, 406) is a bad
         // file too, never an unexpected failure.
-        error = PlaceOfQuotedToken(json, e.what()) + ": " + Reason(e.what());
+        error = PlaceOfQuotedToken(json, e.what()) + ": " + TextPlace::JsonReason(e.what());
         return std::nullopt;
     }
     if (!watch.Error().empty()) {

@@ -12,11 +12,23 @@
 #include <asio/buffer.hpp>
 #include <asio/write.hpp>
 
-CPtyTransport::CPtyTransport(asio::io_context& io, CSimService& service)
+CPtyTransport::CPtyTransport(asio::io_context& io, CSimService& service, int baud)
     : m_master(io), m_service(service), m_outbox(io),
       m_framer([this](std::span<const std::uint8_t> bytes) {
           return m_service.ExpectedRequestLength(bytes);
-      }) {}
+      }) {
+    if (baud > 0) {
+        m_inbound = std::make_unique<CLinePacer>(io, baud, [this](std::vector<std::uint8_t> bytes) {
+            Serve(bytes);
+            if (m_readPaused && m_inbound->Pending() < kMaxInboundBacklog) {
+                m_readPaused = false;
+                Read();
+            }
+        });
+        m_outbound = std::make_unique<CLinePacer>(
+            io, baud, [this](std::vector<std::uint8_t> bytes) { Emit(std::move(bytes)); });
+    }
+}
 
 CPtyTransport::~CPtyTransport() {
     std::error_code ec;
@@ -76,18 +88,42 @@ void CPtyTransport::Read() {
                 }
                 return;
             }
-            m_framer.Append(std::span(m_buffer.data(), size), CRequestFramer::Clock::now());
-            while (auto request = m_framer.Next()) {
-                for (auto& piece : m_service.Serve(*request)) {
-                    m_outbox.Post(piece.after,
-                                  [this, bytes = std::move(piece.bytes)] { Write(bytes); });
+            m_received += size;
+            const std::span<const std::uint8_t> bytes(m_buffer.data(), size);
+            if (m_inbound) {
+                m_inbound->Push(bytes); // served once the line has carried them
+                if (m_inbound->Pending() >= kMaxInboundBacklog) {
+                    // A line carries no more than its rate: the writer waits, as it would
+                    // behind a real port, instead of the backlog growing without end.
+                    m_readPaused = true;
+                    return;
                 }
+            } else {
+                Serve(bytes);
             }
             Read();
         });
 }
 
+void CPtyTransport::Serve(std::span<const std::uint8_t> bytes) {
+    m_framer.Append(bytes, CRequestFramer::Clock::now());
+    while (auto request = m_framer.Next()) {
+        for (auto& piece : m_service.Serve(*request)) {
+            m_outbox.Post(piece.after, [this, bytes = std::move(piece.bytes)] { Write(bytes); });
+        }
+    }
+}
+
 void CPtyTransport::Write(std::vector<std::uint8_t> bytes) {
+    if (m_outbound) {
+        m_outbound->Push(bytes); // written as the line carries them
+    } else {
+        Emit(std::move(bytes));
+    }
+}
+
+void CPtyTransport::Emit(std::vector<std::uint8_t> bytes) {
+    m_sent += bytes.size();
     m_writes.push_back(std::move(bytes));
     if (m_writes.size() == 1) {
         WriteNext();

@@ -41,6 +41,8 @@ const char* CSimOptions::Usage() {
            "  --udp [HOST:]PORT   serve UDP there (default 127.0.0.1:1203; port 0 picks one)\n"
            "  --no-udp            do not serve UDP\n"
            "  --pty LINK          serve a pseudo-terminal and link LINK to its device\n"
+           "  --baud N            pace the pseudo-terminal as a serial line of N baud, 8N1\n"
+           "                      (50..4000000; default: as fast as the terminal goes)\n"
            "  --firmware VVV      the three version characters it reports (default 123)\n"
            "  --lock CODE         lock code 0..9999 that Get Config must carry (default 7)\n"
            "  --type N            processor type byte (default 3)\n"
@@ -99,6 +101,7 @@ std::optional<CSimOptions> CSimOptions::Parse(const std::vector<std::string>& ar
         {"--delay", [&](const std::string& v) { return ToInt(v, 0, 600000, o.faults.delayMs); }},
         {"--fleet", [&](const std::string& v) { return ToInt(v, 1, 1000, o.fleet); }},
     };
+    bool baudGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -109,6 +112,16 @@ std::optional<CSimOptions> CSimOptions::Parse(const std::vector<std::string>& ar
             o.faults.split = true;
         } else if (arg == "--no-udp") {
             o.udp = false;
+        } else if (arg == "--baud") {
+            // Below 50 baud a byte takes longer than a request's bytes may lie apart.
+            if (i + 1 >= args.size() || !ToInt(args[i + 1], kMinBaud, kMaxBaud, o.baud)) {
+                error = "--baud needs a line rate from " + std::to_string(kMinBaud) + " to " +
+                        std::to_string(kMaxBaud) + " baud" +
+                        (i + 1 < args.size() ? ", not \"" + args[i + 1] + "\"" : "");
+                return std::nullopt;
+            }
+            baudGiven = true;
+            ++i;
         } else if (auto it = withValue.find(arg); it != withValue.end()) {
             if (i + 1 >= args.size()) {
                 error = arg + " needs a value";
@@ -126,6 +139,10 @@ std::optional<CSimOptions> CSimOptions::Parse(const std::vector<std::string>& ar
     }
     if (!o.udp && o.ptyLink.empty()) {
         error = "nothing to serve: --no-udp needs --pty";
+        return std::nullopt;
+    }
+    if (baudGiven && o.ptyLink.empty()) {
+        error = "--baud paces the pseudo-terminal: it needs --pty";
         return std::nullopt;
     }
     if (o.fleet > 0 && (!o.udp || !o.ptyLink.empty() || !o.stateFile.empty())) {

@@ -13,6 +13,9 @@ public:
     int udpPort = 1203;
     bool udp = true;
     std::string ptyLink;
+    int baud = 0; // the pseudo-terminal's line rate; 0: not paced
+    static constexpr int kMinBaud = 50;
+    static constexpr int kMaxBaud = 4000000;
     std::string version = "123";
     int lockCode = 7;
     int type = 3;

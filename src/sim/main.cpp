@@ -129,7 +129,7 @@ int Run(int argc, char** argv) {
         const auto local = udp.LocalEndpoint();
         std::cout << "udp " << local.address().to_string() << ":" << local.port() << "\n";
     }
-    CPtyTransport pty(io, service);
+    CPtyTransport pty(io, service, options->baud);
     if (!options->ptyLink.empty()) {
         if (!pty.Open(options->ptyLink, error)) {
             return Fail(error);

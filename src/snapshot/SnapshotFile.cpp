@@ -12,6 +12,7 @@
 #include "snapshot/SnapshotEncoding.h"
 #include "snapshot/SnapshotJsonReader.h"
 #include "tools/CFileReader.h"
+#include "tools/TextPlace.h"
 
 namespace {
 
@@ -77,33 +78,6 @@ Json Document(const Snapshot& s) {
                           {"sha256", SnapshotEncoding::Sha256(s.description)},
                           {"data", SnapshotEncoding::ToBase64(s.description)}};
     return doc;
-}
-
-// Line and column (both from 1) of a byte offset, as an editor counts them.
-std::string Place(std::string_view text, std::size_t byte) {
-    const std::size_t end = std::min(byte == 0 ? 0 : byte - 1, text.size());
-    std::size_t line = 1;
-    std::size_t column = 1;
-    for (std::size_t i = 0; i < end; ++i) {
-        if (text[i] == '\n') {
-            ++line;
-            column = 1;
-        } else {
-            ++column;
-        }
-    }
-    return "line " + std::to_string(line) + ", column " + std::to_string(column);
-}
-
-// What the JSON library says is wrong, without its prefix and its own idea of the place.
-std::string Reason(const std::string& what) {
-    const auto at = what.find("parse error");
-    const auto colon = what.find(": ", at == std::string::npos ? 0 : at);
-    if (colon != std::string::npos) {
-        return what.substr(colon + 2);
-    }
-    const auto bracket = what.find("] ");
-    return bracket != std::string::npos ? what.substr(bracket + 2) : what;
 }
 
 // One line stays one line, whatever the file's own words hold.
@@ -323,9 +297,9 @@ std::optional<Snapshot> SnapshotFile::Read(std::string_view text, const std::str
             return true;
         });
     } catch (const Json::parse_error& e) {
-        return fail(Place(text, e.byte) + ": " + Reason(e.what()));
+        return fail(TextPlace::JsonParseError(text, e.byte, e.what()));
     } catch (const Json::exception& e) {
-        return fail(Reason(e.what()));
+        return fail(TextPlace::JsonReason(e.what()));
     }
     if (!doc.is_object() || !doc.contains(kKind)) {
         return fail("not a Solvei snapshot");

@@ -10,6 +10,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "tools/TextPlace.h"
+
 namespace {
 
 // Control characters written as \xNN, so that a message about a file's own words stays on
@@ -104,12 +106,11 @@ bool StationFile::ParseText(const QByteArray& text, const std::string& path, Sta
     QJsonParseError parseError{};
     const auto document = QJsonDocument::fromJson(text, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        // The place as an editor shows it: line and column, both from 1.
-        const auto upTo = text.left(std::clamp<qsizetype>(parseError.offset, 0, text.size()));
-        const auto line = upTo.count('\n') + 1;
-        const auto column = upTo.size() - (upTo.lastIndexOf('\n') + 1) + 1;
-        error = "config " + path + ": line " + std::to_string(line) + ", column " +
-                std::to_string(column) + ": " + parseError.errorString().toStdString();
+        const auto offset = std::clamp<qsizetype>(parseError.offset, 0, text.size());
+        error = "config " + path + ": " +
+                TextPlace::At(std::string_view(text.constData(), std::size_t(text.size())),
+                              std::size_t(offset)) +
+                ": " + parseError.errorString().toStdString();
         return false;
     }
     if (!document.isObject()) {

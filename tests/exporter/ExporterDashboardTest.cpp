@@ -13,12 +13,11 @@
 #include <QRegularExpression>
 
 #include "exporter/ExporterHarness.h"
+#include "exporter/RealPrometheus.h"
 
 using namespace std::chrono_literals;
 
 namespace {
-
-const char* kPrometheus = "/usr/bin/prometheus";
 
 QJsonObject Dashboard(QByteArray* text = nullptr) {
     QFile file(QString(SOLVEI_MONITORING_DIR) + "/grafana/solvei-fleet.json");
@@ -113,7 +112,7 @@ TEST(ExporterDashboard, EveryPanelFollowsStationAndProcessorAndNoneRepeatsTheFle
 // Every panel's expression and every variable's query, run as Grafana would against a real
 // Prometheus scraping a real exporter: valid and with data.
 TEST(ExporterDashboard, EveryExpressionAnswersFromARealPrometheus) {
-    if (!std::filesystem::exists(kPrometheus)) {
+    if (!RealPrometheus::Installed()) {
         GTEST_SKIP() << "prometheus is not installed";
     }
     ExporterHarness h("dashboard");
@@ -124,17 +123,8 @@ TEST(ExporterDashboard, EveryExpressionAnswersFromARealPrometheus) {
     ASSERT_TRUE(h.StartExporter({"--interval", "0.5", "--timeout", "100", "--processor",
                                  "fm=127.0.0.1:" + std::to_string(fm.ports[0]), "--processor",
                                  "am=127.0.0.1:" + std::to_string(am.ports[0])}));
-    std::ofstream(h.Path("prometheus.yml"))
-        << "global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\n"
-           "scrape_configs:\n  - job_name: solvei\n    scrape_interval: 1s\n"
-           "    scrape_timeout: 900ms\n    static_configs:\n      - targets: [\"127.0.0.1:"
-        << h.ExporterPort() << "\"]\n        labels:\n          station: main\n";
-    const int port = ExporterHarness::FreeTcpPort();
-    TestProcess prometheus({kPrometheus, "--config.file=" + h.Path("prometheus.yml"),
-                            "--storage.tsdb.path=" + h.Path("data"),
-                            "--web.listen-address=127.0.0.1:" + std::to_string(port),
-                            "--log.level=warn"},
-                           {});
+    RealPrometheus prometheus(h, {}, {{"station", "main"}});
+    const int port = prometheus.Port();
 
     const auto dashboard = Dashboard();
     // As Grafana sends them: one station, both processors chosen, the first one's meters.
@@ -182,5 +172,5 @@ TEST(ExporterDashboard, EveryExpressionAnswersFromARealPrometheus) {
         }
         EXPECT_EQ(got, want) << name << ": " << query.toStdString();
     }
-    prometheus.Stop(SIGTERM, 10s);
+    prometheus.Stop();
 }

@@ -11,12 +11,11 @@
 #include <QJsonObject>
 
 #include "exporter/ExporterHarness.h"
+#include "exporter/RealPrometheus.h"
 
 using namespace std::chrono_literals;
 
 namespace {
-
-const char* kPrometheus = "/usr/bin/prometheus";
 
 // The shipped rules with every "for:" cut to a second, so the test need not wait minutes.
 std::string ShortenedRules() {
@@ -39,7 +38,7 @@ QJsonArray Api(int port, const std::string& path, const char* key) {
 } // namespace
 
 TEST(ExporterPrometheus, ScrapedFleetIsUpAndTheDownAlertFires) {
-    if (!std::filesystem::exists(kPrometheus)) {
+    if (!RealPrometheus::Installed()) {
         GTEST_SKIP() << "prometheus is not installed";
     }
     ExporterHarness h("prometheus");
@@ -52,19 +51,8 @@ TEST(ExporterPrometheus, ScrapedFleetIsUpAndTheDownAlertFires) {
                                  "am=127.0.0.1:" + std::to_string(am.ports[0])}));
 
     std::ofstream(h.Path("alerts.yml")) << ShortenedRules();
-    std::ofstream(h.Path("prometheus.yml"))
-        << "global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\n"
-           "rule_files:\n  - "
-        << h.Path("alerts.yml") << "\n"
-        << "scrape_configs:\n  - job_name: solvei\n    scrape_interval: 1s\n"
-           "    scrape_timeout: 900ms\n    static_configs:\n      - targets: [\"127.0.0.1:"
-        << h.ExporterPort() << "\"]\n";
-    const int port = ExporterHarness::FreeTcpPort();
-    TestProcess prometheus({kPrometheus, "--config.file=" + h.Path("prometheus.yml"),
-                            "--storage.tsdb.path=" + h.Path("data"),
-                            "--web.listen-address=127.0.0.1:" + std::to_string(port),
-                            "--log.level=warn"},
-                           {});
+    RealPrometheus prometheus(h, {h.Path("alerts.yml")});
+    const int port = prometheus.Port();
 
     // Through Prometheus's own API: both processors are up.
     EXPECT_TRUE(ExporterHarness::WaitFor(
@@ -108,5 +96,5 @@ TEST(ExporterPrometheus, ScrapedFleetIsUpAndTheDownAlertFires) {
               std::string::npos)
         << description;
     EXPECT_EQ(description.find("unknown"), std::string::npos) << description;
-    prometheus.Stop(SIGTERM, 10s);
+    prometheus.Stop();
 }
