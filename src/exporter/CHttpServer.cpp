@@ -1,6 +1,10 @@
 #include "exporter/CHttpServer.h"
 
 #include <array>
+#include <cerrno>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <sstream>
 
 #include <asio/post.hpp>
@@ -185,6 +189,16 @@ std::error_code CHttpServer::Listen(const std::string& host, int port) {
     }
     if (!ec) {
         m_acceptor.listen(asio::socket_base::max_listen_connections, ec);
+    }
+    if (!ec) {
+        // A connection is handed over only once its first bytes are in: a flood of clients
+        // that connect and say nothing stays in the kernel, and a client slow to send its
+        // request cannot be closed as the oldest silent one before it has spoken.
+        const int wait = static_cast<int>(kRequestTimeout.count());
+        if (::setsockopt(m_acceptor.native_handle(), IPPROTO_TCP, TCP_DEFER_ACCEPT, &wait,
+                         sizeof wait) != 0) {
+            ec = std::error_code(errno, std::generic_category());
+        }
     }
     if (ec) {
         std::error_code ignored;
