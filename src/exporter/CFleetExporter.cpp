@@ -37,6 +37,8 @@ CFleetExporter::CFleetExporter(asio::io_context& io, const CExporterOptions& opt
         history.presetsHour = m_options.historyPresetsHour;
         history.presetsMinute = m_options.historyPresetsMinute;
         history.program = std::string("solvei-exporter ") + SOLVEI_VERSION;
+        // A failure is tried again at the next reading, and at the latest after the retry time.
+        history.retry = std::min(history.retry, history.interval);
         std::vector<CProcessorSession*> sessions;
         std::vector<int> lockCodes;
         for (const auto& session : m_sessions) {

@@ -38,8 +38,19 @@ bool WriteFile(const std::filesystem::path& path, const std::string& content, st
 
 } // namespace
 
+namespace {
+
+// Absolute, so that git's -C and the paths in its environment name the same folder.
+std::string Absolute(const std::string& folder) {
+    std::error_code ec;
+    const auto path = std::filesystem::absolute(folder, ec);
+    return ec ? folder : path.lexically_normal().string();
+}
+
+} // namespace
+
 CGitRepository::CGitRepository(std::string folder, std::string program)
-    : m_folder(std::move(folder)), m_program(std::move(program)) {}
+    : m_folder(Absolute(folder)), m_program(std::move(program)) {}
 
 bool CGitRepository::Git(const std::vector<std::string>& args, std::string& output,
                          std::string& error, int* exitCode) {
@@ -56,7 +67,11 @@ bool CGitRepository::Git(const std::vector<std::string>& args, std::string& outp
                                      std::string("user.email=") + kAuthorEmail};
     argv.insert(argv.end(), args.begin(), args.end());
     // Neither the system's nor the account's configuration, no pager, no prompt, fixed words.
+    // The repository named outright: git never looks for one in the folders above, so a history
+    // folder whose repository went missing is never mistaken for an enclosing one.
     const std::vector<std::string> environment = {
+        "GIT_DIR=" + (std::filesystem::path(m_folder) / ".git").string(),
+        "GIT_WORK_TREE=" + m_folder,
         "GIT_CONFIG_NOSYSTEM=1",
         "GIT_CONFIG_GLOBAL=/dev/null",
         "GIT_TERMINAL_PROMPT=0",
