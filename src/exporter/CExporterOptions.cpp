@@ -47,8 +47,8 @@ bool ToInterval(const std::string& text, double& out) {
 const char* CExporterOptions::Usage() {
     return "usage: solvei-exporter [--listen HOST:PORT] [--interval SECONDS] [--config FILE]\n"
            "                       [--timeout MS] [--max-connections N]\n"
-           "                       [--history DIR [--history-interval T] [--history-presets-at "
-           "HH:MM]]\n"
+           "                       [--history DIR [--history-interval T]\n"
+           "                        [--history-presets-at HH:MM]]\n"
            "                       [--processor NAME=HOST:PORT[,lock=CODE] |\n"
            "                        --processor NAME=/dev/DEVICE[,lock=CODE]]...\n"
            "  --listen HOST:PORT  serve /metrics and the status page there (default 0.0.0.0:9488;\n"
