@@ -309,6 +309,13 @@ void CHistoryKeeper::OnTaken(std::size_t index, const std::shared_ptr<Taken>& ta
     Watch& w = *m_watches[index];
     w.busy = false;
     const auto now = Clock::now();
+    if (taken->outcome.result != ISnapshotLink::Result::Ok && w.leds && w.leds->compare &&
+        taken->full) {
+        // The processor began to compare while its presets were read: they wait until it
+        // is over, which is no failure.
+        NoteChange(w, true, now);
+        return;
+    }
     if (taken->outcome.result != ISnapshotLink::Result::Ok) {
         ++w.status.snapshotFailures;
         const bool refused = taken->outcome.result == ISnapshotLink::Result::Refused &&

@@ -457,6 +457,28 @@ void CProcessorSession::Pump() {
         Send({Request::Leds});
         return;
     }
+    if (m_leds && m_leds->compare) {
+        // Reading a preset ends compare on the processor and changes what is on air: while it
+        // compares, the session's own preset reads wait, and a borrower's are turned down.
+        for (auto it = m_jobs.begin(); it != m_jobs.end();) {
+            if (it->borrowed && it->borrowed->read.kind == Read::Kind::Preset) {
+                const auto borrowed = it->borrowed;
+                it = m_jobs.erase(it);
+                FailBorrowed(borrowed, ReadResult::Outcome::Cancelled);
+            } else {
+                ++it;
+            }
+        }
+        const auto next = std::find_if(m_jobs.begin(), m_jobs.end(), [](const Job& job) {
+            return job.request != Request::Preset;
+        });
+        if (next != m_jobs.end()) {
+            const Job job = *next;
+            m_jobs.erase(next);
+            Send(job);
+        }
+        return;
+    }
     if (!m_jobs.empty()) {
         const Job job = m_jobs.front();
         m_jobs.pop_front();

@@ -286,3 +286,35 @@ TEST(ExporterHistory, ReadsOnlyAndKeepsPolling) {
     // Generous: a snapshot that held the polls back for its whole length would take longer.
     EXPECT_LT(ms, 5000);
 }
+
+// Reading a preset ends compare on the processor, which changes what is on air: neither the
+// preset names nor the history's presets are read while it compares, only once it stops.
+TEST(ExporterHistory, NothingEndsCompareOnTheProcessor) {
+    ExporterHarness h("history-compare");
+    auto sim = h.StartSim({"--udp", "127.0.0.1:0"});
+    ASSERT_EQ(sim.ports.size(), 1u);
+    const int port = sim.ports[0];
+    const std::string settings = h.Path("settings");
+    ASSERT_EQ(ExporterHarness::Ctl(port, {"write", "0", "0", "0", "40"}, settings).exitCode, 0);
+    ASSERT_EQ(ExporterHarness::Ctl(port, {"compare"}, settings).exitCode, 0);
+    const std::string dir = h.Path("history");
+    ASSERT_TRUE(h.StartExporter({"--interval", "0.2", "--timeout", "200", "--history", dir,
+                                 "--history-interval", "1", "--processor", "fm=" + Address(port)}));
+    ASSERT_TRUE(h.WaitForMetric("solvei_compare_side", {{"processor", "fm"}}, 1, 30s));
+    // Long enough for the names (read right after connecting) and several history checks.
+    ASSERT_TRUE(ExporterHarness::WaitFor(
+        [&] {
+            const auto n = h.Metric("solvei_link_requests_total", {{"processor", "fm"}});
+            return n && *n >= 40;
+        },
+        60s));
+    const auto leds = ExporterHarness::Ctl(port, {"leds"}, settings);
+    EXPECT_NE(leds.out.find("comparing: side B"), std::string::npos) << leds.out;
+    EXPECT_EQ(h.Metric("solvei_compare_side", {{"processor", "fm"}}), 1);
+    EXPECT_TRUE(Subjects(dir).empty());
+
+    ASSERT_EQ(ExporterHarness::Ctl(port, {"revert"}, settings).exitCode, 0);
+    EXPECT_TRUE(ExporterHarness::WaitFor([&] { return Subjects(dir).size() == 1; }, 60s));
+    EXPECT_TRUE(h.WaitForMetric(
+        "solvei_preset_info", {{"processor", "fm"}, {"number", "0"}, {"name", "USER 1"}}, 1, 30s));
+}
