@@ -157,6 +157,27 @@ TEST(ExporterHistory, EachChangeBecomesOneCommitNamingIt) {
     const auto page = h.Get("/");
     ASSERT_TRUE(page);
     EXPECT_NE(page->find("<li>AGC &gt; AGC Drive: 10.0 dB -&gt; "), std::string::npos);
+
+#ifdef SOLVEI_PROMTOOL_PATH
+    // The history's families pass promtool's lint without a word.
+    const auto scrape = h.Get("/metrics");
+    ASSERT_TRUE(scrape);
+    std::string history;
+    for (const auto& line : Lines(*scrape)) {
+        if (line.find("solvei_history_") != std::string::npos) {
+            history += line + "\n";
+        }
+    }
+    EXPECT_NE(history.find("solvei_history_last_snapshot_timestamp_seconds{processor=\"fm\"} "),
+              std::string::npos);
+    std::ofstream(h.Path("history.txt")) << history;
+    const auto check = TestProcess::Run(
+        {"/bin/sh", "-c",
+         std::string(SOLVEI_PROMTOOL_PATH) + " check metrics < " + h.Path("history.txt")},
+        {});
+    EXPECT_EQ(check.exitCode, 0) << check.err << check.out;
+    EXPECT_EQ(check.out + check.err, "");
+#endif
 }
 
 // Each processor's lock code from the config file ("lock") or the command line (",lock="),
