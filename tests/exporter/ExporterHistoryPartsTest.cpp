@@ -221,6 +221,22 @@ TEST(HistoryStore, CommitsChangesOnlyAndRemembersAcrossRestarts) {
     EXPECT_EQ(*kept, changed);
 }
 
+// A git that cannot run fails the store with one line, and the next try after it is mended
+// commits what was missed.
+TEST(HistoryStore, FailingGitIsReportedAndTheNextTryCommits) {
+    const std::string dir = TempDir("history-no-git");
+    {
+        CHistoryStore store(dir, dir + "/no-such-git");
+        const auto outcome = store.Store("fm", MakeSnapshot());
+        EXPECT_EQ(outcome.kind, CHistoryStore::Outcome::Kind::Failed);
+        EXPECT_EQ(outcome.error, "cannot run " + dir + "/no-such-git: No such file or directory");
+    }
+    CHistoryStore store(dir, SOLVEI_GIT_PATH);
+    const auto outcome = store.Store("fm", MakeSnapshot());
+    EXPECT_EQ(outcome.kind, CHistoryStore::Outcome::Kind::Committed) << outcome.error;
+    EXPECT_TRUE(outcome.first);
+}
+
 // A second holder of the folder is turned away; the lock goes with its holder.
 TEST(HistoryStore, LockKeepsASecondHolderOut) {
     const std::string dir = TempDir("history-lock-file");

@@ -110,6 +110,17 @@ TEST(ExporterHistory, FirstRunCommitsEachProcessorOnceAndNothingWithoutChange) {
     EXPECT_EQ(h.Metric("solvei_history_changes_total", {{"processor", "fm1"}}), 0);
     EXPECT_EQ(h.Metric("solvei_history_failures_total", {{"processor", "fm1"}, {"stage", "store"}}),
               0);
+
+    // A change on one processor of the fleet is that processor's commit.
+    ASSERT_EQ(ExporterHarness::Ctl(sim.ports[1], {"write", "0", "0", "0", "33"}, h.Path("settings"))
+                  .exitCode,
+              0);
+    ASSERT_TRUE(ExporterHarness::WaitFor([&] { return Subjects(dir).size() >= 4; }, 60s));
+    const auto after = Subjects(dir);
+    EXPECT_EQ(after.size(), 4u);
+    EXPECT_EQ(after.front().rfind("fm2: AGC > AGC Drive: ", 0), 0u) << after.front();
+    EXPECT_EQ(Git(dir, {"show", "--format=", "--name-only", "HEAD"}).out,
+              "fm2/parameters.txt\nfm2/snapshot.json\n");
 }
 
 // Changes made with solvei-ctl while the exporter watches: each shows in the LED state (the
