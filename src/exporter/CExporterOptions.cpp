@@ -1,6 +1,7 @@
 #include "exporter/CExporterOptions.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <set>
@@ -46,7 +47,10 @@ bool ToInterval(const std::string& text, double& out) {
 const char* CExporterOptions::Usage() {
     return "usage: solvei-exporter [--listen HOST:PORT] [--interval SECONDS] [--config FILE]\n"
            "                       [--timeout MS] [--max-connections N]\n"
-           "                       [--processor NAME=HOST:PORT | --processor NAME=/dev/DEVICE]...\n"
+           "                       [--history DIR [--history-interval T]\n"
+           "                        [--history-presets-at HH:MM]]\n"
+           "                       [--processor NAME=HOST:PORT[,lock=CODE] |\n"
+           "                        --processor NAME=/dev/DEVICE[,lock=CODE]]...\n"
            "  --listen HOST:PORT  serve /metrics and the status page there (default 0.0.0.0:9488;\n"
            "                      port 0 picks a free one)\n"
            "  --interval SECONDS  read each processor's LED state this often (default 1)\n"
@@ -57,17 +61,59 @@ const char* CExporterOptions::Usage() {
            "                      \"processors\": [{\"name\": ..., \"host\": ..., \"port\": ...,\n"
            "                      \"interval\": ...} or {\"name\": ..., \"device\": ...}]}\n"
            "  --processor NAME=HOST:PORT, --processor NAME=/dev/DEVICE\n"
-           "                      a processor to watch (repeatable)\n"
+           "                      a processor to watch (repeatable); \",lock=CODE\" gives its\n"
+           "                      lock code for the history (default the factory code 7)\n"
+           "  --history DIR       keep every processor's settings in a git repository in DIR:\n"
+           "                      a folder each, committed whenever they change; only reads\n"
+           "  --history-interval T  read the parameters this often (seconds, or 90s, 15m, 1h;\n"
+           "                      default 15m) and soon after the LED state shows a change\n"
+           "  --history-presets-at HH:MM  read the presets' data daily then, local time\n"
+           "                      (default 04:00), and after their names change\n"
            "  --help, --version   this text; the program's version\n"
            "Serves every processor's state as Prometheus metrics on /metrics and a status\n"
            "page on /; the page shows every processor's address, so keep the port on a\n"
            "management network.\n"
            "exit codes: 0 stopped by SIGINT or SIGTERM, 1 a wrong option or config, a name\n"
-           "given twice, or the address in use\n";
+           "given twice, the address in use, or the history folder in use by another exporter\n";
 }
 
 bool CExporterOptions::ValidName(const std::string& name) {
     return StationFile::ValidName(name);
+}
+
+bool CExporterOptions::ParseDuration(const std::string& text, double& seconds) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    const std::string unit = end;
+    const double scale = unit.empty() || unit == "s" ? 1
+                         : unit == "m"               ? 60
+                         : unit == "h"               ? 3600
+                                                     : 0;
+    const double result = value * scale;
+    if (scale == 0 || !std::isfinite(result) || result < 1 || result > 24 * 3600) {
+        return false;
+    }
+    seconds = result;
+    return true;
+}
+
+bool CExporterOptions::ParseTimeOfDay(const std::string& text, int& hour, int& minute) {
+    if (text.size() != 5 || text[2] != ':') {
+        return false;
+    }
+    int h = 0;
+    int m = 0;
+    if (!ToInt(text.substr(0, 2), 0, 23, h) || !ToInt(text.substr(3), 0, 59, m) ||
+        !std::isdigit(static_cast<unsigned char>(text[0])) ||
+        !std::isdigit(static_cast<unsigned char>(text[3]))) {
+        return false;
+    }
+    hour = h;
+    minute = m;
+    return true;
 }
 
 bool CExporterOptions::ParseHostPort(const std::string& text, std::string& host, int& port) {
@@ -88,7 +134,21 @@ std::optional<ProcessorTarget> CExporterOptions::ParseProcessor(const std::strin
                 "\": use letters, digits, '-', '_' and '.' (at most 64)";
         return std::nullopt;
     }
-    const std::string where = text.substr(equals + 1);
+    std::string where = text.substr(equals + 1);
+    if (const auto comma = where.find(','); comma != std::string::npos) {
+        const std::string option = where.substr(comma + 1);
+        int code = 0;
+        if (option.rfind("lock=", 0) != 0 || option.size() < 6 || option.size() > 9 ||
+            !std::all_of(option.begin() + 5, option.end(),
+                         [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }) ||
+            !ToInt(option.substr(5), 0, 9999, code)) {
+            error = "bad option for processor \"" + target.name + "\": \"" + option +
+                    "\" (lock=CODE, 0 to 9999)";
+            return std::nullopt;
+        }
+        target.lockCode = static_cast<std::uint32_t>(code);
+        where = where.substr(0, comma);
+    }
     if (!where.empty() && where.front() == '/') {
         target.device = where;
         return target;
@@ -156,7 +216,8 @@ std::optional<CExporterOptions> CExporterOptions::Parse(const std::vector<std::s
             continue;
         }
         if (arg != "--listen" && arg != "--interval" && arg != "--config" && arg != "--timeout" &&
-            arg != "--processor" && arg != "--max-connections") {
+            arg != "--processor" && arg != "--max-connections" && arg != "--history" &&
+            arg != "--history-interval" && arg != "--history-presets-at") {
             error = "unknown option \"" + arg + "\"";
             return std::nullopt;
         }
@@ -174,6 +235,13 @@ std::optional<CExporterOptions> CExporterOptions::Parse(const std::vector<std::s
             ok = ToInt(value, 10, 60000, o.replyTimeoutMs);
         } else if (arg == "--max-connections") {
             ok = ToInt(value, 1, 10000, o.maxConnections);
+        } else if (arg == "--history") {
+            ok = !value.empty();
+            o.historyDir = value;
+        } else if (arg == "--history-interval") {
+            ok = ParseDuration(value, o.historyIntervalSeconds);
+        } else if (arg == "--history-presets-at") {
+            ok = ParseTimeOfDay(value, o.historyPresetsHour, o.historyPresetsMinute);
         } else if (arg == "--processor") {
             auto target = ParseProcessor(value, error);
             if (!target) {

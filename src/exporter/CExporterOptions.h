@@ -20,6 +20,11 @@ public:
     int replyTimeoutMs = 500;
     int maxConnections = 64; // clients on the HTTP port at once
     std::vector<ProcessorTarget> processors;
+    // The settings history: a git repository kept in historyDir (none when empty).
+    std::string historyDir;
+    double historyIntervalSeconds = 15 * 60;
+    int historyPresetsHour = 4; // local time of the daily preset reading
+    int historyPresetsMinute = 0;
     bool help = false;
     bool showVersion = false; // --version: print the program's version and stop
 
@@ -28,7 +33,7 @@ public:
                                                                std::string& error);
     [[nodiscard]] static const char* Usage();
 
-    // "NAME=HOST:PORT" or "NAME=/dev/DEVICE".
+    // "NAME=HOST:PORT" or "NAME=/dev/DEVICE", either followed by ",lock=CODE".
     [[nodiscard]] static std::optional<ProcessorTarget> ParseProcessor(const std::string& text,
                                                                        std::string& error);
     // HOST:PORT; the host may be empty for every interface.
@@ -43,4 +48,8 @@ private:
     [[nodiscard]] static bool ReadConfig(const std::string& path, CExporterOptions& options,
                                          std::string& error);
     [[nodiscard]] static bool ValidName(const std::string& name);
+    // "900", "90s", "15m", "1h": 1 s to a day.
+    [[nodiscard]] static bool ParseDuration(const std::string& text, double& seconds);
+    // "HH:MM", 00:00 to 23:59.
+    [[nodiscard]] static bool ParseTimeOfDay(const std::string& text, int& hour, int& minute);
 };

@@ -1,14 +1,18 @@
 #include "exporter/CFleetExporter.h"
 
 #include <algorithm>
+#include <iostream>
 #include <memory>
 
 #include <asio/post.hpp>
 
 #include "exporter/CFleetMetrics.h"
 #include "exporter/CProcessMetrics.h"
+#include "exporter/CHistoryMetrics.h"
 #include "exporter/CStatusPage.h"
 #include "exporter/Gzip.h"
+#include "link/CConnectionSettings.h"
+#include "SolveiVersion.h"
 
 CFleetExporter::CFleetExporter(asio::io_context& io, const CExporterOptions& options)
     : m_io(io), m_options(options), m_graceTimer(io) {
@@ -24,6 +28,26 @@ CFleetExporter::CFleetExporter(asio::io_context& io, const CExporterOptions& opt
         timing.replyTimeoutMs = m_options.replyTimeoutMs;
         CIoThread& thread = *m_linkThreads[m_sessions.size() % m_linkThreads.size()];
         m_sessions.push_back(std::make_unique<CProcessorSession>(io, target, timing, &thread));
+    }
+    if (!m_options.historyDir.empty()) {
+        CHistoryKeeper::Options history;
+        history.folder = m_options.historyDir;
+        history.interval = std::chrono::milliseconds(
+            static_cast<long>(m_options.historyIntervalSeconds * 1000 + 0.5));
+        history.presetsHour = m_options.historyPresetsHour;
+        history.presetsMinute = m_options.historyPresetsMinute;
+        history.program = std::string("solvei-exporter ") + SOLVEI_VERSION;
+        // A failure is tried again at the next reading, and at the latest after the retry time.
+        history.retry = std::min(history.retry, history.interval);
+        std::vector<CProcessorSession*> sessions;
+        std::vector<int> lockCodes;
+        for (const auto& session : m_sessions) {
+            sessions.push_back(session.get());
+            lockCodes.push_back(static_cast<int>(
+                session->Target().lockCode.value_or(CConnectionSettings::kFactoryLockCode)));
+        }
+        m_history = std::make_unique<CHistoryKeeper>(io, history, std::move(sessions),
+                                                     std::move(lockCodes));
     }
     m_httpThread.Run([this] {
         m_http = std::make_unique<CHttpServer>(
@@ -44,7 +68,21 @@ CFleetExporter::~CFleetExporter() {
         }
     });
     m_httpThread.Stop();
+    m_history.reset();
     m_sessions.clear();
+}
+
+std::string CFleetExporter::LockHistory() {
+    std::string error;
+    if (m_history && m_history->Lock(error) == CHistoryLock::Outcome::InUse) {
+        return error;
+    }
+    // Any other problem (a folder not writable yet) is reported and tried again as it runs.
+    if (!error.empty()) {
+        std::cerr << "solvei-exporter: " << error << " (tried again at every snapshot)"
+                  << std::endl;
+    }
+    return {};
 }
 
 std::error_code CFleetExporter::Listen() {
@@ -66,6 +104,9 @@ void CFleetExporter::Start() {
     for (auto& session : m_sessions) {
         session->Start();
     }
+    if (m_history) {
+        m_history->Start();
+    }
 }
 
 void CFleetExporter::Stop(std::chrono::milliseconds grace, std::function<void()> done) {
@@ -82,6 +123,9 @@ void CFleetExporter::Stop(std::chrono::milliseconds grace, std::function<void()>
             std::exchange(*finish, nullptr)();
         }
     };
+    if (m_history) {
+        m_history->Stop();
+    }
     m_graceTimer.expires_after(grace);
     m_graceTimer.async_wait([once](const std::error_code& ec) {
         if (!ec) {
@@ -106,6 +150,9 @@ std::vector<ProcessorStatus> CFleetExporter::Fleet() const {
     fleet.reserve(m_sessions.size());
     for (const auto& session : m_sessions) {
         fleet.push_back(session->Status());
+        if (m_history) {
+            fleet.back().history = m_history->StatusOf(fleet.size() - 1);
+        }
     }
     return fleet;
 }
@@ -158,6 +205,8 @@ void CFleetExporter::Render(Page page, const std::vector<ProcessorStatus>& fleet
         auto families = CFleetMetrics::Collect(fleet);
         auto process = CProcessMetrics::Collect();
         families.insert(families.end(), process.begin(), process.end());
+        auto history = CHistoryMetrics::Collect(fleet);
+        families.insert(families.end(), history.begin(), history.end());
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         plain.contentType = "text/plain; version=0.0.4; charset=utf-8";

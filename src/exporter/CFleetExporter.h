@@ -11,6 +11,7 @@
 #include <asio/steady_timer.hpp>
 
 #include "exporter/CExporterOptions.h"
+#include "exporter/CHistoryKeeper.h"
 #include "exporter/CHttpServer.h"
 #include "exporter/CProcessorSession.h"
 #include "link/CIoThread.h"
@@ -28,6 +29,9 @@ public:
     // Call it where io no longer runs (or on its thread).
     ~CFleetExporter();
 
+    // With --history: takes the history folder's lock. Empty when there is nothing in the way,
+    // else why the exporter must not start (another exporter keeps its history there).
+    [[nodiscard]] std::string LockHistory();
     // Opens the HTTP port; an error leaves nothing running.
     [[nodiscard]] std::error_code Listen();
     [[nodiscard]] std::string ListenUrl() const;
@@ -67,7 +71,8 @@ private:
     CIoThread m_httpThread;
     std::vector<std::unique_ptr<CIoThread>> m_linkThreads;
     std::vector<std::unique_ptr<CProcessorSession>> m_sessions;
-    std::unique_ptr<CHttpServer> m_http; // lives and dies on m_httpThread
+    std::unique_ptr<CHistoryKeeper> m_history; // after the sessions: it goes before them
+    std::unique_ptr<CHttpServer> m_http;       // lives and dies on m_httpThread
     Wave m_waves[2];
     asio::steady_timer m_graceTimer;
 };

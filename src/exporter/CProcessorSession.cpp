@@ -106,7 +106,7 @@ void CProcessorSession::Stop(std::function<void()> done) {
     m_reconnectTimer.cancel();
     m_watchdogTimer.cancel();
     m_idleTimer.cancel();
-    m_jobs.clear();
+    ClearJobs();
     if (!m_linkOpen) {
         done();
         return;
@@ -127,7 +127,10 @@ void CProcessorSession::Connect() {
         ++m_reconnects;
     }
     m_outstanding = Request::None;
-    m_jobs.clear();
+    if (m_borrowed) {
+        FailBorrowed(std::exchange(m_borrowed, nullptr), ReadResult::Outcome::NoResponse);
+    }
+    ClearJobs();
     m_engine->Connect();
 }
 
@@ -194,7 +197,25 @@ void CProcessorSession::OnTransferFailed(std::uint8_t) {
     Post([this] { HandleTransferFailed(); });
 }
 
+void CProcessorSession::OnParameter(std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t value) {
+    Post([this, value, at = Clock::now()] { HandleParameter(value, at); });
+}
+
+void CProcessorSession::OnConfig(const ByteString& data) {
+    Post([this, data, at = Clock::now()] { HandleConfig(data, at); });
+}
+
 void CProcessorSession::OnLog(const std::string& line) {
+    // A Get Config the processor acknowledged was not refused for its lock code, whatever
+    // happens to the transfer after.
+    if (StartsWith(line, "Recieved ") && line.find(" - 06 - 83") != std::string::npos) {
+        Post([this] {
+            if (m_borrowed && m_borrowed->read.kind == Read::Kind::Config) {
+                m_borrowed->acknowledged = true;
+            }
+        });
+        return;
+    }
     // Only the lines that count something cross over; the "Recieved" dumps do not.
     if (line == "Read Leds State" || line == "Read version" ||
         line == "Get Factory Preset Number" || StartsWith(line, "Command retry send") ||
@@ -213,7 +234,7 @@ void CProcessorSession::HandleConnected() {
         return;
     }
     m_outstanding = Request::None;
-    m_jobs.clear();
+    ClearJobs();
     m_jobs.push_back({Request::Version});
     Pump();
 }
@@ -228,7 +249,10 @@ void CProcessorSession::HandleDown(const std::string& cause) {
     }
     m_outstanding = Request::None;
     m_watchdogTimer.cancel();
-    m_jobs.clear();
+    if (m_borrowed) {
+        FailBorrowed(std::exchange(m_borrowed, nullptr), ReadResult::Outcome::NoResponse);
+    }
+    ClearJobs();
     if (m_stopping) {
         if (m_stopped) {
             std::exchange(m_stopped, nullptr)();
@@ -264,9 +288,13 @@ void CProcessorSession::HandleLog(const std::string& line, Clock::time_point at)
         m_cause = "no reply";
     } else if (line == "Skipping Packet") {
         // The link was busy after all: take the request back and try again in a moment.
-        if (m_outstanding == Request::Leds) {
+        if (m_outstanding == Request::Leds || m_outstanding == Request::Borrowed) {
+            if (m_outstanding == Request::Borrowed && m_borrowed) {
+                m_jobs.push_front({Request::Borrowed, 0, std::exchange(m_borrowed, nullptr)});
+            } else {
+                m_pollDue = true;
+            }
             m_outstanding = Request::None;
-            m_pollDue = true;
             m_idleTimer.expires_after(std::chrono::milliseconds(5));
             m_idleTimer.async_wait([this](const std::error_code& ec) {
                 if (!ec) {
@@ -282,6 +310,15 @@ void CProcessorSession::HandleLog(const std::string& line, Clock::time_point at)
 
 void CProcessorSession::HandleVersion(const std::string& text, Clock::time_point at) {
     m_version = Latin1Text::ToUtf8(text);
+    if (m_outstanding == Request::Borrowed) {
+        Done(at);
+        ReadResult result;
+        result.outcome = ReadResult::Outcome::Ok;
+        result.text = text;
+        FinishBorrowed(std::move(result));
+        Pump();
+        return;
+    }
     m_up = true;
     m_cause.clear();
     m_pause = m_timing.firstPause;
@@ -293,7 +330,14 @@ void CProcessorSession::HandleVersion(const std::string& text, Clock::time_point
 }
 
 void CProcessorSession::HandleLeds(const ByteString& reply, Clock::time_point at) {
+    const bool borrowed = m_outstanding == Request::Borrowed;
     Done(at);
+    if (borrowed) {
+        ReadResult result;
+        result.outcome = ReadResult::Outcome::Ok;
+        result.data = reply;
+        FinishBorrowed(std::move(result));
+    }
     CLedState leds(reply);
     if (ListMayHaveChanged(leds)) {
         m_lastListTrigger = std::make_tuple(leds.tr, leds.dp, leds.def, leds.current);
@@ -309,7 +353,17 @@ void CProcessorSession::HandleLeds(const ByteString& reply, Clock::time_point at
 }
 
 void CProcessorSession::HandlePresetCount(int count, Clock::time_point at) {
+    const bool borrowed = m_outstanding == Request::Borrowed;
     Done(at);
+    if (borrowed) {
+        // The borrower reads the presets itself: the session's list is not read again.
+        ReadResult result;
+        result.outcome = ReadResult::Outcome::Ok;
+        result.number = count;
+        FinishBorrowed(std::move(result));
+        Pump();
+        return;
+    }
     m_presetCount = count;
     m_presetNames.resize(static_cast<std::size_t>(std::max(count, 0)));
     m_namesDue = at + m_timing.namesRefresh;
@@ -321,6 +375,13 @@ void CProcessorSession::HandlePresetCount(int count, Clock::time_point at) {
 
 void CProcessorSession::HandlePreset(int number, const ByteString& data, Clock::time_point at) {
     m_lastReply = at;
+    if (m_outstanding == Request::Borrowed) {
+        ReadResult result;
+        result.outcome = ReadResult::Outcome::Ok;
+        result.data = data;
+        result.number = number;
+        FinishBorrowed(std::move(result));
+    }
     m_outstanding = Request::None;
     m_watchdogTimer.cancel();
     if (number >= 0 && number < static_cast<int>(m_presetNames.size())) {
@@ -333,6 +394,9 @@ void CProcessorSession::HandlePreset(int number, const ByteString& data, Clock::
 }
 
 void CProcessorSession::HandleTransferFailed() {
+    if (m_borrowed) {
+        FailBorrowed(std::exchange(m_borrowed, nullptr), ReadResult::Outcome::Cancelled);
+    }
     m_outstanding = Request::None;
     m_watchdogTimer.cancel();
     m_namesDue = std::min(m_namesDue, Clock::now() + kNamesRetry);
@@ -393,6 +457,28 @@ void CProcessorSession::Pump() {
         Send({Request::Leds});
         return;
     }
+    if (m_leds && m_leds->compare) {
+        // Reading a preset ends compare on the processor and changes what is on air: while it
+        // compares, the session's own preset reads wait, and a borrower's are turned down.
+        for (auto it = m_jobs.begin(); it != m_jobs.end();) {
+            if (it->borrowed && it->borrowed->read.kind == Read::Kind::Preset) {
+                const auto borrowed = it->borrowed;
+                it = m_jobs.erase(it);
+                FailBorrowed(borrowed, ReadResult::Outcome::Cancelled);
+            } else {
+                ++it;
+            }
+        }
+        const auto next = std::find_if(m_jobs.begin(), m_jobs.end(), [](const Job& job) {
+            return job.request != Request::Preset;
+        });
+        if (next != m_jobs.end()) {
+            const Job job = *next;
+            m_jobs.erase(next);
+            Send(job);
+        }
+        return;
+    }
     if (!m_jobs.empty()) {
         const Job job = m_jobs.front();
         m_jobs.pop_front();
@@ -412,6 +498,9 @@ void CProcessorSession::Send(const Job& job) {
     m_watchdogTimer.async_wait([this](const std::error_code& ec) {
         // A request whose end never came (dropped by a busy link) must not block the rest.
         if (!ec && m_outstanding != Request::None) {
+            if (m_borrowed) {
+                FailBorrowed(std::exchange(m_borrowed, nullptr), ReadResult::Outcome::NoResponse);
+            }
             m_outstanding = Request::None;
             Pump();
         }
@@ -431,8 +520,104 @@ void CProcessorSession::Send(const Job& job) {
     case Request::Leds:
         m_engine->ReadLeds();
         break;
+    case Request::Borrowed: {
+        m_borrowed = job.borrowed;
+        const Read& read = m_borrowed->read;
+        switch (read.kind) {
+        case Read::Kind::Version:
+            m_engine->ReadVersion();
+            break;
+        case Read::Kind::Config:
+            m_engine->GetConfig(read.lockCode);
+            break;
+        case Read::Kind::PresetCount:
+            m_engine->GetFactoryPresetNumber();
+            break;
+        case Read::Kind::Preset:
+            m_engine->GetPreset(read.a);
+            break;
+        case Read::Kind::Parameter:
+            m_engine->ReadParameter(read.a, read.b, read.c);
+            break;
+        case Read::Kind::Leds:
+            m_engine->ReadLeds();
+            break;
+        }
+        break;
+    }
     case Request::None:
         break;
+    }
+}
+
+void CProcessorSession::Submit(const Read& read, ReadDone done) {
+    auto borrowed = std::make_shared<Borrowed>(Borrowed{read, std::move(done)});
+    if (m_stopping || !m_up) {
+        FailBorrowed(borrowed, ReadResult::Outcome::NoResponse);
+        return;
+    }
+    m_jobs.push_back({Request::Borrowed, 0, std::move(borrowed)});
+    Pump();
+}
+
+void CProcessorSession::HandleParameter(std::uint8_t value, Clock::time_point at) {
+    if (m_outstanding != Request::Borrowed) {
+        return; // the session itself reads no parameters
+    }
+    Done(at);
+    ReadResult result;
+    result.outcome = ReadResult::Outcome::Ok;
+    result.value = value;
+    FinishBorrowed(std::move(result));
+    Pump();
+}
+
+void CProcessorSession::HandleConfig(const ByteString& data, Clock::time_point at) {
+    if (m_outstanding != Request::Borrowed) {
+        return;
+    }
+    m_lastReply = at;
+    m_outstanding = Request::None;
+    m_watchdogTimer.cancel();
+    ReadResult result;
+    result.outcome = ReadResult::Outcome::Ok;
+    result.data = data;
+    FinishBorrowed(std::move(result));
+    Pump();
+}
+
+bool CProcessorSession::FinishBorrowed(ReadResult result) {
+    auto borrowed = std::exchange(m_borrowed, nullptr);
+    if (!borrowed) {
+        return false;
+    }
+    if (borrowed->done) {
+        std::exchange(borrowed->done, nullptr)(result);
+    }
+    return true;
+}
+
+void CProcessorSession::FailBorrowed(const std::shared_ptr<Borrowed>& borrowed,
+                                     ReadResult::Outcome outcome) {
+    // A Get Config that was never acknowledged went unanswered for its lock code.
+    if (outcome == ReadResult::Outcome::NoResponse && borrowed->read.kind == Read::Kind::Config &&
+        !borrowed->acknowledged) {
+        outcome = ReadResult::Outcome::Refused;
+    }
+    ReadResult result;
+    result.outcome = outcome;
+    if (borrowed->done) {
+        std::exchange(borrowed->done, nullptr)(result);
+    }
+}
+
+void CProcessorSession::ClearJobs() {
+    auto jobs = std::move(m_jobs);
+    m_jobs.clear();
+    for (const Job& job : jobs) {
+        if (job.borrowed) {
+            FailBorrowed(job.borrowed, ReadResult::Outcome::NoResponse);
+        }
     }
 }
 

@@ -58,6 +58,35 @@ public:
 
     [[nodiscard]] ProcessorStatus Status() const;
     [[nodiscard]] const std::string& Name() const { return m_target.name; }
+    [[nodiscard]] const ProcessorTarget& Target() const { return m_target; }
+    [[nodiscard]] bool Up() const { return m_up; }
+    // The last LED state, while up.
+    [[nodiscard]] const std::optional<CLedState>& Leds() const { return m_leds; }
+    [[nodiscard]] const std::vector<std::string>& PresetNames() const { return m_presetNames; }
+
+    // A read for another reader that shares this link (the settings history): queued behind
+    // the session's own requests and sent between its LED polls, one request at a time, so
+    // the processor still hears one remote. Only reads can be asked for.
+    struct Read {
+        enum class Kind { Version, Config, PresetCount, Preset, Parameter, Leds };
+        Kind kind = Kind::Version;
+        std::uint8_t a = 0; // Parameter: the address; Preset: a is the number
+        std::uint8_t b = 0;
+        std::uint8_t c = 0;
+        int lockCode = 0; // Config
+    };
+    struct ReadResult {
+        enum class Outcome { Ok, NoResponse, Refused, Cancelled };
+        Outcome outcome = Outcome::NoResponse;
+        std::string text;       // Version: the raw characters
+        ByteString data;        // Config, Preset, Leds
+        int number = 0;         // PresetCount
+        std::uint8_t value = 0; // Parameter
+    };
+    using ReadDone = std::function<void(const ReadResult&)>;
+    // On the io_context thread; done runs there exactly once, also when the link drops or the
+    // session stops.
+    void Submit(const Read& read, ReadDone done);
 
     // Whether two LED states in a row show preset work that may have renamed presets.
     [[nodiscard]] static bool PresetsWereEdited(const CLedState& before, const CLedState& now);
@@ -75,9 +104,9 @@ public:
     void OnDisconnected() override;
     void OnError(int code) override;
     void OnVersion(const std::string& text) override;
-    void OnParameter(std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t) override {}
+    void OnParameter(std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t value) override;
     void OnLeds(const ByteString& reply) override;
-    void OnConfig(const ByteString&) override {}
+    void OnConfig(const ByteString& data) override;
     void OnFactoryPresetNumber(int n) override;
     void OnPresetLoaded(int) override {}
     void OnBypass(int) override {}
@@ -87,10 +116,18 @@ public:
     void OnTransferFailed(std::uint8_t command) override;
 
 private:
-    enum class Request { None, Version, PresetCount, Preset, Leds };
+    enum class Request { None, Version, PresetCount, Preset, Leds, Borrowed };
+    struct Borrowed {
+        Read read;
+        ReadDone done;
+        bool acknowledged = false; // Config: the processor took the lock code
+    };
     struct Job {
+        Job(Request r, int p = 0, std::shared_ptr<Borrowed> b = nullptr)
+            : request(r), preset(p), borrowed(std::move(b)) {}
         Request request;
         int preset = 0;
+        std::shared_ptr<Borrowed> borrowed;
     };
 
     template <typename F> void Post(F&& handler);
@@ -104,6 +141,13 @@ private:
     void HandlePreset(int number, const ByteString& data, Clock::time_point at);
     void HandleTransferFailed();
     void HandleLog(const std::string& line, Clock::time_point at);
+    void HandleParameter(std::uint8_t value, Clock::time_point at);
+    void HandleConfig(const ByteString& data, Clock::time_point at);
+    // Ends the borrowed request outstanding: true when there was one.
+    bool FinishBorrowed(ReadResult result);
+    void FailBorrowed(const std::shared_ptr<Borrowed>& borrowed, ReadResult::Outcome outcome);
+    // Drops the queued work; borrowed reads among it end as unanswered.
+    void ClearJobs();
 
     void Connect();
     void ScheduleReconnect();
@@ -138,6 +182,7 @@ private:
 
     Request m_outstanding = Request::None;
     std::deque<Job> m_jobs;
+    std::shared_ptr<Borrowed> m_borrowed; // the borrowed read outstanding
     bool m_pollDue = false;
     std::optional<Clock::time_point> m_lastSend;
     std::optional<Clock::time_point> m_lastReply;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "exporter/CFleetMetrics.h"
+#include "exporter/HistoryPage.h"
 
 namespace {
 
@@ -122,6 +123,8 @@ std::string CStatusPage::Html(const std::vector<ProcessorStatus>& fleet) {
                 (p.lastReplyAgeSeconds ? Seconds(*p.lastReplyAgeSeconds) + " s" : "never") +
                 "</td></tr>\n";
     }
-    html += "</table>\n</body></html>\n";
+    html += "</table>\n";
+    html += HistoryPage::Section(fleet);
+    html += "</body></html>\n";
     return html;
 }

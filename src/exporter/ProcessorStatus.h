@@ -8,6 +8,7 @@
 #include <prometheus/client_metric.h>
 
 #include "ctl/CLedState.h"
+#include "exporter/HistoryStatus.h"
 
 // What the exporter knows of one processor at one moment: a copy taken on the exporter's
 // thread, so metrics and the status page read it without locks.
@@ -21,13 +22,14 @@ struct ProcessorStatus {
     std::optional<CLedState> leds; // the last LED state, while up
     int presetCount = -1;          // -1: not read yet
     std::vector<std::string> presetNames;
-    std::optional<double> lastReplyAgeSeconds; // none before the first reply
+    std::optional<double> lastReplyAgeSeconds;  // none before the first reply
     std::optional<double> lastReplyUnixSeconds; // the same moment, seconds since the epoch
     std::uint64_t requests = 0;
     std::uint64_t retries = 0;
     std::uint64_t failures = 0;
     std::uint64_t reconnects = 0;
-    prometheus::ClientMetric roundTrip; // histogram of exchange times, seconds
+    prometheus::ClientMetric roundTrip;   // histogram of exchange times, seconds
+    std::optional<HistoryStatus> history; // with --history
 
     static constexpr int kNoMarker = 0xFF;
 

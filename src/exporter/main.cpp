@@ -37,6 +37,10 @@ int main(int argc, char** argv) {
     (void)FileLimit::RaiseToHard();
     asio::io_context io;
     CFleetExporter exporter(io, *options);
+    if (const auto refused = exporter.LockHistory(); !refused.empty()) {
+        std::cerr << "solvei-exporter: " << refused << "\n";
+        return 1;
+    }
     if (const auto ec = exporter.Listen()) {
         std::cerr << "solvei-exporter: cannot listen on " << options->listenHost << ":"
                   << options->listenPort << ": " << ec.message() << "\n";

@@ -46,6 +46,42 @@ CSnapshotTaker::Outcome CSnapshotTaker::Take(const SnapshotOrigin& origin, Snaps
         return outcome;
     }
 
+    if (const auto outcome = ReadParameters(out, names); outcome.result != Result::Ok) {
+        return outcome;
+    }
+    return ReadLedState(out);
+}
+
+CSnapshotTaker::Outcome CSnapshotTaker::TakeParameters(const SnapshotOrigin& origin,
+                                                       const Snapshot& previous, Snapshot& out) {
+    std::string version;
+    if (const auto r = m_link.ReadVersion(version); r != Result::Ok) {
+        return {r, "Read version"};
+    }
+    if (Latin1Text::ToUtf8(version) != previous.version || previous.description.empty()) {
+        return Take(origin, out);
+    }
+    out = Snapshot{};
+    out.origin = origin;
+    out.version = previous.version;
+    out.type = previous.type;
+    out.description = previous.description;
+    out.presetCount = previous.presetCount;
+    out.presets = previous.presets;
+    std::vector<std::string> names;
+    for (const SnapshotPreset& preset : previous.presets) {
+        std::string latin1;
+        std::string problem;
+        names.push_back(Latin1Text::FromUtf8(preset.name, latin1, problem) ? latin1 : preset.name);
+    }
+    if (const auto outcome = ReadParameters(out, names); outcome.result != Result::Ok) {
+        return outcome;
+    }
+    return ReadLedState(out);
+}
+
+CSnapshotTaker::Outcome CSnapshotTaker::ReadParameters(Snapshot& out,
+                                                       const std::vector<std::string>& names) {
     const SnapshotCatalog catalog(out.description);
     const auto& entries = catalog.Entries();
     std::vector<std::uint8_t> values(entries.size(), 0);
@@ -62,7 +98,10 @@ CSnapshotTaker::Outcome CSnapshotTaker::Take(const SnapshotOrigin& origin, Snaps
         m_progress("parameters", int(entries.size()), int(entries.size()));
     }
     out.parameters = catalog.Parameters(values, names);
+    return {};
+}
 
+CSnapshotTaker::Outcome CSnapshotTaker::ReadLedState(Snapshot& out) {
     ByteString leds;
     if (const auto r = m_link.ReadLeds(leds); r != Result::Ok) {
         return {r, "Read Leds State"};

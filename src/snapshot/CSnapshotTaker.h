@@ -23,7 +23,14 @@ public:
     // origin is copied into the snapshot as it is.
     Outcome Take(const SnapshotOrigin& origin, Snapshot& out);
 
+    // The parameters and the LED state only: the description, the presets and their names
+    // are those of previous, a snapshot of the same processor. A processor whose version
+    // differs from previous's may carry another description and is read whole, as Take does.
+    Outcome TakeParameters(const SnapshotOrigin& origin, const Snapshot& previous, Snapshot& out);
+
 private:
+    Outcome ReadParameters(Snapshot& out, const std::vector<std::string>& names);
+    Outcome ReadLedState(Snapshot& out);
     Outcome ReadPresets(Snapshot& out, std::vector<std::string>& names);
 
     ISnapshotLink& m_link;

@@ -12,7 +12,8 @@ struct ProcessorTarget {
     int port = 1203;
     std::string device;         // serial device path
     double intervalSeconds = 0; // 0: the exporter's interval
-    // The processor's lock code, for the programs that present one (the exporter does not).
+    // The processor's lock code, for the programs that read its description (the exporter's
+    // settings history among them); none: the factory code.
     std::optional<std::uint32_t> lockCode;
 
     [[nodiscard]] bool IsSerial() const { return !device.empty(); }

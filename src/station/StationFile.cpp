@@ -159,8 +159,8 @@ bool StationFile::ParseText(const QByteArray& text, const std::string& path, Sta
             return fail(where + " must be an object");
         }
         const auto entry = list[i].toObject();
-        static const std::set<QString> kKeys = {"name",   "host",     "port",
-                                                "device", "interval", "lock_code"};
+        static const std::set<QString> kKeys = {"name",     "host",      "port", "device",
+                                                "interval", "lock_code", "lock"};
         for (const auto& key : entry.keys()) {
             if (!kKeys.count(key)) {
                 return fail(where + ": unknown key \"" + key.toStdString() + "\"");
@@ -206,12 +206,17 @@ bool StationFile::ParseText(const QByteArray& text, const std::string& path, Sta
             }
             target.intervalSeconds = entry["interval"].toDouble();
         }
-        if (entry.contains("lock_code")) {
-            const double code = entry["lock_code"].toDouble(-1);
-            if (!entry["lock_code"].isDouble() || code < 0 || code > 9999 ||
-                code != std::floor(code)) {
-                return fail("processor \"" + target.name +
-                            "\": \"lock_code\" must be a whole number from 0 to 9999");
+        // "lock" is the shorter spelling of "lock_code"; one of them.
+        if (entry.contains("lock_code") && entry.contains("lock")) {
+            return fail("processor \"" + target.name +
+                        "\": give \"lock\" or \"lock_code\", not both");
+        }
+        if (entry.contains("lock_code") || entry.contains("lock")) {
+            const QString key = entry.contains("lock") ? "lock" : "lock_code";
+            const double code = entry[key].toDouble(-1);
+            if (!entry[key].isDouble() || code < 0 || code > 9999 || code != std::floor(code)) {
+                return fail("processor \"" + target.name + "\": \"" + key.toStdString() +
+                            "\" must be a whole number from 0 to 9999");
             }
             target.lockCode = static_cast<std::uint32_t>(code);
         }

@@ -10,7 +10,7 @@ class QByteArray;
 // The station file: one JSON file naming every processor of the station, read by the
 // exporter (its --config) and by the desktop application and the command-line remote (their
 // processors by name). Keys: "listen", "interval", "timeout_ms" (the exporter's own) and
-// "processors": [{"name", "host", "port" | "device", "interval", "lock_code"}].
+// "processors": [{"name", "host", "port" | "device", "interval", "lock_code" or "lock"}].
 class StationFile {
 public:
     // Values the file leaves out keep what the caller put here.
