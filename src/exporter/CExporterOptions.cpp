@@ -7,6 +7,7 @@
 
 #include <QFile>
 
+#include "exporter/WebConfigReader.h"
 #include "station/StationFile.h"
 
 namespace {
@@ -45,7 +46,7 @@ bool ToInterval(const std::string& text, double& out) {
 
 const char* CExporterOptions::Usage() {
     return "usage: solvei-exporter [--listen HOST:PORT] [--interval SECONDS] [--config FILE]\n"
-           "                       [--timeout MS] [--max-connections N]\n"
+           "                       [--timeout MS] [--max-connections N] [--web.config.file FILE]\n"
            "                       [--processor NAME=HOST:PORT | --processor NAME=/dev/DEVICE]...\n"
            "  --listen HOST:PORT  serve /metrics and the status page there (default 0.0.0.0:9488;\n"
            "                      port 0 picks a free one)\n"
@@ -58,12 +59,19 @@ const char* CExporterOptions::Usage() {
            "                      \"interval\": ...} or {\"name\": ..., \"device\": ...}]}\n"
            "  --processor NAME=HOST:PORT, --processor NAME=/dev/DEVICE\n"
            "                      a processor to watch (repeatable)\n"
+           "  --web.config.file FILE\n"
+           "                      YAML as Prometheus exporters read it: tls_server_config\n"
+           "                      (cert_file, key_file, client_auth_type, client_ca_file,\n"
+           "                      min_version, max_version) serves HTTPS; basic_auth_users\n"
+           "                      (name: bcrypt hash, e.g. from htpasswd -nbBC 10 NAME PASS)\n"
+           "                      asks for a password on every page. Unknown keys are refused.\n"
            "  --help, --version   this text; the program's version\n"
            "Serves every processor's state as Prometheus metrics on /metrics and a status\n"
-           "page on /; the page shows every processor's address, so keep the port on a\n"
-           "management network.\n"
-           "exit codes: 0 stopped by SIGINT or SIGTERM, 1 a wrong option or config, a name\n"
-           "given twice, or the address in use\n";
+           "page on /. Both show every processor's address (host and port or serial device)\n"
+           "to anyone who can reach the port: keep it on a management network, or use\n"
+           "--web.config.file for TLS and passwords.\n"
+           "exit codes: 0 stopped by SIGINT or SIGTERM, 1 a wrong option, config or web\n"
+           "config, a name given twice, or the address in use\n";
 }
 
 bool CExporterOptions::ValidName(const std::string& name) {
@@ -147,6 +155,11 @@ std::optional<CExporterOptions> CExporterOptions::Parse(const std::vector<std::s
     }
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        // The flag as Prometheus exporters spell it, with the value after '=' too.
+        if (arg.rfind("--web.config.file=", 0) == 0) {
+            o.webConfigFile = arg.substr(arg.find('=') + 1);
+            continue;
+        }
         if (arg == "--help" || arg == "-h") {
             o.help = true;
             continue;
@@ -156,7 +169,7 @@ std::optional<CExporterOptions> CExporterOptions::Parse(const std::vector<std::s
             continue;
         }
         if (arg != "--listen" && arg != "--interval" && arg != "--config" && arg != "--timeout" &&
-            arg != "--processor" && arg != "--max-connections") {
+            arg != "--processor" && arg != "--max-connections" && arg != "--web.config.file") {
             error = "unknown option \"" + arg + "\"";
             return std::nullopt;
         }
@@ -174,6 +187,8 @@ std::optional<CExporterOptions> CExporterOptions::Parse(const std::vector<std::s
             ok = ToInt(value, 10, 60000, o.replyTimeoutMs);
         } else if (arg == "--max-connections") {
             ok = ToInt(value, 1, 10000, o.maxConnections);
+        } else if (arg == "--web.config.file") {
+            o.webConfigFile = value;
         } else if (arg == "--processor") {
             auto target = ParseProcessor(value, error);
             if (!target) {
@@ -191,6 +206,9 @@ std::optional<CExporterOptions> CExporterOptions::Parse(const std::vector<std::s
     }
     if (o.processors.empty()) {
         error = "no processor to watch: give --processor or a config file with \"processors\"";
+        return std::nullopt;
+    }
+    if (!o.webConfigFile.empty() && !WebConfigReader::Read(o.webConfigFile, o.webConfig, error)) {
         return std::nullopt;
     }
     std::set<std::string> names;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "exporter/WebConfig.h"
 #include "station/ProcessorTarget.h"
 
 class QByteArray;
@@ -20,6 +21,8 @@ public:
     int replyTimeoutMs = 500;
     int maxConnections = 64; // clients on the HTTP port at once
     std::vector<ProcessorTarget> processors;
+    std::string webConfigFile; // --web.config.file: TLS and users, read into webConfig
+    WebConfig webConfig;
     bool help = false;
     bool showVersion = false; // --version: print the program's version and stop
 
