@@ -6,6 +6,7 @@
 #include <asio/ssl/verify_context.hpp>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
+#include <openssl/x509.h>
 
 namespace {
 
@@ -58,6 +59,13 @@ std::shared_ptr<asio::ssl::context> TlsServerContext::Make(const WebConfig::Tls&
     }
     context->use_private_key_file(tls.keyFile, asio::ssl::context::pem, ec);
     if (ec) {
+        // OpenSSL compares the key with the certificate as it loads it; asio hands its code on.
+        if (ec.category() == asio::error::get_ssl_category() &&
+            ERR_GET_REASON(static_cast<unsigned long>(ec.value())) == X509_R_KEY_VALUES_MISMATCH) {
+            error = "key_file " + tls.keyFile + " does not belong to cert_file " + tls.certFile;
+            ERR_clear_error();
+            return nullptr;
+        }
         error = "key_file " + tls.keyFile + ": " + Reason(ec);
         return nullptr;
     }
