@@ -16,9 +16,9 @@
 #include "link/CIoThread.h"
 
 // HTTP basic authentication against bcrypt hashes, checked with the system's crypt. bcrypt is
-// slow on purpose (tens of milliseconds), so the checks run on a worker thread of their own,
-// at most kMaxChecks at a time (more are answered Busy at once, so a flood of wrong passwords
-// costs one core at most and never the server's thread), and a pair that passed once is
+// slow on purpose (tens of milliseconds), so the checks run one after another on a worker
+// thread of their own, at most kMaxChecks waiting or running (more are answered Busy at once,
+// so a flood of wrong passwords costs one core at most and never the server's thread), and a pair that passed once is
 // remembered by a salted SHA-256 digest, never in plain, so a scraper pays for bcrypt once.
 class CBasicAuth {
 public:
