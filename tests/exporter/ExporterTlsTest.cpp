@@ -256,12 +256,14 @@ TEST_F(SecuredExporter, CurlScrapesOverTlsWithThePassword) {
         std::vector<std::string> argv = {"/usr/bin/curl", "-sS", "--max-time", "20"};
         argv.insert(argv.end(), c.args.begin(), c.args.end());
         // solvei_up reaches 1 once the first poll is in.
+        TestProcess::Result last;
         EXPECT_TRUE(ExporterHarness::WaitFor(
             [&] {
-                const auto result = TestProcess::Run(argv, {}, 30s);
-                return result.exitCode == c.exitCode && result.out.find(c.out) != std::string::npos;
+                last = TestProcess::Run(argv, {}, 30s);
+                return last.exitCode == c.exitCode && last.out.find(c.out) != std::string::npos;
             },
-            20s));
+            60s))
+            << "curl exit " << last.exitCode << ": " << last.out.substr(0, 300) << last.err;
     }
 }
 
