@@ -18,3 +18,17 @@ endif()
 if(SOLVEI_BENCH)
     find_package(benchmark REQUIRED)
 endif()
+
+# The exporter's web configuration: TLS through OpenSSL, the file in YAML (libyaml), bcrypt
+# hashes through the system's crypt (libxcrypt).
+find_package(OpenSSL REQUIRED)
+find_path(YAML_INCLUDE_DIR yaml.h REQUIRED)
+find_library(YAML_LIBRARY yaml REQUIRED)
+add_library(solvei_yaml INTERFACE)
+target_include_directories(solvei_yaml SYSTEM INTERFACE ${YAML_INCLUDE_DIR})
+target_link_libraries(solvei_yaml INTERFACE ${YAML_LIBRARY})
+find_path(CRYPT_INCLUDE_DIR crypt.h REQUIRED)
+find_library(CRYPT_LIBRARY crypt REQUIRED)
+add_library(solvei_crypt INTERFACE)
+target_include_directories(solvei_crypt SYSTEM INTERFACE ${CRYPT_INCLUDE_DIR})
+target_link_libraries(solvei_crypt INTERFACE ${CRYPT_LIBRARY})

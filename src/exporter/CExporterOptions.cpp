@@ -8,6 +8,7 @@
 
 #include <QFile>
 
+#include "exporter/WebConfigReader.h"
 #include "station/StationFile.h"
 
 namespace {
@@ -46,7 +47,7 @@ bool ToInterval(const std::string& text, double& out) {
 
 const char* CExporterOptions::Usage() {
     return "usage: solvei-exporter [--listen HOST:PORT] [--interval SECONDS] [--config FILE]\n"
-           "                       [--timeout MS] [--max-connections N]\n"
+           "                       [--timeout MS] [--max-connections N] [--web.config.file FILE]\n"
            "                       [--history DIR [--history-interval T]\n"
            "                        [--history-presets-at HH:MM]]\n"
            "                       [--processor NAME=HOST:PORT[,lock=CODE] |\n"
@@ -63,6 +64,12 @@ const char* CExporterOptions::Usage() {
            "  --processor NAME=HOST:PORT, --processor NAME=/dev/DEVICE\n"
            "                      a processor to watch (repeatable); \",lock=CODE\" gives its\n"
            "                      lock code for the history (default the factory code 7)\n"
+           "  --web.config.file FILE\n"
+           "                      YAML as Prometheus exporters read it: tls_server_config\n"
+           "                      (cert_file, key_file, client_auth_type, client_ca_file,\n"
+           "                      min_version, max_version) serves HTTPS; basic_auth_users\n"
+           "                      (name: bcrypt hash, e.g. from htpasswd -nbBC 10 NAME PASS)\n"
+           "                      asks for a password on every page. Unknown keys are refused.\n"
            "  --history DIR       keep every processor's settings in a git repository in DIR:\n"
            "                      a folder each, committed whenever they change; only reads\n"
            "  --history-interval T  read the parameters this often (seconds, or 90s, 15m, 1h;\n"
@@ -71,10 +78,12 @@ const char* CExporterOptions::Usage() {
            "                      (default 04:00), and after their names change\n"
            "  --help, --version   this text; the program's version\n"
            "Serves every processor's state as Prometheus metrics on /metrics and a status\n"
-           "page on /; the page shows every processor's address, so keep the port on a\n"
-           "management network.\n"
-           "exit codes: 0 stopped by SIGINT or SIGTERM, 1 a wrong option or config, a name\n"
-           "given twice, the address in use, or the history folder in use by another exporter\n";
+           "page on /. Both show every processor's address (host and port or serial device)\n"
+           "to anyone who can reach the port: keep it on a management network, or use\n"
+           "--web.config.file for TLS and passwords.\n"
+           "exit codes: 0 stopped by SIGINT or SIGTERM, 1 a wrong option, config or web\n"
+           "config, a name given twice, the address in use, or the history folder in use by\n"
+           "another exporter\n";
 }
 
 bool CExporterOptions::ValidName(const std::string& name) {
@@ -207,6 +216,11 @@ std::optional<CExporterOptions> CExporterOptions::Parse(const std::vector<std::s
     }
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        // The flag as Prometheus exporters spell it, with the value after '=' too.
+        if (arg.rfind("--web.config.file=", 0) == 0) {
+            o.webConfigFile = arg.substr(arg.find('=') + 1);
+            continue;
+        }
         if (arg == "--help" || arg == "-h") {
             o.help = true;
             continue;
@@ -217,7 +231,8 @@ std::optional<CExporterOptions> CExporterOptions::Parse(const std::vector<std::s
         }
         if (arg != "--listen" && arg != "--interval" && arg != "--config" && arg != "--timeout" &&
             arg != "--processor" && arg != "--max-connections" && arg != "--history" &&
-            arg != "--history-interval" && arg != "--history-presets-at") {
+            arg != "--history-interval" && arg != "--history-presets-at" &&
+            arg != "--web.config.file") {
             error = "unknown option \"" + arg + "\"";
             return std::nullopt;
         }
@@ -242,6 +257,8 @@ std::optional<CExporterOptions> CExporterOptions::Parse(const std::vector<std::s
             ok = ParseDuration(value, o.historyIntervalSeconds);
         } else if (arg == "--history-presets-at") {
             ok = ParseTimeOfDay(value, o.historyPresetsHour, o.historyPresetsMinute);
+        } else if (arg == "--web.config.file") {
+            o.webConfigFile = value;
         } else if (arg == "--processor") {
             auto target = ParseProcessor(value, error);
             if (!target) {
@@ -259,6 +276,9 @@ std::optional<CExporterOptions> CExporterOptions::Parse(const std::vector<std::s
     }
     if (o.processors.empty()) {
         error = "no processor to watch: give --processor or a config file with \"processors\"";
+        return std::nullopt;
+    }
+    if (!o.webConfigFile.empty() && !WebConfigReader::Read(o.webConfigFile, o.webConfig, error)) {
         return std::nullopt;
     }
     std::set<std::string> names;

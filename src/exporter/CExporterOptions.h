@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "exporter/WebConfig.h"
 #include "station/ProcessorTarget.h"
 
 class QByteArray;
@@ -25,6 +26,8 @@ public:
     double historyIntervalSeconds = 15 * 60;
     int historyPresetsHour = 4; // local time of the daily preset reading
     int historyPresetsMinute = 0;
+    std::string webConfigFile; // --web.config.file: TLS and users, read into webConfig
+    WebConfig webConfig;
     bool help = false;
     bool showVersion = false; // --version: print the program's version and stop
 

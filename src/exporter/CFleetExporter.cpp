@@ -56,6 +56,13 @@ CFleetExporter::CFleetExporter(asio::io_context& io, const CExporterOptions& opt
                 Handle(request, std::move(reply));
             },
             static_cast<std::size_t>(m_options.maxConnections));
+        if (m_options.webConfig.tlsContext) {
+            m_http->UseTls(m_options.webConfig.tlsContext);
+        }
+        if (!m_options.webConfig.users.empty()) {
+            m_auth =
+                std::make_unique<CBasicAuth>(m_httpThread.Context(), m_options.webConfig.users);
+        }
     });
 }
 
@@ -63,6 +70,7 @@ CFleetExporter::~CFleetExporter() {
     m_alive.reset();
     m_httpThread.Run([this] {
         m_http.reset();
+        m_auth.reset();
         for (auto& wave : m_waves) {
             wave.waiting.clear();
         }
@@ -97,7 +105,8 @@ std::string CFleetExporter::ListenUrl() const {
     const auto address = endpoint.address();
     const std::string host =
         address.is_v6() ? "[" + address.to_string() + "]" : address.to_string();
-    return "http://" + host + ":" + std::to_string(endpoint.port()) + "/";
+    return (m_options.webConfig.tlsContext ? "https://" : "http://") + host + ":" +
+           std::to_string(endpoint.port()) + "/";
 }
 
 void CFleetExporter::Start() {
@@ -158,6 +167,32 @@ std::vector<ProcessorStatus> CFleetExporter::Fleet() const {
 }
 
 void CFleetExporter::Handle(const CHttpServer::Request& request, CHttpServer::Reply reply) {
+    if (!m_auth) {
+        Serve(request, std::move(reply));
+        return;
+    }
+    m_auth->Check(request.authorization, [this, alive = std::weak_ptr<char>(m_alive), request,
+                                          reply = std::move(reply)](CBasicAuth::Verdict verdict) {
+        if (alive.expired() || !m_http) {
+            return;
+        }
+        if (verdict == CBasicAuth::Verdict::Allowed) {
+            Serve(request, reply);
+        } else if (verdict == CBasicAuth::Verdict::Denied) {
+            auto response = CHttpServer::Response::Text(401, "unauthorized\n");
+            response.extraHeaders = std::string("WWW-Authenticate: Basic realm=\"") +
+                                    CBasicAuth::kRealm + "\", charset=\"UTF-8\"\r\n";
+            reply(std::move(response));
+        } else {
+            auto response =
+                CHttpServer::Response::Text(503, "too many password checks at once, try again\n");
+            response.extraHeaders = "Retry-After: 1\r\n";
+            reply(std::move(response));
+        }
+    });
+}
+
+void CFleetExporter::Serve(const CHttpServer::Request& request, CHttpServer::Reply reply) {
     if (request.path == "/metrics") {
         Join(Page::Metrics, request.acceptsGzip, std::move(reply));
     } else if (request.path == "/" || request.path == "/index.html") {

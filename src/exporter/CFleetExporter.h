@@ -10,6 +10,7 @@
 #include <asio/io_context.hpp>
 #include <asio/steady_timer.hpp>
 
+#include "exporter/CBasicAuth.h"
 #include "exporter/CExporterOptions.h"
 #include "exporter/CHistoryKeeper.h"
 #include "exporter/CHttpServer.h"
@@ -59,7 +60,9 @@ private:
 
     void Answer(Wave& wave, bool gzip, const CHttpServer::Reply& reply);
 
+    // Checks the user first when the web configuration names users.
     void Handle(const CHttpServer::Request& request, CHttpServer::Reply reply);
+    void Serve(const CHttpServer::Request& request, CHttpServer::Reply reply);
     void Join(Page page, bool gzip, CHttpServer::Reply reply);
     void Render(Page page, const std::vector<ProcessorStatus>& fleet,
                 std::chrono::steady_clock::time_point start);
@@ -73,6 +76,7 @@ private:
     std::vector<std::unique_ptr<CProcessorSession>> m_sessions;
     std::unique_ptr<CHistoryKeeper> m_history; // after the sessions: it goes before them
     std::unique_ptr<CHttpServer> m_http;       // lives and dies on m_httpThread
+    std::unique_ptr<CBasicAuth> m_auth;        // likewise; null when every client may read
     Wave m_waves[2];
     asio::steady_timer m_graceTimer;
 };

@@ -7,22 +7,37 @@
 #include <sys/socket.h>
 #include <sstream>
 
+#include <optional>
+
 #include <asio/post.hpp>
+#include <asio/ssl/context.hpp>
+#include <asio/ssl/stream.hpp>
 #include <asio/write.hpp>
 
 #include "exporter/HttpRequestHead.h"
 
-// One accepted connection: read the request head, answer, close. The server's list holds it
-// until it finishes; pending handlers keep it alive after that and then do nothing.
+// One accepted connection: (with TLS, the handshake,) read the request head, answer, close.
+// The server's list holds it until it finishes; pending handlers keep it alive after that and
+// then do nothing.
 class CHttpServer::Connection : public std::enable_shared_from_this<Connection> {
 public:
     Connection(asio::ip::tcp::socket socket, CHttpServer& server)
-        : m_socket(std::move(socket)), m_timer(m_socket.get_executor()), m_server(&server) {}
+        : m_timer(socket.get_executor()), m_server(&server) {
+        if (server.m_tls) {
+            m_tls.emplace(std::move(socket), *server.m_tls);
+        } else {
+            m_plain.emplace(std::move(socket));
+        }
+    }
 
     void Start(std::list<std::shared_ptr<Connection>>::iterator where) {
         m_where = where;
-        Arm(kRequestTimeout);
-        Read();
+        Arm(m_server->m_requestTimeout);
+        if (m_tls) {
+            WaitForHello();
+        } else {
+            Read();
+        }
     }
 
     [[nodiscard]] bool WaitingForRequest() const { return !m_answering; }
@@ -35,13 +50,24 @@ public:
         m_finished = true;
         std::error_code ignored;
         m_timer.cancel();
-        m_socket.close(ignored);
+        Socket().close(ignored);
         auto self = shared_from_this(); // the list may hold the last reference
         m_server->m_connections.erase(m_where);
     }
 
 private:
-    void Arm(std::chrono::seconds limit) {
+    asio::ip::tcp::socket& Socket() { return m_tls ? m_tls->next_layer() : *m_plain; }
+
+    // Calls fn with the stream the request and answer travel on: TLS once it is set up.
+    template <class Fn> void WithStream(Fn&& fn) {
+        if (m_tls && !m_plainAnswer) {
+            fn(*m_tls);
+        } else {
+            fn(Socket());
+        }
+    }
+
+    void Arm(std::chrono::milliseconds limit) {
         m_timer.expires_after(limit);
         m_timer.async_wait([self = shared_from_this()](const std::error_code& ec) {
             if (!ec) {
@@ -50,12 +76,54 @@ private:
         });
     }
 
+    // A TLS client starts with a handshake record; anything else is most likely plain HTTP,
+    // answered in plain with what went wrong rather than a dropped connection.
+    void WaitForHello() {
+        Socket().async_wait(
+            asio::socket_base::wait_read,
+            [self = shared_from_this()](const std::error_code& ec) { self->OnHello(ec); });
+    }
+
+    void OnHello(const std::error_code& ec) {
+        if (m_finished) {
+            return;
+        }
+        std::array<unsigned char, 1> first{};
+        std::error_code peek;
+        const std::size_t n =
+            ec ? 0 : Socket().receive(asio::buffer(first), asio::socket_base::message_peek, peek);
+        if (ec || peek || n == 0) {
+            Finish();
+            return;
+        }
+        constexpr unsigned char kHandshakeRecord = 0x16;
+        if (first[0] != kHandshakeRecord) {
+            m_plainAnswer = true;
+            Send(Response::Text(400, "this port speaks HTTPS: use https://\n"), false, "");
+            return;
+        }
+        m_tls->async_handshake(asio::ssl::stream_base::server,
+                               [self = shared_from_this()](const std::error_code& hs) {
+                                   if (self->m_finished) {
+                                       return;
+                                   }
+                                   if (hs) {
+                                       self->Finish();
+                                       return;
+                                   }
+                                   self->m_secured = true;
+                                   self->Read();
+                               });
+    }
+
     void Read() {
-        m_socket.async_read_some(
-            asio::buffer(m_chunk),
-            [self = shared_from_this()](const std::error_code& ec, std::size_t n) {
-                self->OnRead(ec, n);
-            });
+        WithStream([this](auto& stream) {
+            stream.async_read_some(
+                asio::buffer(m_chunk),
+                [self = shared_from_this()](const std::error_code& ec, std::size_t n) {
+                    self->OnRead(ec, n);
+                });
+        });
     }
 
     void OnRead(const std::error_code& ec, std::size_t n) {
@@ -88,9 +156,9 @@ private:
         }
         Arm(kAnswerTimeout);
         const bool headOnly = head.headOnly;
-        m_server->m_handler({head.path, head.acceptsGzip},
+        m_server->m_handler({head.path, head.acceptsGzip, head.authorization},
                             [self = shared_from_this(), headOnly](Response response) {
-                                asio::post(self->m_socket.get_executor(),
+                                asio::post(self->m_timer.get_executor(),
                                            [self, headOnly, r = std::move(response)]() mutable {
                                                self->Send(std::move(r), headOnly, "");
                                            });
@@ -112,22 +180,39 @@ private:
             head << "Content-Encoding: " << m_response.contentEncoding << "\r\n";
         }
         head << "Vary: Accept-Encoding\r\n"
-             << extra << "Cache-Control: no-store\r\n"
+             << extra << m_response.extraHeaders << "Cache-Control: no-store\r\n"
              << "Connection: close\r\n\r\n";
         m_head = head.str();
         std::array<asio::const_buffer, 2> buffers = {asio::buffer(m_head), asio::const_buffer()};
         if (!headOnly && m_response.body) {
             buffers[1] = asio::buffer(*m_response.body);
         }
-        asio::async_write(
-            m_socket, buffers, [self = shared_from_this()](const std::error_code&, std::size_t) {
-                std::error_code ignored;
-                self->m_socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
-                self->Finish();
-            });
+        WithStream([&](auto& stream) {
+            asio::async_write(stream, buffers,
+                              [self = shared_from_this()](const std::error_code& ec, std::size_t) {
+                                  self->OnSent(ec);
+                              });
+        });
     }
 
-    asio::ip::tcp::socket m_socket;
+    void OnSent(const std::error_code& ec) {
+        if (m_finished) {
+            return;
+        }
+        if (!ec && m_secured) {
+            // close_notify, so the client knows the answer is whole; bounded by its own time.
+            Arm(kShutdownTimeout);
+            m_tls->async_shutdown(
+                [self = shared_from_this()](const std::error_code&) { self->Finish(); });
+            return;
+        }
+        std::error_code ignored;
+        Socket().shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+        Finish();
+    }
+
+    std::optional<asio::ip::tcp::socket> m_plain;
+    std::optional<asio::ssl::stream<asio::ip::tcp::socket>> m_tls;
     asio::steady_timer m_timer;
     CHttpServer* m_server;
     std::list<std::shared_ptr<Connection>>::iterator m_where;
@@ -137,6 +222,8 @@ private:
     Response m_response;
     bool m_answering = false;
     bool m_finished = false;
+    bool m_plainAnswer = false; // plain HTTP came to the TLS port: answered without TLS
+    bool m_secured = false;     // the TLS handshake is done
 };
 
 CHttpServer::Response CHttpServer::Response::Text(int status, std::string text) {
@@ -160,6 +247,8 @@ const char* CHttpServer::Reason(int status) {
         return "OK";
     case 400:
         return "Bad Request";
+    case 401:
+        return "Unauthorized";
     case 404:
         return "Not Found";
     case 405:
@@ -171,6 +260,10 @@ const char* CHttpServer::Reason(int status) {
     default:
         return "Error";
     }
+}
+
+void CHttpServer::UseTls(std::shared_ptr<asio::ssl::context> context) {
+    m_tls = std::move(context);
 }
 
 std::error_code CHttpServer::Listen(const std::string& host, int port) {
@@ -194,7 +287,9 @@ std::error_code CHttpServer::Listen(const std::string& host, int port) {
         // A connection is handed over only once its first bytes are in: a flood of clients
         // that connect and say nothing stays in the kernel, and a client slow to send its
         // request cannot be closed as the oldest silent one before it has spoken.
-        const int wait = static_cast<int>(kRequestTimeout.count());
+        // After a few seconds of silence the kernel hands it over anyway, and the request
+        // deadline and the cap deal with it.
+        const int wait = 3;
         if (::setsockopt(m_acceptor.native_handle(), IPPROTO_TCP, TCP_DEFER_ACCEPT, &wait,
                          sizeof wait) != 0) {
             ec = std::error_code(errno, std::generic_category());

@@ -12,15 +12,22 @@
 #include <asio/ip/tcp.hpp>
 #include <asio/steady_timer.hpp>
 
+namespace asio::ssl {
+class context;
+}
+
 // A small HTTP/1.1 server for GET requests on its own io_context: each connection is answered
 // once and closed. Built for an open port: at most maxConnections clients at a time (a new one
 // closes the oldest that has not yet sent its request), a deadline for the request and one for
 // the answer, a pause after an accept error, and answers whose bodies are shared, not copied.
+// With TLS the handshake falls under the request's deadline and the same cap, so clients that
+// stall in it are cut and evicted like any other.
 class CHttpServer {
 public:
     struct Request {
         std::string path; // without the query string
         bool acceptsGzip = false;
+        std::string authorization; // the Authorization field's value, empty when missing
     };
     struct Response {
         int status = 200;
@@ -28,6 +35,7 @@ public:
         // Shared by every client of one scrape; a client that never reads holds no copy.
         std::shared_ptr<const std::string> body;
         std::string contentEncoding; // "gzip" or empty
+        std::string extraHeaders;    // whole header lines, each ending in CRLF
 
         [[nodiscard]] static Response Text(int status, std::string text);
     };
@@ -42,10 +50,17 @@ public:
     static constexpr std::chrono::seconds kRequestTimeout{10};
     static constexpr std::chrono::seconds kAnswerTimeout{30};
     static constexpr std::chrono::milliseconds kAcceptPause{100};
+    // After a TLS answer: time for the client's close_notify before the socket is closed.
+    static constexpr std::chrono::seconds kShutdownTimeout{2};
 
     CHttpServer(asio::io_context& io, Handler handler,
                 std::size_t maxConnections = kDefaultMaxConnections);
     ~CHttpServer();
+
+    // Serves TLS with this context instead of plain HTTP; before Listen.
+    void UseTls(std::shared_ptr<asio::ssl::context> context);
+    // The time a client has from connecting (handshake included) to the end of its request.
+    void SetRequestTimeout(std::chrono::milliseconds limit) { m_requestTimeout = limit; }
 
     // Binds and listens; port 0 picks a free one.
     [[nodiscard]] std::error_code Listen(const std::string& host, int port);
@@ -68,5 +83,7 @@ private:
     asio::steady_timer m_acceptPause;
     Handler m_handler;
     std::size_t m_maxConnections;
+    std::shared_ptr<asio::ssl::context> m_tls;
+    std::chrono::milliseconds m_requestTimeout = kRequestTimeout;
     std::list<std::shared_ptr<Connection>> m_connections; // oldest first
 };

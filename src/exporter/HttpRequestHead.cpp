@@ -124,6 +124,9 @@ HttpRequestHead HttpRequestHead::Parse(std::string_view head) {
         if (colon != std::string_view::npos &&
             EqualsNoCase(field.substr(0, colon), "Accept-Encoding")) {
             request.acceptsGzip = AllowsGzip(field.substr(colon + 1));
+        } else if (colon != std::string_view::npos && request.authorization.empty() &&
+                   EqualsNoCase(field.substr(0, colon), "Authorization")) {
+            request.authorization = std::string(Trim(field.substr(colon + 1)));
         }
     }
     return request;

@@ -7,10 +7,11 @@
 // trust: GET or HEAD of an absolute path; anything else is refused with its status. Lines may
 // end in CRLF or a bare LF.
 struct HttpRequestHead {
-    int status = 200;         // 200: a request to answer; else 400 or 405 to send back
-    bool headOnly = false;    // HEAD: the answer without its body
-    bool acceptsGzip = false; // Accept-Encoding names gzip (or *) without q=0
-    std::string path;         // the target without its query string
+    int status = 200;          // 200: a request to answer; else 400 or 405 to send back
+    bool headOnly = false;     // HEAD: the answer without its body
+    bool acceptsGzip = false;  // Accept-Encoding names gzip (or *) without q=0
+    std::string path;          // the target without its query string
+    std::string authorization; // the first Authorization field's value, trimmed; empty if none
 
     // head: the bytes up to and including the blank line that ends the head.
     [[nodiscard]] static HttpRequestHead Parse(std::string_view head);

@@ -59,11 +59,13 @@ bool ExporterHarness::StartExporter(const std::vector<std::string>& args,
     argv.insert(argv.end(), args.begin(), args.end());
     m_exporter = std::make_unique<TestProcess>(argv, std::map<std::string, std::string>{});
     const auto line = m_exporter->ReadLine(10s);
-    const std::string prefix = "listening on http://127.0.0.1:";
-    if (!line || line->rfind(prefix, 0) != 0) {
+    // http:// or, with TLS from a web configuration, https://
+    const std::string prefix = "listening on http";
+    const std::string host = "://127.0.0.1:";
+    if (!line || line->rfind(prefix, 0) != 0 || line->find(host) == std::string::npos) {
         return false;
     }
-    m_port = std::stoi(line->substr(prefix.size()));
+    m_port = std::stoi(line->substr(line->find(host) + host.size()));
     return true;
 }
 
