@@ -47,6 +47,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Dependencies come from the libraries the programs link (Qt, zlib, libc, ...).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# solvei-exporter --history keeps its repository with the git program.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS git)
 set(CPACK_DEBIAN_COMPRESSION_TYPE gzip)
 set(CPACK_STRIP_FILES OFF)
 include(CPack)
