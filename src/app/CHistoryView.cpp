@@ -48,6 +48,17 @@ void CHistoryView::Create(const QRect& pageArea) {
     list_ = new CSkinList("HistoryList", manager_);
     list_->Create(window_, kListId);
     list_->hide();
+    if (CSkin* skin = manager_->Current()) {
+        // The chosen snapshot is marked as the chosen preset is.
+        QPalette marked = list_->palette();
+        for (auto group : {QPalette::Active, QPalette::Inactive}) {
+            marked.setColor(group, QPalette::Highlight,
+                            ColorFromSkin(skin->GetLong("HistoryList", "selection_color")));
+            marked.setColor(group, QPalette::HighlightedText,
+                            ColorFromSkin(skin->GetLong("HistoryList", "selected_text_color")));
+        }
+        list_->setPalette(marked);
+    }
     connect(list_, &QTreeWidget::itemSelectionChanged, this, &CHistoryView::OnSelected);
     // A click on the row already chosen compares it again (a change may have come since).
     connect(list_, &QTreeWidget::itemClicked, this, [this] { OnSelected(); });
