@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QSysInfo>
 #include <QMetaObject>
+#include <QHeaderView>
 #include <QPalette>
 #include <QSignalBlocker>
 #include <QTreeWidgetItem>
@@ -87,6 +88,14 @@ void CHistoryView::Create(const QRect& pageArea) {
     diff_ = new CSkinList("HistoryDiff", manager_);
     diff_->Create(panel_, kDiffId);
     diff_->setSelectionMode(QAbstractItemView::NoSelection);
+    if (skin != nullptr) {
+        // The column titles in the caption's ink on the panel, not the platform's light bar.
+        diff_->header()->setStyleSheet(
+            QStringLiteral("QHeaderView::section { background: %1; color: %2; border: none; "
+                           "padding-left: 3px; font-weight: bold; }")
+                .arg(ColorFromSkin(skin->GetLong("HistoryPanel", "bkcolor")).name(),
+                     ColorFromSkin(skin->GetLong("HistoryCaption", "text_color")).name()));
+    }
     diff_->setFocusPolicy(Qt::NoFocus);
     progress_ = new CSkinProgress(manager_, "HistoryProgress");
     progress_->Create(panel_, 0, true);
@@ -330,6 +339,7 @@ std::optional<Snapshot> CHistoryView::LoadSelected(std::string& when) {
         return std::nullopt;
     }
     when = chosen.front()->toolTip(0).toStdString();
+    chosenFile_ = chosen.front()->data(0, kPathRole).toString().toStdString();
     std::string error;
     auto snapshot =
         SnapshotFile::Load(chosen.front()->data(0, kPathRole).toString().toStdString(), error);
@@ -455,8 +465,9 @@ void CHistoryView::Apply(const Snapshot& target, const std::string& when, Snapsh
                 });
             restoreOutcome_ = restorer.Apply(target, plan, scope, origin);
         },
-        [this, target, plan, when] {
-            FillList();
+        [this, target, plan, when, file = chosenFile_] {
+            // The snapshot restored stays chosen, under the one taken before the restore.
+            FillList(file);
             const CSnapshotRestorer::Outcome& outcome = restoreOutcome_;
             // Whatever was written, the window shows what the processor holds now.
             host_.readValuesAgain();

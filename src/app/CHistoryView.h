@@ -117,6 +117,7 @@ private:
     bool connected_ = false;
     bool visible_ = false;
     std::string address_;
+    std::string chosenFile_; // the snapshot file LoadSelected read last
 
     // Filled by the worker, read once its done runs.
     Snapshot taken_;

@@ -149,6 +149,13 @@ TEST_F(HistoryViewTest, TakesComparesAndRestoresAParameterChangedBehindTheWindow
     EXPECT_NE(dialogs_.boxes.back().text.find("read back as in the snapshot"), std::string::npos)
         << dialogs_.boxes.back().text;
 
+    // The snapshot restored stays chosen, and nothing differs from it any more.
+    ASSERT_EQ(history.List()->selectedItems().size(), 1);
+    EXPECT_EQ(history.List()->selectedItems().front()->text(1).toStdString(),
+              "before the night shift");
+    EXPECT_EQ(diff->topLevelItemCount(), 0);
+    EXPECT_TRUE(history.KeyButton(CHistoryView::kRestore)->isEnabled());
+
     // The processor holds the snapshot's value again, and the page shows it.
     std::vector<std::string> read{"read"};
     read.insert(read.end(), address.begin(), address.end());
