@@ -157,10 +157,10 @@ void CHistoryView::OnDisconnected() {
     connected_ = false;
     diff_->clear();
     progress_->hide();
-    ShowCaption(Q(shelf_.Processor().empty()
-                      ? std::string("Not connected: snapshot files can be imported")
-                      : "Not connected: the snapshots of " + shelf_.Processor() +
-                            " can be exported, a snapshot file imported"));
+    ShowCaption(
+        Q(shelf_.Processor().empty()
+              ? std::string("Not connected: snapshot files can be imported")
+              : "Not connected: snapshots of " + shelf_.Processor() + "; EXPORT and IMPORT only"));
     FillList();
     UpdateKeys();
 }
