@@ -134,6 +134,7 @@ QImage Mockup::Online() const {
     Key(p, im, "Disconnect", "Up", kConnect, "DISCONNECT", up);
     Key(p, im, "Menu", "Down", kMenu, "PAGES", lit);
     Key(p, im, "Presets", "Up", kPresets, "PRESETS", up);
+    Key(p, im, "History", "Up", kHistory, "HISTORY", up);
     Key(p, im, "ScrollUp", "Up", kScrollUp, {}, up);
     Key(p, im, "ScrollDown", "Disabled", kScrollDown, {}, up);
     Meters(p, im, "Leds/BackgroundAgc.bmp");
@@ -239,6 +240,7 @@ QImage Mockup::Offline() const {
     Key(p, im, "Connect", "Over", kConnect, "CONNECT", QColor(Qt::white));
     Key(p, im, "Menu", "Up", kMenu, "PAGES", up);
     Key(p, im, "Presets", "Down", kPresets, "PRESETS", pal::kTextOnLit);
+    Key(p, im, "History", "Up", kHistory, "HISTORY", up);
     Key(p, im, "ScrollUp", "Up", kScrollUp, {}, up);
     Key(p, im, "ScrollDown", "Up", kScrollDown, {}, up);
     for (int i = 0; i < 5; ++i) {

@@ -43,8 +43,9 @@ inline constexpr int kPlateRow1LabelY = 70;
 inline constexpr int kPlateRow2LabelY = 142;
 
 // Navigation column: tabs, the tree / preset list well, scroll keys, preset tool keys.
-inline constexpr QRect kMenu{28, 226, 118, 28};
-inline constexpr QRect kPresets{150, 226, 118, 28};
+inline constexpr QRect kMenu{28, 226, 78, 28};
+inline constexpr QRect kPresets{109, 226, 78, 28};
+inline constexpr QRect kHistory{190, 226, 78, 28};
 inline constexpr QRect kNavWell{28, 260, 240, 284};
 inline constexpr QRect kTree{32, 264, 210, 276};
 inline constexpr QRect kScrollUp{246, 264, 18, 26};

@@ -110,6 +110,7 @@ void SkinImages::AddMainKeys(const QImage& background) {
         {"B", kB, pal::kBlue, true, false, {}, 5},
         {"Menu", kMenu, pal::kAmber, true, false, {}, 5},
         {"Presets", kPresets, pal::kAmber, true, false, {}, 5},
+        {"History", kHistory, pal::kAmber, true, false, {}, 5},
         {"Minimize", kMinimize, none, false, false, GlyphArt::Minimize, 4},
         {"Exit", kExit, none, false, false, GlyphArt::Power, 4},
         {"ScrollUp", kScrollUp, none, false, false, GlyphArt::ArrowUp, 3},

@@ -48,6 +48,7 @@ const std::vector<std::string> kMainKeys = {
     "BtnB",
     "BtnMenu",
     "BtnPresets",
+    "BtnHistory",
     "BtnScrollUp",
     "BtnScrollDown",
     "PresetIconLoad",

@@ -1,12 +1,16 @@
 #include "app/CDlgMain.h"
 
+#include <charconv>
+
 #include <QApplication>
+#include <QStandardPaths>
 #include <QCloseEvent>
 #include <QLoggingCategory>
 #include <QTime>
 
 #include "app/CAddressBookPanel.h"
 #include "app/CDebugDlg.h"
+#include "app/CHistoryView.h"
 #include "app/CKeyboardMap.h"
 #include "app/CLedPanel.h"
 #include "app/CLinkEvent.h"
@@ -61,6 +65,7 @@ const KeySpec kKeys[] = {
     {"BtnB", CDlgMain::kB, &CDlgMain::OnBClicked},
     {"BtnMenu", CDlgMain::kMenu, &CDlgMain::OnMenuClicked},
     {"BtnPresets", CDlgMain::kPresets, &CDlgMain::OnPresetsClicked},
+    {"BtnHistory", CDlgMain::kHistory, &CDlgMain::OnHistoryClicked},
 };
 
 const char* const kPresetKeys[] = {"PresetIconLoad", "PresetIconSave", "PresetIconRename",
@@ -95,6 +100,9 @@ CDlgMain::CDlgMain(CSkinManager* manager, CConnectionSettings& settings, IOperat
 CDlgMain::~CDlgMain() {
     dialogs_.OwnedBy(nullptr);
     exitTimer_.stop();
+    // A snapshot's worker waits on the link: it ends before the link does.
+    history_->Stop();
+    poster_.SetTap(nullptr);
     wait_.reset();
     debug_.reset();
     settingsPanel_.reset();
@@ -126,9 +134,8 @@ void CDlgMain::CreateControls() {
     presetList_ = std::make_unique<CPresetList>(Manager());
     presetList_->Create(this, kList);
     presetList_->hide();
-    connect(presetList_.get(), &CPresetList::presetCommand, this, [this](int, int command) {
-        presetBook_->RunCommand(static_cast<PresetCommand>(command));
-    });
+    connect(presetList_.get(), &CPresetList::presetCommand, this,
+            [this](int, int command) { RunPresetCommand(command); });
     connect(presetList_.get(), &CPresetList::presetNameEdited, this,
             [this](int preset) { presetBook_->OnNameEdited(preset); });
     connect(presetList_.get(), &CPresetList::presetSelected, this, &CDlgMain::OnPresetSelected);
@@ -148,7 +155,7 @@ void CDlgMain::CreateControls() {
         presetKeys_[i]->Create(this, kFirstPresetButton + static_cast<unsigned>(i));
         presetKeys_[i]->hide();
         connect(presetKeys_[i].get(), &QAbstractButton::clicked, this,
-                [this, i] { presetBook_->RunCommand(static_cast<PresetCommand>(i)); });
+                [this, i] { RunPresetCommand(static_cast<int>(i)); });
     }
 
     scrollUp_ = std::make_unique<CSkinRepeatButton>("BtnScrollUp", Manager());
@@ -168,26 +175,66 @@ void CDlgMain::CreateControls() {
 
     debug_ = std::make_unique<CDebugDlg>(this);
     debug_->hide();
+    CreateHistory();
     SetUpKeyboard();
+}
+
+void CDlgMain::CreateHistory() {
+    CHistoryView::Host host;
+    host.log = [this](const std::string& line) { Log(line); };
+    host.status = [this](const std::string& text) { ShowStatus(text); };
+    host.readValuesAgain = [this] { model_.OnPresetLoaded(); };
+    host.readPresetAgain = [this](int preset) { presetBook_->RefreshName(preset); };
+    host.busy = [this](bool busy) {
+        const bool online = engine_->IsConnected() && !settingsPanel_->isVisible();
+        tree_->setEnabled(online && !busy);
+        SetPresetControlsEnabled(online && !busy);
+    };
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    history_ =
+        std::make_unique<CHistoryView>(Manager(), this, *engine_, std::move(host), dialogs_,
+                                       std::filesystem::path(data.toStdString()) / "snapshots");
+    history_->Create(frame_->geometry());
+    poster_.SetTap(&history_->Link());
+}
+
+void CDlgMain::RunPresetCommand(int command) {
+    const auto which = static_cast<PresetCommand>(command);
+    if (which == PresetCommand::LoadFromFile && engine_->IsConnected() &&
+        presetList_->SelectedPreset() >= 0 && presetList_->SelectedPreset() < kUserPresetCount) {
+        history_->TakeAutomatic("Before loading a preset from a file",
+                                [this, which] { presetBook_->RunCommand(which); });
+        return;
+    }
+    presetBook_->RunCommand(which);
+}
+
+void CDlgMain::KeepHistoryOnTop() {
+    if (history_ && history_->IsVisible()) {
+        history_->Panel()->raise();
+    }
 }
 
 void CDlgMain::SetUpKeyboard() {
     keyboard_ = std::make_unique<CKeyboardMap>(this);
     keyboard_->AddEverydayShortcuts([this](unsigned id) { return Button(id); }, tree_.get(),
-                                    presetList_.get());
+                                    presetList_.get(), history_->List());
     // Reading order: the window keys at the top, the link and output keys, the meter keys, PAGES
     // and PRESETS, the tree or the list with its keys, the settings panel; a page built later joins
     // the chain last. The scroll keys only repeat what the arrows do in the tree and the list.
     scrollUp_->setFocusPolicy(Qt::NoFocus);
     scrollDown_->setFocusPolicy(Qt::NoFocus);
     std::vector<QWidget*> chain{Button(kMinimize), Button(kExit)};
-    for (unsigned id : {kConnect, kBypass, kOnline, kA, kB, kAgc, kIo, kMenu, kPresets}) {
+    for (unsigned id : {kConnect, kBypass, kOnline, kA, kB, kAgc, kIo, kMenu, kPresets, kHistory}) {
         chain.push_back(Button(id));
     }
     chain.push_back(tree_.get());
     chain.push_back(presetList_.get());
     for (const auto& key : presetKeys_) {
         chain.push_back(key.get());
+    }
+    for (QWidget* control : history_->TabChain()) {
+        chain.push_back(control);
     }
     for (const auto& key : settingsPanel_->Selector()->Buttons()) {
         chain.push_back(key.get());
@@ -497,6 +544,9 @@ void CDlgMain::OnBClicked() {
 void CDlgMain::OnMenuClicked() {
     Button(kPresets)->SetStuck(false);
     Repaint(Button(kPresets));
+    Button(kHistory)->SetStuck(false);
+    Repaint(Button(kHistory));
+    history_->SetVisible(false);
     tree_->show();
     presetList_->hide();
     SetPresetButtonsVisible(false);
@@ -506,10 +556,25 @@ void CDlgMain::OnMenuClicked() {
 void CDlgMain::OnPresetsClicked() {
     Button(kMenu)->SetStuck(false);
     Repaint(Button(kMenu));
+    Button(kHistory)->SetStuck(false);
+    Repaint(Button(kHistory));
+    history_->SetVisible(false);
     tree_->hide();
     presetList_->show();
     SetPresetButtonsVisible(true);
     AttachScrollButtons(presetList_.get());
+}
+
+void CDlgMain::OnHistoryClicked() {
+    for (unsigned id : {kMenu, kPresets}) {
+        Button(id)->SetStuck(false);
+        Repaint(Button(id));
+    }
+    tree_->hide();
+    presetList_->hide();
+    SetPresetButtonsVisible(false);
+    history_->SetVisible(true);
+    AttachScrollButtons(history_->List());
 }
 
 void CDlgMain::OnPresetSelected(int preset) {
@@ -552,6 +617,7 @@ void CDlgMain::SetOfflineView(bool offline) {
     if (offline) {
         settingsPanel_->raise();
     }
+    KeepHistoryOnTop();
 }
 
 // ---- IConnectView ----
@@ -562,7 +628,10 @@ std::string CDlgMain::ApplySettings() {
         settings_.replyTimeoutMs = linkTiming_->replyTimeoutMs;
         settings_.maxTries = linkTiming_->maxTries;
     }
-    return settingsPanel_->LockCodeText().toStdString();
+    const std::string code = settingsPanel_->LockCodeText().toStdString();
+    lockCode_ = 0;
+    std::from_chars(code.data(), code.data() + code.size(), lockCode_);
+    return code;
 }
 
 void CDlgMain::SetInputEnabled(bool enabled) {
@@ -637,6 +706,7 @@ void CDlgMain::ShowLinkDown() {
     // enables them again when the processor reports its change flag.
     ledState_.ForgetFlags();
     compareMode_ = false;
+    history_->OnDisconnected();
 }
 
 void CDlgMain::SetCaption(const std::string& caption) {
@@ -733,6 +803,14 @@ void CDlgMain::OnPresetDownloadFinished() {
     sequence_.OnConnectFinished();
     linkWatch_.Arm(SteadyMilliseconds());
     StopReconnecting();
+    // The history of this processor: by its address-book name where it has one.
+    const std::string& entry = settingsPanel_->EntryInUse();
+    const std::string address = settingsPanel_->AddressInUse();
+    // The link gives up after its tries, each after the reply time-out.
+    const auto quiet = std::chrono::milliseconds(settings_.replyTimeoutMs) *
+                           (std::max<std::uint32_t>(1, settings_.maxTries) + 1) +
+                       std::chrono::seconds(2);
+    history_->OnConnected(entry.empty() ? address : entry, address, lockCode_, quiet);
 }
 
 void CDlgMain::OnPresetLoadedElsewhere(std::uint8_t preset) {
@@ -808,6 +886,7 @@ void CDlgMain::SetCompareMode(bool compare) {
 
 void CDlgMain::OnPageRefreshed() {
     pages_->OnPageRefreshed();
+    KeepHistoryOnTop();
 }
 
 void CDlgMain::RebuildPageTree() {
@@ -816,6 +895,7 @@ void CDlgMain::RebuildPageTree() {
 
 void CDlgMain::RebuildCurrentPage() {
     pages_->RebuildCurrentPage();
+    KeepHistoryOnTop();
 }
 
 QRect CDlgMain::PageArea() const {

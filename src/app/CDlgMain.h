@@ -27,6 +27,7 @@
 
 class CConnectionSettings;
 class CDebugDlg;
+class CHistoryView;
 class CKeyboardMap;
 class CLedPanel;
 class CLinkEngine;
@@ -76,6 +77,7 @@ public:
         kIo = 1054,
         kOnline = 1055,
         kBypass = 1056,
+        kHistory = 1057,
         kScrollUp = 256,
         kScrollDown = 257,
     };
@@ -118,6 +120,7 @@ public:
     [[nodiscard]] const CLedStateHandler& LedState() const { return ledState_; }
     [[nodiscard]] ParameterModel& Model() { return model_; }
     [[nodiscard]] const CPresetBook& Presets() const { return *presetBook_; }
+    [[nodiscard]] CHistoryView& History() const { return *history_; }
     [[nodiscard]] bool IsCompareMode() const override { return compareMode_; }
     [[nodiscard]] const CLinkWatch& LinkWatch() const { return linkWatch_; }
     [[nodiscard]] const CReconnectPlan& Reconnect() const { return reconnect_; }
@@ -138,6 +141,7 @@ public:
     void OnBClicked();
     void OnMenuClicked();
     void OnPresetsClicked();
+    void OnHistoryClicked();
 
 protected:
     bool event(QEvent* event) override;
@@ -153,6 +157,11 @@ private:
     void OnLinkLog(const std::string& line);
     void OnTransferFailed(std::uint8_t command);
     void OnPresetSelected(int preset);
+    // A preset command; a load from a file is preceded by a snapshot of the processor.
+    void RunPresetCommand(int command);
+    void CreateHistory();
+    // The history view's panel stays above a page built while it is shown.
+    void KeepHistoryOnTop();
     void AttachScrollButtons(QWidget* target);
     void SetPresetControlsEnabled(bool enabled);
     void SetPresetButtonsVisible(bool visible);
@@ -249,7 +258,7 @@ private:
     std::unique_ptr<CPageTree> tree_;
     std::unique_ptr<CPageController> pages_;
     std::unique_ptr<CPresetList> presetList_;
-    std::array<std::unique_ptr<CSkinButton>, 11> keys_;
+    std::array<std::unique_ptr<CSkinButton>, 12> keys_;
     std::array<std::unique_ptr<CSkinButton>, 5> presetKeys_;
     std::unique_ptr<CSkinRepeatButton> scrollUp_;
     std::unique_ptr<CSkinRepeatButton> scrollDown_;
@@ -259,4 +268,6 @@ private:
     QPointer<QWidget> focusBeforeHold_;
     std::unique_ptr<CWaitDlg> wait_;
     std::unique_ptr<CStatusLine> statusLine_;
+    std::unique_ptr<CHistoryView> history_;
+    int lockCode_ = 0; // as the last connect presented it
 };

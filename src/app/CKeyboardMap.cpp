@@ -24,6 +24,7 @@ const Everyday kEveryday[] = {
     {"Ctrl+2", CDlgMain::kB, "B"},
     {"Ctrl+T", CDlgMain::kMenu, "pages"},
     {"Ctrl+P", CDlgMain::kPresets, "presets"},
+    {"Ctrl+H", CDlgMain::kHistory, "history"},
 };
 } // namespace
 
@@ -44,10 +45,12 @@ bool CKeyboardMap::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CKeyboardMap::AddEverydayShortcuts(const std::function<CSkinButton*(unsigned)>& button,
-                                        QWidget* pageTree, QWidget* presetList) {
+                                        QWidget* pageTree, QWidget* presetList,
+                                        QWidget* historyList) {
     for (const Everyday& entry : kEveryday) {
         QWidget* focusAfter = entry.id == CDlgMain::kMenu      ? pageTree
                               : entry.id == CDlgMain::kPresets ? presetList
+                              : entry.id == CDlgMain::kHistory ? historyList
                                                                : nullptr;
         AddShortcut(QKeySequence(QString::fromLatin1(entry.keys)), button(entry.id), focusAfter);
     }

@@ -23,10 +23,11 @@ public:
 
     explicit CKeyboardMap(QWidget* window);
 
-    // The everyday keys' shortcuts, found by control id. PAGES and PRESETS also move the
-    // focus into the page tree or the preset list they show.
+    // The everyday keys' shortcuts, found by control id. PAGES, PRESETS and HISTORY also move
+    // the focus into the page tree, the preset list or the snapshot list they show.
     void AddEverydayShortcuts(const std::function<CSkinButton*(unsigned)>& button,
-                              QWidget* pageTree, QWidget* presetList);
+                              QWidget* pageTree, QWidget* presetList,
+                              QWidget* historyList = nullptr);
     // Adds a shortcut for button and names it in the button's tooltip.
     void AddShortcut(const QKeySequence& keys, CSkinButton* button, QWidget* focusAfter = nullptr);
     // Chains the widgets for Tab in the given order; null entries are skipped.

@@ -3,11 +3,16 @@
 #include <QCoreApplication>
 
 #include "app/CLinkEvent.h"
+#include "app/ILinkEventTap.h"
 #include "app/LinkMessages.h"
 
 CLinkEventPoster::CLinkEventPoster(QObject* receiver) : receiver_(receiver) {}
 
 void CLinkEventPoster::Post(int message, std::uint32_t number, ByteString bytes, std::string text) {
+    if (ILinkEventTap* tap = tap_.load();
+        tap != nullptr && tap->OnLinkMessage(message, number, bytes, text)) {
+        return;
+    }
     // postEvent is thread-safe and takes the event over.
     QCoreApplication::postEvent(receiver_,
                                 new CLinkEvent(message, number, std::move(bytes), std::move(text)));

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <atomic>
+
 #include "link/ILinkListener.h"
+
+class ILinkEventTap;
 
 class QObject;
 
@@ -31,8 +35,12 @@ public:
     void OnLog(const std::string& line) override;
     void OnTransferFailed(std::uint8_t command) override;
 
+    // tap, when set, sees every notification first and may keep it from the receiver.
+    void SetTap(ILinkEventTap* tap) { tap_.store(tap); }
+
 private:
     void Post(int message, std::uint32_t number, ByteString bytes = {}, std::string text = {});
 
     QObject* receiver_;
+    std::atomic<ILinkEventTap*> tap_{nullptr};
 };

@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QString>
@@ -100,4 +102,16 @@ bool COperatorDialogs::Ask(const std::string& text, const std::string& caption) 
                     QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, owner_);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<std::string> COperatorDialogs::AskNote(const std::string& text,
+                                                     const std::string& caption) {
+    bool ok = false;
+    const QString note =
+        QInputDialog::getText(owner_, QString::fromStdString(caption), QString::fromStdString(text),
+                              QLineEdit::Normal, QString(), &ok);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return note.trimmed().toStdString();
 }

@@ -21,6 +21,8 @@ public:
     [[nodiscard]] std::optional<std::string> ChooseSaveFile(const std::string& filter,
                                                             const std::string& suggested) override;
     bool Ask(const std::string& text, const std::string& caption) override;
+    [[nodiscard]] std::optional<std::string> AskNote(const std::string& text,
+                                                     const std::string& caption) override;
 
 private:
     // The skin manager of a skinned owner whose skin draws boxes, else nothing.

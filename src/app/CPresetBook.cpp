@@ -119,6 +119,10 @@ void CPresetBook::OnPreset(int preset, const ByteString& data) {
         }
         return;
     }
+    if (read.nameOnly) {
+        AddPresetToList(preset);
+        return;
+    }
     if (read.readBack) {
         if (!read.sent.empty() && read.sent != data) {
             // Refused, cut or padded: what the list and the processor hold is not the file.
@@ -258,6 +262,14 @@ void CPresetBook::RunCommand(PresetCommand command) {
 void CPresetBook::OnNameEdited(int preset) {
     if (IsUserPreset(preset) && preset < count_) {
         link_.RenamePreset(static_cast<std::uint8_t>(preset), list_.PresetName(preset));
+    }
+}
+
+void CPresetBook::RefreshName(int preset) {
+    const std::size_t before = pending_.size();
+    FetchPreset(preset, false);
+    if (pending_.size() > before) {
+        pending_.back().nameOnly = true;
     }
 }
 

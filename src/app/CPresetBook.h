@@ -78,6 +78,9 @@ public:
     // Queues Send Preset with a file's content: the operator's choice with ask, else the
     // preset's automatic file. True when something was sent.
     bool SendPresetFromFile(int preset, bool ask);
+    // Reads a preset again only to show its name in the list (it was written behind the
+    // list's back, by a restore).
+    void RefreshName(int preset);
     // Reads a preset file; a short read is logged as "File Read Error" and what was read is
     // used. A file that cannot be opened gives empty data.
     ByteString ReadPresetFile(const std::string& path);
@@ -100,6 +103,7 @@ private:
         std::string path;      // empty: nowhere
         bool chosen = false;   // the operator chose the path
         bool readBack = false; // the read-back of a preset sent from a file
+        bool nameOnly = false; // only its name goes to the list
         ByteString sent;       // what was sent, for the read-back to compare with
         std::string sentFrom;  // the file it came from
     };

@@ -21,6 +21,13 @@ public:
     ChooseSaveFile(const std::string& filter, const std::string& suggested) = 0;
     // A question with Yes and No; true for Yes. Nothing happens on air before the answer.
     [[nodiscard]] virtual bool Ask(const std::string& text, const std::string& caption) = 0;
+    // A line of text the operator may leave empty (a note); nothing when cancelled. Without a
+    // way to ask, the answer is an empty line.
+    [[nodiscard]] virtual std::optional<std::string> AskNote(const std::string& text,
+                                                             const std::string& caption) {
+        (void)text, (void)caption;
+        return std::string();
+    }
     // The window the boxes and dialogs belong to and are centred on (none: the screen).
     virtual void OwnedBy(QWidget* window) { (void)window; }
 };

@@ -31,6 +31,8 @@ QString AnswerCommandLine(int argc, char** argv) {
         QStringLiteral(
             "\nThe address book (PROCESSOR on the settings panel) keeps processors by name;\n"
             "those of the station file are offered too.\n"
+            "HISTORY keeps snapshots of each processor in the user's data folder\n"
+            "(snapshots/NAME under it), compares one with the processor and restores it.\n"
             "\nEnvironment: SOLVEI_SETTINGS_DIR keeps the connection settings in that folder;\n"
             "SOLVEI_STATION_FILE names the station file (default /etc/solvei/station.json).\n"
             "Only one copy runs at a time: a second one says so in a box and ends.\n"

@@ -11,6 +11,7 @@
 
 #include "app/AppFixture.h"
 #include "app/CDebugDlg.h"
+#include "app/CHistoryView.h"
 #include "app/CPresetBook.h"
 #include "app/CPresetList.h"
 #include "app/PresetFile.h"
@@ -81,8 +82,9 @@ protected:
     bool Settle() {
         return WaitFor([this] {
             const CPresetBook& book = window_->Presets();
+            // A load from a file waits for the snapshot taken before it.
             return window_->Engine().IsIdle() && book.PendingPath().empty() &&
-                   !book.IsReloadPending();
+                   !book.IsReloadPending() && !window_->History().IsBusy();
         });
     }
 };

@@ -30,6 +30,15 @@ public:
         return answerYes;
     }
 
+    std::optional<std::string> AskNote(const std::string&, const std::string&) override {
+        if (notes.empty()) {
+            return std::string();
+        }
+        auto note = notes.front();
+        notes.erase(notes.begin());
+        return note;
+    }
+
     [[nodiscard]] std::vector<std::string> Texts() const {
         std::vector<std::string> texts;
         for (const Box& box : boxes) {
@@ -46,6 +55,8 @@ public:
     bool answerYes = false;
     QWidget* owner = nullptr;
     std::vector<std::optional<std::string>> answers;
+    // The notes asked for, in turn; an empty note when none is left.
+    std::vector<std::optional<std::string>> notes;
 
 private:
     std::optional<std::string> Next() {

@@ -1,5 +1,9 @@
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <system_error>
+
+#include <unistd.h>
 
 #include <QApplication>
 
@@ -24,7 +28,19 @@ int main(int argc, char** argv) {
         std::filesystem::permissions(dir, std::filesystem::perms::owner_all);
         setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
     }
+    // The window keeps snapshots in the user's data folder: tests, and the programs they start,
+    // keep theirs in a folder of their own that goes with them.
+    const auto data = std::filesystem::temp_directory_path() /
+                      ("solvei-test-data-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(data);
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
     ::testing::InitGoogleTest(&argc, argv);
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(data, ignored);
+    return result;
 }
