@@ -1,5 +1,8 @@
 #include "pages/CPageController.h"
 
+#include <algorithm>
+
+#include <QApplication>
 #include <QStringList>
 
 #include "description/ParameterModel.h"
@@ -9,6 +12,22 @@
 #include "pages/ParamSpin.h"
 #include "pages/ParameterPage.h"
 
+namespace {
+
+// The page's controls that Tab reaches, in keyboard order.
+std::vector<QWidget*> KeyboardOrder(QWidget* page) {
+    std::vector<QWidget*> order;
+    for (QWidget* w = page->nextInFocusChain(); w != page && page->isAncestorOf(w);
+         w = w->nextInFocusChain()) {
+        if ((w->focusPolicy() & Qt::TabFocus) != 0) {
+            order.push_back(w);
+        }
+    }
+    return order;
+}
+
+} // namespace
+
 CPageController::CPageController(IPageHost& host, ParameterModel& model, CPageTree& tree,
                                  CSkinManager* skin, PageClock clock)
     : host_(host), model_(model), tree_(tree) {
@@ -16,9 +35,19 @@ CPageController::CPageController(IPageHost& host, ParameterModel& model, CPageTr
     context_.model = &model_;
     context_.registry = &model_.Registry();
     context_.clock = std::move(clock);
+    // Tab from the tree while the page is still being read (hidden) would skip it and land
+    // on the window's first key: the focus waits in the tree and enters the page once shown.
+    tree_.SetTabOutHook([this] {
+        if (!reading_ || !page_) {
+            return false;
+        }
+        refocusPlace_ = 0;
+        return true;
+    });
 }
 
 CPageController::~CPageController() {
+    tree_.SetTabOutHook({});
     DestroyPage();
 }
 
@@ -57,6 +86,11 @@ void CPageController::ShowPage(int index, bool rebuild) {
     if (rebuild) {
         // The tree keeps taking clicks while the page is read; they wait for the read's end.
         tree_.setCursor(Qt::BusyCursor);
+        if (QWidget* focus = QApplication::focusWidget(); page_ && page_->isAncestorOf(focus)) {
+            const auto order = KeyboardOrder(page_.get());
+            const auto at = std::find(order.begin(), order.end(), focus);
+            refocusPlace_ = at != order.end() ? static_cast<int>(at - order.begin()) : 0;
+        }
         page_.reset();
         ClearPageLists();
         const CPageTree::Page* entry = tree_.Lookup(index);
@@ -93,7 +127,16 @@ void CPageController::OnPageRefreshed() {
     if (page_) {
         page_->show();
         page_->raise();
+        if (refocusPlace_ >= 0) {
+            const auto order = KeyboardOrder(page_.get());
+            if (!order.empty()) {
+                order[std::min<std::size_t>(static_cast<std::size_t>(refocusPlace_),
+                                            order.size() - 1)]
+                    ->setFocus(Qt::OtherFocusReason);
+            }
+        }
     }
+    refocusPlace_ = -1;
     tree_.setEnabled(true);
     tree_.unsetCursor();
     const int next = pending_;
@@ -104,6 +147,8 @@ void CPageController::OnPageRefreshed() {
 }
 
 void CPageController::RebuildPageTree() {
+    // Hiding the tree takes the keyboard from it: it gets it back once it is built again.
+    const bool treeHadFocus = QApplication::focusWidget() == &tree_;
     tree_.hide();
     ClearPageLists();
     tree_.Build(model_.Root());
@@ -118,6 +163,10 @@ void CPageController::RebuildPageTree() {
         // The registry went with the old tree: the page shown is built again with the new
         // one (or its fallback, when it is hidden now), so that it stays wired to the model.
         RebuildCurrentPage();
+    }
+    if (treeHadFocus && tree_.isVisible()) {
+        refocusPlace_ = -1;
+        tree_.setFocus(Qt::OtherFocusReason);
     }
 }
 

@@ -84,5 +84,8 @@ private:
     bool firstRebuild_ = false;
     bool reading_ = false;
     int pending_ = -1;
+    // The place in the page's keyboard order of the control that had the focus when the
+    // page went to be built again (-1: none); it gets the focus back once the page shows.
+    int refocusPlace_ = -1;
     bool compare_ = false;
 };

@@ -135,6 +135,13 @@ bool CPageTree::event(QEvent* event) {
     return CSkinTree::event(event);
 }
 
+bool CPageTree::focusNextPrevChild(bool next) {
+    if (next && tabOut_ && tabOut_()) {
+        return true;
+    }
+    return CSkinTree::focusNextPrevChild(next);
+}
+
 void CPageTree::OnPageSelected() {
     const QList<QTreeWidgetItem*> selected = selectedItems();
     const int index = IndexOf(selected.isEmpty() ? nullptr : selected.front());

@@ -39,6 +39,10 @@ public:
     ~CPageTree() override;
 
     void SetPageCallback(PageCallback callback) { callback_ = std::move(callback); }
+    // Asked when Tab would take the keyboard out of the tree; true when it took the key
+    // instead (the page it leads to is not on screen yet).
+    using TabOutHook = std::function<bool()>;
+    void SetTabOutHook(TabOutHook hook) { tabOut_ = std::move(hook); }
 
     // Deletes every item, resets the bookkeeping and inserts root's pages. The tree keeps
     // root alive for as long as its items refer to it.
@@ -65,6 +69,7 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void OnSelectionChanged();
@@ -75,4 +80,5 @@ private:
     int lastUnconditional_ = 0;
     int lastOpened_ = -1;
     PageCallback callback_;
+    TabOutHook tabOut_;
 };

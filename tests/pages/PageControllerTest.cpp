@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QTest>
 
 #include "pages/PagesFixture.h"
@@ -246,6 +247,52 @@ TEST(PageController, TheTreeStaysHiddenWhileThePresetListIsShown) {
     EXPECT_EQ(c.h.tree.PageCount(), 2);
     // Only the first rebuild after a connection opens page 0.
     EXPECT_EQ(c.h.pages->CurrentIndex(), 0);
+}
+
+} // namespace
+
+namespace {
+
+// A page control or the tree that has the keyboard keeps it when the tree or the page is
+// built again (a preset put on air does both): it does not fall to the window's first key,
+// and Tab pressed while the page is read lands in the page once it shows.
+TEST(PageController, TheFocusStaysInTheTreeOrThePageWhenTheyAreBuiltAgain) {
+    Connected c;
+    QWidget& window = c.h.host.window;
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QWidget elsewhere(&window); // a key of the window, first in its chain
+    elsewhere.setFocusPolicy(Qt::StrongFocus);
+    elsewhere.show();
+
+    c.h.tree.setFocus(Qt::OtherFocusReason);
+    ASSERT_EQ(QApplication::focusWidget(), &c.h.tree);
+    c.h.pages->RebuildPageTree();
+    c.Answer();
+    EXPECT_EQ(QApplication::focusWidget(), &c.h.tree);
+
+    const auto sliders = ControlsOf<ParamSlider>(*c.h.pages->Page());
+    ASSERT_FALSE(sliders.empty());
+    sliders[0]->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(QApplication::focusWidget(), sliders[0]);
+    c.h.pages->RebuildPageTree();
+    c.Answer();
+    ASSERT_NE(c.h.pages->Page(), nullptr);
+    QWidget* now = QApplication::focusWidget();
+    EXPECT_TRUE(now != nullptr && c.h.pages->Page()->isAncestorOf(now))
+        << "the focus went to " << (now != nullptr ? now->metaObject()->className() : "nothing");
+
+    // Tab in the tree while the page is read again: the key waits in the tree (the page is
+    // not on screen), and the focus enters the page once it shows.
+    c.h.tree.setFocus(Qt::OtherFocusReason);
+    c.h.pages->ShowPage(c.h.pages->CurrentIndex(), true);
+    ASSERT_TRUE(c.h.pages->IsReading());
+    QTest::keyClick(&c.h.tree, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), &c.h.tree);
+    c.Answer();
+    now = QApplication::focusWidget();
+    EXPECT_TRUE(now != nullptr && c.h.pages->Page()->isAncestorOf(now))
+        << "the focus went to " << (now != nullptr ? now->metaObject()->className() : "nothing");
 }
 
 } // namespace
