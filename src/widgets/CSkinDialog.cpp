@@ -103,6 +103,7 @@ void CSkinDialog::EndModal(int result) {
 
 void CSkinDialog::ApplySkin() {
     background_ = GetImage("background");
+    shown_ = GetShownImage("background");
     const QSize size = background_ != nullptr ? background_->size() : QSize(0, 0);
     setGeometry(GetLong("offset_left"), GetLong("offset_top"), size.width(), size.height());
     if (background_ != nullptr) {
@@ -158,9 +159,9 @@ std::vector<CSkinStatic*> CSkinDialog::Statics() const {
 }
 
 void CSkinDialog::paintEvent(QPaintEvent*) {
-    if (background_ != nullptr) {
+    if (shown_ != nullptr) {
         QPainter painter(this);
-        painter.drawImage(QPoint(0, 0), *background_);
+        painter.drawImage(QPoint(0, 0), *shown_);
     }
 }
 
