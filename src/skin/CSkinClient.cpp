@@ -50,14 +50,6 @@ const QImage* CSkinClient::GetImage(const std::string& name) {
                            : nullptr;
 }
 
-const QImage* CSkinClient::GetShownImage(const std::string& name) {
-    CSkin* skin = manager_ != nullptr ? manager_->Current() : nullptr;
-    const double ratio = window_ != nullptr ? window_->devicePixelRatioF() : 1.0;
-    return skin != nullptr
-               ? skin->GetImage(section_, name, reinterpret_cast<CSkin::User>(window_), ratio)
-               : nullptr;
-}
-
 const QImage* CSkinClient::GetIcon(const std::string& name) {
     CSkin* skin = manager_ != nullptr ? manager_->Current() : nullptr;
     return skin != nullptr ? skin->GetIcon(section_, name, reinterpret_cast<CSkin::User>(window_))

@@ -28,9 +28,6 @@ public:
 
     // Lookups never fail: a missing image is null, a missing number 0, a missing text "".
     const QImage* GetImage(const std::string& name);
-    // The image to paint on the window's screen: its twin of twice the size where the
-    // window's device pixel ratio is 1.5 or more and the skin has one.
-    const QImage* GetShownImage(const std::string& name);
     const QImage* GetIcon(const std::string& name);
     int32_t GetLong(const std::string& name);
     std::string GetString(const std::string& name);

@@ -103,7 +103,6 @@ void CSkinDialog::EndModal(int result) {
 
 void CSkinDialog::ApplySkin() {
     background_ = GetImage("background");
-    shown_ = GetShownImage("background");
     const QSize size = background_ != nullptr ? background_->size() : QSize(0, 0);
     setGeometry(GetLong("offset_left"), GetLong("offset_top"), size.width(), size.height());
     if (background_ != nullptr) {
@@ -159,9 +158,9 @@ std::vector<CSkinStatic*> CSkinDialog::Statics() const {
 }
 
 void CSkinDialog::paintEvent(QPaintEvent*) {
-    if (shown_ != nullptr) {
+    if (background_ != nullptr) {
         QPainter painter(this);
-        painter.drawImage(QPoint(0, 0), *shown_);
+        painter.drawImage(QPoint(0, 0), *background_);
     }
 }
 

@@ -61,9 +61,6 @@ private:
     void ApplyStatics();
 
     const QImage* background_ = nullptr;
-    // What is painted: the background's twin of twice the size on a dense screen. Size and
-    // shape come from background_ (a window's mask is cut in logical pixels).
-    const QImage* shown_ = nullptr;
     bool dragging_ = false;
     QPoint dragAnchor_;
     bool topLevel_ = true;
