@@ -1,5 +1,7 @@
 #include "ArtKit.h"
 
+#include <cmath>
+
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -7,10 +9,59 @@
 
 namespace art {
 
+namespace {
+double gScale = 1;
+
+int Device(int logical) {
+    return static_cast<int>(std::lround(logical * gScale));
+}
+} // namespace
+
+double Scale() {
+    return gScale;
+}
+
+ScaleScope::ScaleScope(double scale) : previous_(gScale) {
+    gScale = scale;
+}
+
+ScaleScope::~ScaleScope() {
+    gScale = previous_;
+}
+
 QImage Canvas(int w, int h, const QColor& fill) {
-    QImage image(w, h, QImage::Format_RGB32);
+    QImage image(Device(w), Device(h), QImage::Format_RGB32);
+    image.setDevicePixelRatio(gScale);
     image.fill(fill);
     return image;
+}
+
+QImage ClearCanvas(int w, int h) {
+    QImage image(Device(w), Device(h), QImage::Format_ARGB32);
+    image.setDevicePixelRatio(gScale);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+QRect Bounds(const QImage& image) {
+    return QRect(QPoint(0, 0), image.deviceIndependentSize().toSize());
+}
+
+QImage Cut(const QImage& image, const QRect& r) {
+    const double s = image.devicePixelRatio();
+    QImage part = image.copy(QRectF(r.x() * s, r.y() * s, r.width() * s, r.height() * s).toRect());
+    part.setDevicePixelRatio(s);
+    return part;
+}
+
+void SetPixels(QImage& image, const QRect& r, const QColor& colour) {
+    const double s = image.devicePixelRatio();
+    const QRect device = QRectF(r.x() * s, r.y() * s, r.width() * s, r.height() * s).toRect();
+    for (int y = device.top(); y <= device.bottom(); ++y) {
+        for (int x = device.left(); x <= device.right(); ++x) {
+            image.setPixel(x, y, colour.rgb());
+        }
+    }
 }
 
 QFont Font(const QString& family, int pixelSize, bool bold, double spacing) {
@@ -39,9 +90,10 @@ QPainterPath Rounded(const QRectF& r, double radius) {
 
 void MaskOutside(QImage& image, const QPainterPath& shape, const QColor& mask) {
     const QRgb m = mask.rgb();
+    const double s = image.devicePixelRatio();
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
-            if (!shape.contains(QPointF(x + 0.5, y + 0.5))) {
+            if (!shape.contains(QPointF((x + 0.5) / s, (y + 0.5) / s))) {
                 image.setPixel(x, y, m);
             }
         }

@@ -217,10 +217,7 @@ QImage ControlArt::ProgressCell(bool lit) {
     }
     p.end();
     // The two columns at the right are the gap between cells.
-    for (int y = 0; y < 12; ++y) {
-        image.setPixel(16, y, pal::kMask.rgb());
-        image.setPixel(17, y, pal::kMask.rgb());
-    }
+    art::SetPixels(image, QRect(16, 0, 2, 12), pal::kMask);
     return image;
 }
 
@@ -252,8 +249,7 @@ QImage ControlArt::MenuIcon(int command) {
 }
 
 QImage ControlArt::TreeIcon() {
-    QImage image(16, 16, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
+    QImage image = art::ClearCanvas(16, 16);
     QPainter p(&image);
     // Light caps on grey slots read on the dark tree and on its amber selection alike.
     GlyphArt::Fader(p, QRectF(0, 0, 16, 16), QColor(0x7A, 0x84, 0x8E), QColor(0xE6, 0xEA, 0xEE));

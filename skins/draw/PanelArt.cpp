@@ -35,7 +35,7 @@ QImage FramePanel() {
     QImage image = art::Canvas(geo::kFrame.width(), geo::kFrame.height(), pal::kPage);
     QPainter p(&image);
     p.setPen(pal::kBorderDim);
-    p.drawRect(0, 0, image.width() - 1, image.height() - 1);
+    p.drawRect(art::Bounds(image).adjusted(0, 0, -1, -1));
     return image;
 }
 
@@ -63,8 +63,8 @@ QImage PanelArt::MainWindow() {
     QLinearGradient face(0, 0, 0, kMainH);
     face.setColorAt(0, pal::kFaceTop);
     face.setColorAt(1, pal::kFaceBottom);
-    p.fillRect(image.rect(), face);
-    art::Brush(p, image.rect(), 0x5017E1u, 2);
+    p.fillRect(art::Bounds(image), face);
+    art::Brush(p, art::Bounds(image), 0x5017E1u, 2);
     for (int x : {0, kMainW - kEarW}) {
         p.fillRect(QRect(x, 0, kEarW, kMainH), pal::kEar);
         art::Brush(p, QRect(x, 0, kEarW, kMainH), 0xEA45u + x, 1);
@@ -248,7 +248,7 @@ QImage PanelArt::Settings() {
                   title, font, pal::kAmber);
     };
     p.setPen(pal::kAmberDark);
-    p.drawLine(kSetCaption.left(), kSetCaption.bottom() + 3, image.width() - 21,
+    p.drawLine(kSetCaption.left(), kSetCaption.bottom() + 3, art::Bounds(image).width() - 21,
                kSetCaption.bottom() + 3);
     box(kEthernetBox, "ETHERNET");
     box(kAccessBox, "ACCESS");

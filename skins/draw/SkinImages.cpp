@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "ArtKit.h"
 #include "ControlArt.h"
 #include "GlyphArt.h"
 #include "KeyArt.h"
@@ -80,15 +81,25 @@ QByteArray IconFile(const QImage& source) {
 } // namespace
 
 SkinImages::SkinImages() {
-    const QImage background = PanelArt::MainWindow();
-    Add("Backgrounds/DlgMain.bmp", background);
-    AddMainKeys(background);
-    AddPanelArt();
-    AddControlArt();
+    // Every image is drawn twice from the same code: once as it is, once at twice the size
+    // for screens of high density, its name marked "@2x".
+    for (const double scale : {1.0, 2.0}) {
+        const art::ScaleScope scope(scale);
+        const QImage background = PanelArt::MainWindow();
+        Add("Backgrounds/DlgMain.bmp", background);
+        AddMainKeys(background);
+        AddPanelArt();
+        AddControlArt();
+    }
+}
+
+QString SkinImages::TwinPath(const QString& path) {
+    const int dot = path.lastIndexOf('.');
+    return dot < 0 ? path + "@2x" : path.left(dot) + "@2x" + path.mid(dot);
 }
 
 void SkinImages::Add(const QString& path, const QImage& image) {
-    images_[path] = image;
+    images_[art::Scale() == 1 ? path : TwinPath(path)] = image;
 }
 
 QImage SkinImages::Get(const QString& path) const {
@@ -123,7 +134,7 @@ void SkinImages::AddMainKeys(const QImage& background) {
     };
     auto addKey = [&](const QString& name, const QRect& rect, const KeyLook& look,
                       const Glyph& glyph) {
-        const QImage under = background.copy(rect);
+        const QImage under = art::Cut(background, rect);
         for (KeyState state : kKeyStates) {
             Add(QString("Buttons/%1_%2.bmp").arg(name, KeyArt::FileSuffix(state)),
                 KeyArt::Key(rect.size(), state, look, under, glyph));

@@ -256,8 +256,38 @@ std::string CSkin::ScriptText(const std::vector<char>& bytes) {
     return text;
 }
 
-const QImage* CSkin::GetImage(const std::string& section, const std::string& name, User user) {
-    return Lookup(images_, section + "::" + name, user, false);
+const QImage* CSkin::GetImage(const std::string& section, const std::string& name, User user,
+                              double ratio) {
+    const std::string key = section + "::" + name;
+    const QImage* image = Lookup(images_, key, user, false);
+    if (image == nullptr || ratio < 1.5) {
+        return image;
+    }
+    ImageEntry& entry = images_.at(key);
+    if (!entry.twinTried) {
+        entry.twinTried = true;
+        // A skin of plain images has no twins: silently the image itself.
+        if (const auto bytes =
+                files_ ? files_->Read(TwinFile(entry.file), folder_) : std::nullopt) {
+            QImage twin;
+            twin.loadFromData(reinterpret_cast<const uchar*>(bytes->data()),
+                              static_cast<int>(bytes->size()));
+            if (!twin.isNull()) {
+                twin.setDevicePixelRatio(2.0);
+                entry.twin = std::make_unique<QImage>(std::move(twin));
+            }
+        }
+    }
+    return entry.twin ? entry.twin.get() : image;
+}
+
+std::string CSkin::TwinFile(const std::string& file) {
+    const std::size_t dot = file.rfind('.');
+    const std::size_t folder = file.find_last_of("\\/");
+    if (dot == std::string::npos || (folder != std::string::npos && dot < folder)) {
+        return file + "@2x";
+    }
+    return file.substr(0, dot) + "@2x" + file.substr(dot);
 }
 
 const QImage* CSkin::GetIcon(const std::string& section, const std::string& name, User user) {
@@ -278,6 +308,8 @@ void CSkin::ReleaseUser(User user) {
         for (auto& [key, entry] : *table) {
             if (entry.handle && entry.users.erase(user) > 0 && entry.users.empty()) {
                 entry.handle.reset();
+                entry.twin.reset();
+                entry.twinTried = false;
             }
         }
     }

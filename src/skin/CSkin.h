@@ -30,6 +30,10 @@ public:
         std::string file;
         std::unique_ptr<QImage> handle; // null until first use
         std::set<User> users;
+        // The twin of twice the size ("Name@2x.bmp"), with a device pixel ratio of 2; null
+        // until asked for at a high density, or when the skin has none.
+        std::unique_ptr<QImage> twin;
+        bool twinTried = false;
     };
 
     // files: where skin files come from (the archive appended to the executable, then the
@@ -44,7 +48,13 @@ public:
     // Parses a NUL-terminated script into the tables; throws SKIN_EXEPTION.
     void Parse(const char* text);
 
-    const QImage* GetImage(const std::string& section, const std::string& name, User user);
+    // ratio: the device pixel ratio the image is shown at. From 1.5 on, the image's twin of
+    // twice the size is given when the skin has one (its device pixel ratio set to 2, so
+    // its logical size is the image's); otherwise, and below 1.5, the image itself.
+    const QImage* GetImage(const std::string& section, const std::string& name, User user,
+                           double ratio = 1.0);
+    // The file name of an image's twin: "@2x" before the extension.
+    static std::string TwinFile(const std::string& file);
     const QImage* GetIcon(const std::string& section, const std::string& name, User user);
     int32_t GetLong(const std::string& section, const std::string& name);
     std::string GetString(const std::string& section, const std::string& name);
