@@ -170,6 +170,9 @@ void CSkinButton::Press() {
     }
     stuck_ = stuck_ || stick_;
     click();
+    // click() changes the down state without a repaint: a key latched by a shortcut would
+    // show up until something else drew it.
+    update();
 }
 
 void CSkinButton::keyReleaseEvent(QKeyEvent* event) {

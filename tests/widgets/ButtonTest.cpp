@@ -187,6 +187,31 @@ TEST(Button, AStickyButtonLatchesOnClickAndStaysDown) {
     EXPECT_EQ(host.grab().toImage().pixelColor(48, 28), kUp);
 }
 
+// A shortcut presses the key without a mouse: the latched key is drawn down at once, not at
+// the next time something else makes it paint.
+TEST(Button, AStickyButtonPressedByAShortcutIsDrawnDown) {
+    SkinFixture skin;
+    ASSERT_TRUE(skin.Load(ButtonSkin(skin, "LONG(Btn::stick, 1)\n")));
+    Host host;
+    CSkinButton button("Btn", &skin.manager);
+    button.Create(&host, 200);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    struct PaintCount : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } counter;
+    QCoreApplication::processEvents();
+    button.installEventFilter(&counter);
+    button.Press();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(button.IsStuck());
+    EXPECT_GT(counter.paints, 0) << "the latched key was not drawn again";
+    button.removeEventFilter(&counter);
+}
+
 TEST(Button, MeasureCaptionAddsTheMargins) {
     SkinFixture skin;
     ASSERT_TRUE(skin.Load(ButtonSkin(skin, "LONG(Btn::x_margin, 7) LONG(Btn::y_margin, 3)\n")));
