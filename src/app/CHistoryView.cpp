@@ -1,5 +1,6 @@
 #include "app/CHistoryView.h"
 
+#include <QTime>
 #include <QDateTime>
 #include <QSysInfo>
 #include <QMetaObject>
@@ -384,11 +385,15 @@ void CHistoryView::ShowDifferences(const Snapshot& then, const Snapshot& now, co
         auto* item = new QTreeWidgetItem(diff_, {Q(row.what), Q(row.then), Q(row.now)});
         item->setToolTip(0, Q(row.what));
     }
-    ShowCaption(rows.empty() ? QStringLiteral("The processor is as on %1").arg(when)
-                             : QStringLiteral("%1 difference%2 since %3: then and now")
-                                   .arg(rows.size())
-                                   .arg(rows.size() == 1 ? "" : "s")
-                                   .arg(when));
+    // "Now" is the moment the processor was read: said, since it may change after.
+    const QString readAt = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+    ShowCaption(rows.empty()
+                    ? QStringLiteral("Read at %1: the processor is as on %2").arg(readAt, when)
+                    : QStringLiteral("Read at %1: %2 difference%3 since %4, then and now")
+                          .arg(readAt)
+                          .arg(rows.size())
+                          .arg(rows.size() == 1 ? "" : "s")
+                          .arg(when));
 }
 
 void CHistoryView::OnRestore() {
