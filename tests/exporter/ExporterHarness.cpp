@@ -9,10 +9,23 @@
 #include <asio/read.hpp>
 #include <asio/write.hpp>
 
+#include <gtest/gtest.h>
+
 using namespace std::chrono_literals;
 
+namespace {
+
+// ctest runs every test in a process of its own, side by side: a fixture shared by several
+// tests gets a folder per test, or one test's start would wipe another's files.
+std::string FolderName(const std::string& testName) {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    return test != nullptr ? testName + "-" + test->name() : testName;
+}
+
+} // namespace
+
 ExporterHarness::ExporterHarness(const std::string& testName)
-    : m_dir(std::filesystem::path(SOLVEI_TEST_TMP) / testName) {
+    : m_dir(std::filesystem::path(SOLVEI_TEST_TMP) / FolderName(testName)) {
     std::filesystem::remove_all(m_dir);
     std::filesystem::create_directories(m_dir);
 }
