@@ -2,6 +2,7 @@
 
 #include <sstream>
 #include <thread>
+#include <unistd.h>
 
 #include <asio/connect.hpp>
 #include <asio/io_context.hpp>
@@ -9,17 +10,14 @@
 #include <asio/read.hpp>
 #include <asio/write.hpp>
 
-#include <gtest/gtest.h>
-
 using namespace std::chrono_literals;
 
 namespace {
 
 // ctest runs every test in a process of its own, side by side: a fixture shared by several
-// tests gets a folder per test, or one test's start would wipe another's files.
+// tests gets a folder per process, or one test's start would wipe another's files.
 std::string FolderName(const std::string& testName) {
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    return test != nullptr ? testName + "-" + test->name() : testName;
+    return testName + "-" + std::to_string(::getpid());
 }
 
 } // namespace
