@@ -257,6 +257,7 @@ TEST_F(LinkTruthTest, ThePageShownStaysWiredWhenAChoiceOnItChangesWhichPagesExis
     EXPECT_TRUE(dialogs_.boxes.empty());
 }
 
+// Deadlines of 30 s: under the sanitizers beside the whole suite one wait here took over 10 s.
 TEST_F(LinkTruthTest, SavingDuringCompareShowsTheValuesOfSideAAgain) {
     StartSim({});
     CDlgMain& w = OpenWindow();
@@ -264,10 +265,10 @@ TEST_F(LinkTruthTest, SavingDuringCompareShowsTheValuesOfSideAAgain) {
     ASSERT_TRUE(WaitFor([&] { return Online() && w.Page() != nullptr && w.Page()->isVisible(); }));
     // U1 on air, so that saving into it does not change the preset on air.
     ASSERT_EQ(Ctl({"preset-load", "0"}).exitCode, 0);
-    ASSERT_TRUE(WaitFor([&] { return w.PresetList()->CurrentPreset() == 0; }, 10s));
+    ASSERT_TRUE(WaitFor([&] { return w.PresetList()->CurrentPreset() == 0; }, 30s));
     ParamSlider* fader = w.Page()->findChildren<ParamSlider*>().front();
     const ParamAddress at = fader->Item().address;
-    ASSERT_TRUE(WaitFor([&] { return Shown(at) >= 0; }, 10s));
+    ASSERT_TRUE(WaitFor([&] { return Shown(at) >= 0; }, 30s));
     const int stored = Shown(at);
     const int edited = (stored + 5) % (fader->Item().span + 1);
     // An edit makes A and B available; B shows the preset as stored.
@@ -275,17 +276,17 @@ TEST_F(LinkTruthTest, SavingDuringCompareShowsTheValuesOfSideAAgain) {
                    std::to_string(edited)})
                   .exitCode,
               0);
-    ASSERT_TRUE(WaitFor([&] { return Key(CDlgMain::kB)->isEnabled(); }, 10s));
+    ASSERT_TRUE(WaitFor([&] { return Key(CDlgMain::kB)->isEnabled(); }, 30s));
     w.OnBClicked();
-    ASSERT_TRUE(WaitFor([&] { return Key(CDlgMain::kB)->IsStuck() && Shown(at) == stored; }, 10s));
+    ASSERT_TRUE(WaitFor([&] { return Key(CDlgMain::kB)->IsStuck() && Shown(at) == stored; }, 30s));
     // Save into U1: the processor stores the edits and is back on side A.
     QTest::mouseClick(Key(CDlgMain::kPresets), Qt::LeftButton);
     w.PresetList()->setCurrentItem(w.PresetList()->topLevelItem(0));
     dialogs_.answerYes = true; // Save asks before it overwrites U1
     QTest::mouseClick(Key(110), Qt::LeftButton);
     ASSERT_TRUE(WaitFor(
-        [&] { return Key(CDlgMain::kA)->IsStuck() || !Key(CDlgMain::kA)->isEnabled(); }, 10s));
-    EXPECT_TRUE(WaitFor([&] { return Shown(at) == edited; }, 10s))
+        [&] { return Key(CDlgMain::kA)->IsStuck() || !Key(CDlgMain::kA)->isEnabled(); }, 30s));
+    EXPECT_TRUE(WaitFor([&] { return Shown(at) == edited; }, 30s))
         << "the page shows " << Shown(at) << ", the processor holds " << edited;
     EXPECT_TRUE(dialogs_.boxes.empty());
 }
