@@ -33,14 +33,30 @@ void CLedPanel::PrepareImages() {
     // Converted once to the off-screen image's format, so every segment is a plain copy.
     static const char* const kKeys[kImageCount] = {"led1", "led2", "led3", "led4",
                                                    "led5", "led6", "led7"};
-    for (int i = 0; i < kImageCount; ++i) {
-        const QImage* image = GetImage(kKeys[i]);
-        leds_[static_cast<std::size_t>(i)] =
-            image != nullptr ? image->convertToFormat(QImage::Format_RGB32) : QImage();
+    // Segments are cut from each other's sizes, so all of them come at one density: twice
+    // only when every segment image and both backgrounds have their twin.
+    dense_ = devicePixelRatioF() >= 1.5;
+    for (const char* key : {"background_agc", "background_io", "background"}) {
+        dense_ = dense_ && (GetImage(key) == nullptr || GetTwin(key) != nullptr);
     }
-    const QImage* background = GetImage(backgroundKey_);
-    background_ =
-        background != nullptr ? background->convertToFormat(QImage::Format_RGB32) : QImage();
+    for (int i = 0; i < kImageCount && dense_; ++i) {
+        dense_ = GetImage(kKeys[i]) == nullptr || GetTwin(kKeys[i]) != nullptr;
+    }
+    for (int i = 0; i < kImageCount; ++i) {
+        leds_[static_cast<std::size_t>(i)] = PanelImage(kKeys[i]);
+    }
+    background_ = PanelImage(backgroundKey_);
+}
+
+QImage CLedPanel::PanelImage(const std::string& key) {
+    const QImage* image = dense_ ? GetTwin(key) : GetImage(key);
+    if (image == nullptr) {
+        return {};
+    }
+    // Kept at a ratio of 1: the frame is painted in its own pixels, as the images are.
+    QImage pixels = image->convertToFormat(QImage::Format_RGB32);
+    pixels.setDevicePixelRatio(1.0);
+    return pixels;
 }
 
 void CLedPanel::SetData(const ByteString& reply) {
@@ -58,25 +74,25 @@ void CLedPanel::Clear() {
 
 void CLedPanel::SetBackground(const std::string& key) {
     backgroundKey_ = key;
-    const QImage* background = GetImage(backgroundKey_);
-    background_ =
-        background != nullptr ? background->convertToFormat(QImage::Format_RGB32) : QImage();
+    background_ = PanelImage(backgroundKey_);
     update();
 }
 
 const QImage& CLedPanel::RenderFrame() {
-    if (frame_.size() != size()) {
-        frame_ = size().isEmpty() ? QImage() : QImage(size(), QImage::Format_RGB32);
+    const int scale = dense_ ? 2 : 1;
+    if (frame_.size() != size() * scale) {
+        frame_ = size().isEmpty() ? QImage() : QImage(size() * scale, QImage::Format_RGB32);
     }
     if (frame_.isNull()) {
         return frame_;
     }
+    frame_.setDevicePixelRatio(1.0);
     QPainter painter(&frame_);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     if (background_.isNull()) {
         frame_.fill(Qt::black);
     } else {
-        painter.drawImage(QPoint(0, 0), background_, QRect(QPoint(0, 0), size()));
+        painter.drawImage(QPoint(0, 0), background_, frame_.rect());
     }
     LedSegmentLayout::ForEach(processorType_, state_.data(), state_.size(), hasData_,
                               [&](const LedSegmentLayout::Segment& segment) {
@@ -90,9 +106,11 @@ const QImage& CLedPanel::RenderFrame() {
                                   if (image.isNull()) {
                                       return;
                                   }
-                                  painter.drawImage(QPoint(segment.x, segment.y), image,
-                                                    QRect(QPoint(0, 0), sized.size()));
+                                  painter.drawImage(QPoint(segment.x, segment.y) * scale,
+                                                    image, QRect(QPoint(0, 0), sized.size()));
                               });
+    painter.end();
+    frame_.setDevicePixelRatio(scale);
     return frame_;
 }
 

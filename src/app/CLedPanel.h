@@ -78,6 +78,10 @@ private:
     bool bypassed_ = false;
     bool stale_ = false;
     QString lastReply_;
+    // The panel's image at twice the size, from the skin's twins, on a dense screen.
+    QImage PanelImage(const std::string& key);
+
+    bool dense_ = false;
     std::array<QImage, kImageCount> leds_;
     QImage background_;
     QImage frame_;

@@ -176,8 +176,9 @@ void CSkinMessageBox::paintEvent(QPaintEvent* event) {
     if (key == nullptr) {
         return;
     }
-    if (const QImage* mark = GetImage(key)) {
-        // The mark's own mask colour is cut out as it is drawn.
+    const QImage* twin = devicePixelRatioF() >= 1.5 ? GetTwin(key) : nullptr;
+    if (const QImage* mark = twin != nullptr ? twin : GetImage(key)) {
+        // The mark's own mask colour is cut out as it is drawn; a twin keeps its ratio of 2.
         QImage shown = mark->convertToFormat(QImage::Format_ARGB32);
         const QRgb mask = qRgb(255, 0, 255);
         for (int y = 0; y < shown.height(); ++y) {

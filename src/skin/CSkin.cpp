@@ -93,7 +93,8 @@ std::string ArgumentValue(std::string_view raw, std::size_t tokens, const SkinTo
     return start == std::string_view::npos ? std::string() : std::string(raw.substr(start));
 }
 
-QImage LoadIcon(const std::vector<char>& bytes) {
+// size: the square every icon is brought to.
+QImage LoadIcon(const std::vector<char>& bytes, int size) {
     QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
@@ -111,14 +112,14 @@ QImage LoadIcon(const std::vector<char>& bytes) {
             continue;
         }
         const int distance =
-            std::abs(image.width() - kIconSize) + std::abs(image.height() - kIconSize);
+            std::abs(image.width() - size) + std::abs(image.height() - size);
         if (distance < bestDistance) {
             best = image;
             bestDistance = distance;
         }
     }
-    if (!best.isNull() && best.size() != QSize(kIconSize, kIconSize)) {
-        best = best.scaled(kIconSize, kIconSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (!best.isNull() && best.size() != QSize(size, size)) {
+        best = best.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
     return best;
 }
@@ -215,10 +216,10 @@ void CSkin::Parse(const char* text) {
         std::string& value = arguments[1];
         switch (known->statement) {
         case Statement::Image:
-            images_[key] = ImageEntry{std::move(value), nullptr, {}};
+            images_[key] = ImageEntry{std::move(value), nullptr, {}, nullptr, false};
             break;
         case Statement::Icon:
-            icons_[key] = ImageEntry{std::move(value), nullptr, {}};
+            icons_[key] = ImageEntry{std::move(value), nullptr, {}, nullptr, false};
             break;
         case Statement::Long:
             numbers_[key] = LongValue(value);
@@ -263,22 +264,30 @@ const QImage* CSkin::GetImage(const std::string& section, const std::string& nam
     if (image == nullptr || ratio < 1.5) {
         return image;
     }
-    ImageEntry& entry = images_.at(key);
+    return Twin(images_.at(key), *image, false);
+}
+
+const QImage* CSkin::Twin(ImageEntry& entry, const QImage& image, bool icon) {
     if (!entry.twinTried) {
         entry.twinTried = true;
         // A skin of plain images has no twins: silently the image itself.
         if (const auto bytes =
                 files_ ? files_->Read(TwinFile(entry.file), folder_) : std::nullopt) {
             QImage twin;
-            twin.loadFromData(reinterpret_cast<const uchar*>(bytes->data()),
-                              static_cast<int>(bytes->size()));
-            if (!twin.isNull()) {
+            if (icon) {
+                twin = LoadIcon(*bytes, 2 * kIconSize);
+            } else {
+                twin.loadFromData(reinterpret_cast<const uchar*>(bytes->data()),
+                                  static_cast<int>(bytes->size()));
+            }
+            // A twin of another size would move every place laid out in the image's pixels.
+            if (!twin.isNull() && twin.size() == image.size() * 2) {
                 twin.setDevicePixelRatio(2.0);
                 entry.twin = std::make_unique<QImage>(std::move(twin));
             }
         }
     }
-    return entry.twin ? entry.twin.get() : image;
+    return entry.twin ? entry.twin.get() : &image;
 }
 
 std::string CSkin::TwinFile(const std::string& file) {
@@ -290,8 +299,14 @@ std::string CSkin::TwinFile(const std::string& file) {
     return file.substr(0, dot) + "@2x" + file.substr(dot);
 }
 
-const QImage* CSkin::GetIcon(const std::string& section, const std::string& name, User user) {
-    return Lookup(icons_, section + "::" + name, user, true);
+const QImage* CSkin::GetIcon(const std::string& section, const std::string& name, User user,
+                             double ratio) {
+    const std::string key = section + "::" + name;
+    const QImage* icon = Lookup(icons_, key, user, true);
+    if (icon == nullptr || ratio < 1.5) {
+        return icon;
+    }
+    return Twin(icons_.at(key), *icon, true);
 }
 
 int32_t CSkin::GetLong(const std::string& section, const std::string& name) {
@@ -326,7 +341,7 @@ const QImage* CSkin::Lookup(std::map<std::string, ImageEntry>& table, const std:
         if (const auto bytes = files_ ? files_->Read(entry.file, folder_) : std::nullopt) {
             QImage image;
             if (icon) {
-                image = LoadIcon(*bytes);
+                image = LoadIcon(*bytes, kIconSize);
             } else {
                 image.loadFromData(reinterpret_cast<const uchar*>(bytes->data()),
                                    static_cast<int>(bytes->size()));

@@ -49,13 +49,16 @@ public:
     void Parse(const char* text);
 
     // ratio: the device pixel ratio the image is shown at. From 1.5 on, the image's twin of
-    // twice the size is given when the skin has one (its device pixel ratio set to 2, so
-    // its logical size is the image's); otherwise, and below 1.5, the image itself.
+    // twice the size is given when the skin has one of exactly twice the size (its device
+    // pixel ratio set to 2, so its logical size is the image's); otherwise, and below 1.5,
+    // the image itself.
     const QImage* GetImage(const std::string& section, const std::string& name, User user,
                            double ratio = 1.0);
     // The file name of an image's twin: "@2x" before the extension.
     static std::string TwinFile(const std::string& file);
-    const QImage* GetIcon(const std::string& section, const std::string& name, User user);
+    // An icon and its twin likewise; every icon is brought to one square size, a twin to twice it.
+    const QImage* GetIcon(const std::string& section, const std::string& name, User user,
+                          double ratio = 1.0);
     int32_t GetLong(const std::string& section, const std::string& name);
     std::string GetString(const std::string& section, const std::string& name);
     void ReleaseUser(User user);
@@ -78,6 +81,8 @@ public:
 private:
     const QImage* Lookup(std::map<std::string, ImageEntry>& table, const std::string& key,
                          User user, bool icon);
+    // The entry's twin, loaded on first request; image itself when there is none.
+    const QImage* Twin(ImageEntry& entry, const QImage& image, bool icon);
 
     std::map<std::string, ImageEntry> images_;
     std::map<std::string, ImageEntry> icons_;

@@ -50,6 +50,28 @@ const QImage* CSkinClient::GetImage(const std::string& name) {
                            : nullptr;
 }
 
+const QImage* CSkinClient::GetTwin(const std::string& name) {
+    CSkin* skin = manager_ != nullptr ? manager_->Current() : nullptr;
+    if (skin == nullptr) {
+        return nullptr;
+    }
+    const auto user = reinterpret_cast<CSkin::User>(window_);
+    const QImage* image = skin->GetImage(section_, name, user);
+    const QImage* twin = skin->GetImage(section_, name, user, 2.0);
+    return twin != image ? twin : nullptr;
+}
+
+const QImage* CSkinClient::GetIconTwin(const std::string& name) {
+    CSkin* skin = manager_ != nullptr ? manager_->Current() : nullptr;
+    if (skin == nullptr) {
+        return nullptr;
+    }
+    const auto user = reinterpret_cast<CSkin::User>(window_);
+    const QImage* icon = skin->GetIcon(section_, name, user);
+    const QImage* twin = skin->GetIcon(section_, name, user, 2.0);
+    return twin != icon ? twin : nullptr;
+}
+
 const QImage* CSkinClient::GetIcon(const std::string& name) {
     CSkin* skin = manager_ != nullptr ? manager_->Current() : nullptr;
     return skin != nullptr ? skin->GetIcon(section_, name, reinterpret_cast<CSkin::User>(window_))

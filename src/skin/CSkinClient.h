@@ -28,7 +28,10 @@ public:
 
     // Lookups never fail: a missing image is null, a missing number 0, a missing text "".
     const QImage* GetImage(const std::string& name);
+    // The image's twin of twice the size, or null when the skin has none.
+    const QImage* GetTwin(const std::string& name);
     const QImage* GetIcon(const std::string& name);
+    const QImage* GetIconTwin(const std::string& name);
     int32_t GetLong(const std::string& name);
     std::string GetString(const std::string& name);
 

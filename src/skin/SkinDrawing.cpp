@@ -169,3 +169,44 @@ QImage StretchByResizeLines(const QImage& source, QPoint resize, QSize target) {
     }
     return result;
 }
+
+QImage ArtForRatio(const QImage& image, const QImage& stretched, const QImage* twin, QPoint resize,
+                   double ratio, int32_t maskColour, TwinCutOut cutOut) {
+    if (twin == nullptr || ratio < 1.5 || stretched.isNull() ||
+        twin->size() != image.size() * 2) {
+        return stretched;
+    }
+    // A resize line below 0 means none, at any size.
+    const QPoint twinResize(resize.x() < 0 ? resize.x() : 2 * resize.x(),
+                            resize.y() < 0 ? resize.y() : 2 * resize.y());
+    // Stretched in the twin's own pixels: a ratio left on it would halve every copy.
+    QImage pixels = *twin;
+    pixels.setDevicePixelRatio(1.0);
+    QImage art = stretched.size() == image.size()
+                     ? pixels.convertToFormat(pixels.hasAlphaChannel()
+                                                  ? QImage::Format_ARGB32_Premultiplied
+                                                  : QImage::Format_RGB32)
+                     : StretchByResizeLines(pixels, twinResize, stretched.size() * 2);
+    if (art.isNull()) {
+        return stretched;
+    }
+    if (cutOut != TwinCutOut::None) {
+        // The twin's own cut-out, found the way a shape is cut from an image.
+        QRegion cut(art.rect());
+        cut -= CreateRegionFromBitmap(art, maskColour);
+        if (!cut.isEmpty()) {
+            art = art.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            QPainter painter(&art);
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.setClipRegion(cut);
+            if (cutOut == TwinCutOut::Transparent) {
+                painter.fillRect(art.rect(), Qt::transparent);
+            } else {
+                // Each pixel of the normal image covers two by two of the twin's.
+                painter.drawImage(art.rect(), stretched);
+            }
+        }
+    }
+    art.setDevicePixelRatio(2.0);
+    return art;
+}

@@ -42,6 +42,7 @@ void CSkinButton::Create(QWidget* parent, unsigned controlId) {
 void CSkinButton::ApplySkin() {
     for (size_t i = 0; i < sources_.size(); ++i) {
         sources_[i] = GetImage(kImageKeys[i]);
+        twins_[i] = GetTwin(kImageKeys[i]);
         captionColours_[i] = ColorFromSkin(GetLong(kColourKeys[i]));
     }
     QSize size(GetLong("width"), GetLong("height"));
@@ -77,7 +78,10 @@ void CSkinButton::resizeEvent(QResizeEvent*) {
 void CSkinButton::PrepareImages() {
     for (size_t i = 0; i < images_.size(); ++i) {
         images_[i] = sources_[i] != nullptr
-                         ? StretchByResizeLines(*sources_[i], resizeLine_, size())
+                         ? ArtForRatio(*sources_[i],
+                                       StretchByResizeLines(*sources_[i], resizeLine_, size()),
+                                       twins_[i], resizeLine_, devicePixelRatioF(), maskColour_,
+                                       rectShape_ ? TwinCutOut::None : TwinCutOut::Transparent)
                          : QImage();
     }
     // Without an "up" image there is nothing to cut a shape from: the whole rectangle counts.

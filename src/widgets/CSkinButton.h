@@ -77,6 +77,7 @@ private:
     QPoint resizeLine_;
     QSize margin_;
     std::array<const QImage*, 5> sources_{};
+    std::array<const QImage*, 5> twins_{};
     std::array<QImage, 5> images_;
     std::array<QColor, 5> captionColours_;
     QRegion region_;

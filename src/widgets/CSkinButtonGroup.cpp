@@ -33,6 +33,8 @@ void CSkinButtonGroup::ApplySkin() {
     font_ = SkinFont(*this);
     sources_[0] = GetImage("background");
     sources_[1] = GetImage("background_disabled");
+    twins_[0] = GetTwin("background");
+    twins_[1] = GetTwin("background_disabled");
     resizeLine_ = QPoint(GetLong("resize_line_x"), GetLong("resize_line_y"));
     maskColour_ = GetLong("bkcolormask");
     inner_ = QMargins(GetLong("buttons_ofs_left"), GetLong("buttons_ofs_top"),
@@ -170,6 +172,12 @@ void CSkinButtonGroup::PrepareBackground() {
     }
     region_ = stretched_[0].isNull() ? QRegion(rect())
                                      : CreateRegionFromBitmap(stretched_[0], maskColour_);
+    for (int i = 0; i < 2; ++i) {
+        if (sources_[i] != nullptr) {
+            stretched_[i] = ArtForRatio(*sources_[i], stretched_[i], twins_[i], resizeLine_,
+                                        devicePixelRatioF(), maskColour_, TwinCutOut::Transparent);
+        }
+    }
 }
 
 void CSkinButtonGroup::changeEvent(QEvent* event) {

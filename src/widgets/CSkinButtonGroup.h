@@ -87,6 +87,7 @@ private:
     QColor textColour_;
     QFont font_;
     const QImage* sources_[2] = {nullptr, nullptr};
+    const QImage* twins_[2] = {nullptr, nullptr};
     QImage stretched_[2];
     QPoint resizeLine_;
     int32_t maskColour_ = 0;

@@ -106,10 +106,16 @@ void CSkinDialog::ApplySkin() {
     const QSize size = background_ != nullptr ? background_->size() : QSize(0, 0);
     setGeometry(GetLong("offset_left"), GetLong("offset_top"), size.width(), size.height());
     if (background_ != nullptr) {
-        QRegion region = CreateRegionFromBitmap(*background_, GetLong("bkcolormask"));
+        const int32_t mask = GetLong("bkcolormask");
+        // A window has nothing beneath it to show through a finer cut of its twin.
+        art_ = ArtForRatio(*background_, *background_, GetTwin("background"), QPoint(-1, -1),
+                           devicePixelRatioF(), mask,
+                           child_ ? TwinCutOut::Transparent : TwinCutOut::FromImage);
+        QRegion region = CreateRegionFromBitmap(*background_, mask);
         // An empty mask would mean "no mask" to Qt; a window cut out completely shows nothing.
         setMask(region.isEmpty() ? QRegion(-1, -1, 1, 1) : region);
     } else {
+        art_ = QImage();
         clearMask();
     }
     // Only a top-level window can be translucent; a child panel is drawn into its parent.
@@ -158,9 +164,9 @@ std::vector<CSkinStatic*> CSkinDialog::Statics() const {
 }
 
 void CSkinDialog::paintEvent(QPaintEvent*) {
-    if (background_ != nullptr) {
+    if (!art_.isNull()) {
         QPainter painter(this);
-        painter.drawImage(QPoint(0, 0), *background_);
+        painter.drawImage(QPoint(0, 0), art_);
     }
 }
 

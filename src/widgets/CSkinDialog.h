@@ -61,6 +61,7 @@ private:
     void ApplyStatics();
 
     const QImage* background_ = nullptr;
+    QImage art_; // the background as painted: its twin on a dense screen
     bool dragging_ = false;
     QPoint dragAnchor_;
     bool topLevel_ = true;

@@ -40,8 +40,18 @@ void CSkinProgress::ApplySkin() {
     activeRegion_ = active_ != nullptr ? CreateRegionFromBitmap(*active_, cellMask) : QRegion();
     inactiveRegion_ =
         inactive_ != nullptr ? CreateRegionFromBitmap(*inactive_, cellMask) : QRegion();
+    const double ratio = devicePixelRatioF();
+    activeArt_ = active_ != nullptr ? ArtForRatio(*active_, *active_, GetTwin("active"),
+                                                  QPoint(-1, -1), ratio, cellMask,
+                                                  TwinCutOut::Transparent)
+                                    : QImage();
+    inactiveArt_ = inactive_ != nullptr ? ArtForRatio(*inactive_, *inactive_, GetTwin("inactive"),
+                                                      QPoint(-1, -1), ratio, cellMask,
+                                                      TwinCutOut::Transparent)
+                                        : QImage();
     cell_ = QRect(QPoint(0, 0), active_ != nullptr ? active_->size() : QSize(0, 0));
     source_ = GetImage("background");
+    sourceTwin_ = GetTwin("background");
     resizeLine_ = QPoint(GetLong("resize_line_x"), GetLong("resize_line_y"));
     backgroundMask_ = GetLong("bkcolormask");
     firstCell_ = QPoint(GetLong("ofs_left"), GetLong("ofs_top"));
@@ -67,6 +77,10 @@ void CSkinProgress::PrepareBackground() {
         source_ != nullptr ? StretchByResizeLines(*source_, resizeLine_, size()) : QImage();
     backgroundRegion_ =
         stretched_.isNull() ? QRegion() : CreateRegionFromBitmap(stretched_, backgroundMask_);
+    if (source_ != nullptr) {
+        stretched_ = ArtForRatio(*source_, stretched_, sourceTwin_, resizeLine_,
+                                 devicePixelRatioF(), backgroundMask_, TwinCutOut::Transparent);
+    }
 }
 
 void CSkinProgress::Step() {
@@ -107,13 +121,13 @@ void CSkinProgress::paintEvent(QPaintEvent*) {
     }
     for (int i = 0; i < count_; ++i) {
         const bool lit = IsLit(i, position_);
-        const QImage* image = lit ? active_ : inactive_;
-        if (image == nullptr) {
+        const QImage& image = lit ? activeArt_ : inactiveArt_;
+        if (image.isNull()) {
             continue;
         }
         const QRect target = CellRect(i);
         painter.setClipRegion((lit ? activeRegion_ : inactiveRegion_).translated(target.topLeft()));
-        painter.drawImage(target.topLeft(), *image);
+        painter.drawImage(target.topLeft(), image);
     }
 }
 

@@ -49,6 +49,9 @@ private:
     QRegion inactiveRegion_;
     QRect cell_;
     const QImage* source_ = nullptr;
+    const QImage* sourceTwin_ = nullptr;
+    QImage activeArt_;
+    QImage inactiveArt_;
     QPoint resizeLine_;
     int32_t backgroundMask_ = 0;
     QImage stretched_;

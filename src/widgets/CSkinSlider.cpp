@@ -37,9 +37,16 @@ void CSkinSlider::ApplySkin() {
         thumbs_[i] = GetImage(thumbKeys[i]);
         thumbRegions_[i] =
             thumbs_[i] != nullptr ? CreateRegionFromBitmap(*thumbs_[i], thumbMask) : QRegion();
+        thumbArt_[i] = thumbs_[i] != nullptr
+                           ? ArtForRatio(*thumbs_[i], *thumbs_[i], GetTwin(thumbKeys[i]),
+                                         QPoint(-1, -1), devicePixelRatioF(), thumbMask,
+                                         TwinCutOut::Transparent)
+                           : QImage();
     }
     tracks_[0] = GetImage("background");
     tracks_[1] = GetImage("background_disabled");
+    trackTwins_[0] = GetTwin("background");
+    trackTwins_[1] = GetTwin("background_disabled");
     resizeLine_ = QPoint(GetLong("resize_line_x"), GetLong("resize_line_y"));
     trackMask_ = GetLong("bkcolormask");
     tickColour_ = ColorFromSkin(GetLong("color"));
@@ -64,6 +71,12 @@ void CSkinSlider::PrepareTrack() {
     }
     trackRegion_ =
         stretched_[0].isNull() ? QRegion() : CreateRegionFromBitmap(stretched_[0], trackMask_);
+    for (int i = 0; i < 2; ++i) {
+        if (tracks_[i] != nullptr) {
+            stretched_[i] = ArtForRatio(*tracks_[i], stretched_[i], trackTwins_[i], resizeLine_,
+                                        devicePixelRatioF(), trackMask_, TwinCutOut::Transparent);
+        }
+    }
 }
 
 double CSkinSlider::Scale() const {
@@ -128,9 +141,9 @@ void CSkinSlider::paintEvent(QPaintEvent*) {
         painter.drawLine(width() - gap + 6, y, width(), y);
     }
     const int state = !isEnabled() ? ThumbDisabled : dragging_ ? ThumbDown : ThumbUp;
-    if (thumbs_[state] != nullptr) {
+    if (!thumbArt_[state].isNull()) {
         painter.setClipRegion(thumbRegions_[state].translated(thumb.topLeft()));
-        painter.drawImage(thumb.topLeft(), *thumbs_[state]);
+        painter.drawImage(thumb.topLeft(), thumbArt_[state]);
     }
     if (hasFocus()) {
         painter.setClipping(false);

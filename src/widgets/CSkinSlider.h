@@ -57,7 +57,9 @@ private:
 
     const QImage* thumbs_[3] = {nullptr, nullptr, nullptr};
     QRegion thumbRegions_[3];
+    QImage thumbArt_[3];
     const QImage* tracks_[2] = {nullptr, nullptr};
+    const QImage* trackTwins_[2] = {nullptr, nullptr};
     QImage stretched_[2];
     QRegion trackRegion_;
     QPoint resizeLine_;

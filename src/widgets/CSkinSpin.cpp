@@ -39,8 +39,10 @@ void CSkinSpin::Create(QWidget* parent, unsigned controlId) {
 void CSkinSpin::ApplySkin() {
     for (int i = 0; i < 8; ++i) {
         arrowSources_[i] = GetImage(kArrowKeys[i]);
+        arrowTwins_[i] = GetTwin(kArrowKeys[i]);
     }
     const int32_t arrowMask = GetLong("buttoncolormask");
+    arrowMask_ = arrowMask;
     upRegion_ = arrowSources_[0] != nullptr ? CreateRegionFromBitmap(*arrowSources_[0], arrowMask)
                                             : QRegion();
     downRegion_ = arrowSources_[4] != nullptr ? CreateRegionFromBitmap(*arrowSources_[4], arrowMask)
@@ -50,6 +52,7 @@ void CSkinSpin::ApplySkin() {
     upOffset_ = QPoint(GetLong("up_ofs_right"), GetLong("up_ofs_top"));
     downOffset_ = QPoint(GetLong("down_ofs_right"), GetLong("down_ofs_bottom"));
     background_ = GetImage("background");
+    backgroundTwin_ = GetTwin("background");
     resizeLine_ = QPoint(GetLong("resize_line_x"), GetLong("resize_line_y"));
     backgroundMask_ = GetLong("bkcolormask");
     const QRect place(GetLong("offset_left"), GetLong("offset_top"), GetLong("width"),
@@ -83,15 +86,23 @@ void CSkinSpin::PrepareImages() {
     const QRect down = DownRect();
     for (int i = 0; i < 8; ++i) {
         const QRect& target = i < 4 ? up : down;
-        arrowImages_[i] = arrowSources_[i] != nullptr && !target.isEmpty()
-                              ? StretchByResizeLines(*arrowSources_[i],
-                                                     i < 4 ? upResize_ : downResize_, target.size())
-                              : QImage();
+        const QPoint resize = i < 4 ? upResize_ : downResize_;
+        arrowImages_[i] =
+            arrowSources_[i] != nullptr && !target.isEmpty()
+                ? ArtForRatio(*arrowSources_[i],
+                              StretchByResizeLines(*arrowSources_[i], resize, target.size()),
+                              arrowTwins_[i], resize, devicePixelRatioF(), arrowMask_,
+                              TwinCutOut::Transparent)
+                : QImage();
     }
     stretched_ =
         background_ != nullptr ? StretchByResizeLines(*background_, resizeLine_, size()) : QImage();
     backgroundRegion_ =
         stretched_.isNull() ? QRegion() : CreateRegionFromBitmap(stretched_, backgroundMask_);
+    if (background_ != nullptr) {
+        stretched_ = ArtForRatio(*background_, stretched_, backgroundTwin_, resizeLine_,
+                                 devicePixelRatioF(), backgroundMask_, TwinCutOut::Transparent);
+    }
 }
 
 QRect CSkinSpin::GetTextRect() const {

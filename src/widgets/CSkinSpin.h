@@ -133,6 +133,9 @@ private:
     QRegion backgroundRegion_;
     // Up arrow states then down arrow states: normal, hovered, pressed, disabled.
     const QImage* arrowSources_[8] = {};
+    const QImage* arrowTwins_[8] = {};
+    const QImage* backgroundTwin_ = nullptr;
+    int32_t arrowMask_ = 0;
     QImage arrowImages_[8];
     QRegion upRegion_;
     QRegion downRegion_;

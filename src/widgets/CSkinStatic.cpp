@@ -20,6 +20,7 @@ void CSkinStatic::Create(QWidget* parent, unsigned controlId) {
 
 void CSkinStatic::ApplySkin() {
     source_ = GetImage("background");
+    twin_ = GetTwin("background");
     resizeLine_ = QPoint(GetLong("resize_line_x"), GetLong("resize_line_y"));
     const QRect place(GetLong("offset_left"), GetLong("offset_top"), GetLong("width"),
                       GetLong("height"));
@@ -50,8 +51,10 @@ void CSkinStatic::resizeEvent(QResizeEvent*) {
 }
 
 void CSkinStatic::StretchBackground() {
-    stretched_ =
-        source_ != nullptr ? StretchByResizeLines(*source_, resizeLine_, size()) : QImage();
+    stretched_ = source_ != nullptr
+                     ? ArtForRatio(*source_, StretchByResizeLines(*source_, resizeLine_, size()),
+                                   twin_, resizeLine_, devicePixelRatioF(), 0, TwinCutOut::None)
+                     : QImage();
 }
 
 void CSkinStatic::paintEvent(QPaintEvent*) {

@@ -44,6 +44,7 @@ private:
     QPoint shadowOffset_;
     int32_t format_ = 0;
     const QImage* source_ = nullptr;
+    const QImage* twin_ = nullptr;
     QPoint resizeLine_;
     QImage stretched_;
 };

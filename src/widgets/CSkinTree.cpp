@@ -1,9 +1,12 @@
 #include "widgets/CSkinTree.h"
 
+#include <algorithm>
+
 #include <QHeaderView>
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
+#include <QPolygonF>
 
 #include "skin/ControlId.h"
 #include "skin/SkinDrawing.h"
@@ -51,6 +54,7 @@ void CSkinTree::ApplySkin() {
     // text colour, so they never stay the style's dark on the dark tree.
     const int32_t expander = GetLong("expander_color");
     const QColor arrows = expander != 0 ? ColorFromSkin(expander) : text_[normal];
+    arrows_ = arrows;
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         colours.setColor(group, QPalette::WindowText, arrows);
         colours.setColor(group, QPalette::ButtonText, arrows);
@@ -60,6 +64,13 @@ void CSkinTree::ApplySkin() {
     icon_ = icon != nullptr ? QIcon(QPixmap::fromImage(icon->scaled(16, 16, Qt::IgnoreAspectRatio,
                                                                     Qt::SmoothTransformation)))
                             : QIcon();
+    // On a dense screen the icon's twin gives the pixels of twice the size.
+    if (const QImage* twin = GetIconTwin("icon"); twin != nullptr && icon != nullptr) {
+        QPixmap sharp = QPixmap::fromImage(
+            twin->scaled(32, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        sharp.setDevicePixelRatio(2.0);
+        icon_.addPixmap(sharp);
+    }
     for (int i = 0; i < topLevelItemCount(); ++i) {
         SetIcons(topLevelItem(i));
     }
@@ -91,6 +102,33 @@ void CSkinTree::rowsInserted(const QModelIndex& parent, int start, int end) {
             SetIcons(item);
         }
     }
+}
+
+void CSkinTree::drawBranches(QPainter* painter, const QRect& rect,
+                             const QModelIndex& index) const {
+    if (model() == nullptr || !model()->hasChildren(index)) {
+        return;
+    }
+    const bool selected = selectionModel() != nullptr && selectionModel()->isSelected(index);
+    // The arrow stands in the last indentation step before the item, as the style puts it.
+    const int step = indentation();
+    const QRectF cell(rect.right() + 1 - step, rect.top(), step, rect.height());
+    const qreal half = std::min<qreal>(4.0, std::min(cell.width(), cell.height()) / 3.0);
+    const QPointF centre = cell.center();
+    QPolygonF arrow;
+    if (isExpanded(index)) {
+        arrow << centre + QPointF(-half, -half / 2) << centre + QPointF(half, -half / 2)
+              << centre + QPointF(0, half / 2 + 1);
+    } else {
+        arrow << centre + QPointF(-half / 2, -half) << centre + QPointF(-half / 2, half)
+              << centre + QPointF(half / 2 + 1, 0);
+    }
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(selected ? TextColour(ItemLook::Selected) : arrows_);
+    painter->drawPolygon(arrow);
+    painter->restore();
 }
 
 void CSkinTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option,

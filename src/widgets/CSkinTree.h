@@ -34,6 +34,9 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // The arrow that opens or closes a group, drawn here so the selected row's arrow takes
+    // that row's text colour instead of vanishing into the selection.
+    void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                  const QModelIndex& index) const override;
     void rowsInserted(const QModelIndex& parent, int start, int end) override;
@@ -43,6 +46,7 @@ private:
 
     QColor text_[3];
     QColor background_[3];
+    QColor arrows_;
     QIcon icon_;
     SkinFocusOverlay* focusMark_ = nullptr; // a child, owned by Qt
 };

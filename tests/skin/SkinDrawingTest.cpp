@@ -142,4 +142,74 @@ TEST(StretchByResizeLines, SmallerTargetLetsRightAndBottomWin) {
     }
 }
 
+// The picture painted on a dense screen comes from the twin, stretched by its own resize lines
+// at twice their place; the normal picture stays whenever the twin cannot be used.
+TEST(ArtForRatio, TheNormalPictureUnlessDenseWithATwinOfTwiceTheSize) {
+    const QImage image = Painted(QImage::Format_RGB32, 3, 1, [](int, int) { return Qt::red; });
+    const QImage stretched = StretchByResizeLines(image, QPoint(1, 0), QSize(5, 1));
+    const QImage twin = Painted(QImage::Format_RGB32, 6, 2, [](int, int) { return Qt::green; });
+    const QImage odd = Painted(QImage::Format_RGB32, 6, 3, [](int, int) { return Qt::green; });
+    struct Case {
+        const char* name;
+        const QImage* twin;
+        double ratio;
+        bool fromTwin;
+    };
+    const Case cases[] = {{"no twin", nullptr, 2.0, false},   {"ratio 1", &twin, 1.0, false},
+                          {"ratio 1.49", &twin, 1.49, false}, {"ratio 1.5", &twin, 1.5, true},
+                          {"ratio 3", &twin, 3.0, true},      {"odd twin", &odd, 2.0, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QImage art =
+            ArtForRatio(image, stretched, c.twin, QPoint(1, 0), c.ratio, kMagenta, TwinCutOut::None);
+        EXPECT_EQ(art.deviceIndependentSize(), QSizeF(5, 1));
+        EXPECT_EQ(art.devicePixelRatio(), c.fromTwin ? 2.0 : 1.0);
+        EXPECT_EQ(art.pixelColor(0, 0), c.fromTwin ? QColor(Qt::green) : QColor(Qt::red));
+    }
+}
+
+TEST(ArtForRatio, TheTwinsResizeLineIsAtTwiceItsPlace) {
+    // Twin columns: A A B B C C, the normal image's resize column 1 is B.
+    const QColor a(Qt::red), b(Qt::green), c(Qt::blue);
+    const QImage image = Painted(QImage::Format_RGB32, 3, 1, [](int, int) { return Qt::black; });
+    const QImage twin = Painted(QImage::Format_RGB32, 6, 2, [&](int x, int) {
+        return x < 2 ? a : x < 4 ? b : c;
+    });
+    const QImage stretched = StretchByResizeLines(image, QPoint(1, -1), QSize(5, 1));
+    const QImage art =
+        ArtForRatio(image, stretched, &twin, QPoint(1, -1), 2.0, kMagenta, TwinCutOut::None);
+    ASSERT_EQ(art.size(), QSize(10, 2));
+    const QColor expected[] = {a, a, b, b, b, b, b, b, c, c};
+    for (int x = 0; x < 10; ++x) {
+        SCOPED_TRACE(x);
+        EXPECT_EQ(art.pixelColor(x, 0), expected[x]);
+        EXPECT_EQ(art.pixelColor(x, 1), expected[x]);
+    }
+}
+
+// A shape is cut from the normal image; inside it, the twin's own finer cut-out shows what
+// lies beneath (a control) or the normal image's colour (a window), never the mask colour.
+TEST(ArtForRatio, TheTwinsCutOutInsideTheShape) {
+    // Normal: one white pixel (inside the shape). Twin: its top left quarter is cut.
+    const QImage image = Painted(QImage::Format_RGB32, 1, 1, [](int, int) { return Qt::white; });
+    const QImage twin = Painted(QImage::Format_RGB32, 2, 2, [](int x, int y) {
+        return x == 0 && y == 0 ? QColor(Qt::magenta) : QColor(Qt::gray);
+    });
+    struct Case {
+        TwinCutOut cutOut;
+        QColor corner;
+    };
+    const Case cases[] = {{TwinCutOut::None, QColor(Qt::magenta)},
+                          {TwinCutOut::Transparent, QColor(Qt::transparent)},
+                          {TwinCutOut::FromImage, QColor(Qt::white)}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.cutOut));
+        const QImage art = ArtForRatio(image, image, &twin, QPoint(-1, -1), 2.0, kMagenta, c.cutOut);
+        ASSERT_EQ(art.size(), QSize(2, 2));
+        EXPECT_EQ(art.pixelColor(0, 0).rgba(), c.corner.rgba());
+        EXPECT_EQ(art.pixelColor(1, 0), QColor(Qt::gray));
+        EXPECT_EQ(art.pixelColor(1, 1), QColor(Qt::gray));
+    }
+}
+
 } // namespace

@@ -60,12 +60,21 @@ TEST_F(SkinTwins, TheTwinFromOneAndAHalfTimesTheDensityOn) {
     EXPECT_TRUE(messages.messages.empty());
 }
 
-TEST_F(SkinTwins, AnImageWithoutATwinIsShownItselfSilently) {
-    for (const double ratio : {1.0, 1.5, 2.0}) {
-        const QImage* image = skin.GetImage("Dlg", "plain", 1, ratio);
-        ASSERT_NE(image, nullptr);
-        EXPECT_EQ(image->size(), QSize(5, 2));
-        EXPECT_EQ(image->devicePixelRatio(), 1.0);
+TEST_F(SkinTwins, AnImageWithoutATwinOfTwiceItsSizeIsShownItselfSilently) {
+    // "odd" has a twin of another size: laid out in its pixels, the window would move.
+    dir.Write("Skin/skin.ini", "IMAGE(Dlg::plain, \"Plain.bmp\")\n"
+                               "IMAGE(Dlg::odd, \"Odd.bmp\")\n");
+    dir.Write("Skin/Odd.bmp", Bitmap(5, 2, Qt::blue));
+    dir.Write("Skin/Odd@2x.bmp", Bitmap(10, 5, Qt::green));
+    ASSERT_TRUE(skin.Load(dir.File("Skin")));
+    for (const char* name : {"plain", "odd"}) {
+        for (const double ratio : {1.0, 1.5, 2.0}) {
+            SCOPED_TRACE(std::string(name) + " " + std::to_string(ratio));
+            const QImage* image = skin.GetImage("Dlg", name, 1, ratio);
+            ASSERT_NE(image, nullptr);
+            EXPECT_EQ(image->size(), QSize(5, 2));
+            EXPECT_EQ(image->devicePixelRatio(), 1.0);
+        }
     }
     EXPECT_TRUE(messages.messages.empty());
 }

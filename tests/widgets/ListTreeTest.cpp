@@ -92,6 +92,31 @@ TEST(Tree, ColoursItemsByStateAndDisabledItemsInAnEnabledTree) {
     EXPECT_EQ(t.tree.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
 }
 
+// The arrow of a group is drawn in the expander colour (here the text colour), and on the
+// selected row in that row's text colour: the expander colour would vanish into a selection
+// of the same hue.
+TEST(Tree, TheSelectedRowsArrowTakesTheSelectedTextColour) {
+    TreeOnHost t(false);
+    ASSERT_TRUE(t.loaded);
+    const auto arrowShows = [&t](QTreeWidgetItem* item, const QColor& colour) {
+        const QImage shot = t.tree.grab().toImage();
+        const QRect row = t.tree.visualItemRect(item);
+        for (int y = row.top(); y <= row.bottom(); ++y) {
+            for (int x = 0; x < row.left(); ++x) {
+                if (shot.pixelColor(x, y) == colour) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    t.tree.setCurrentItem(t.items[1]);
+    EXPECT_TRUE(arrowShows(t.items[0], QColor(Qt::white)));
+    t.tree.setCurrentItem(t.items[0]);
+    EXPECT_TRUE(arrowShows(t.items[0], QColor(Qt::yellow)));
+    EXPECT_FALSE(arrowShows(t.items[0], QColor(Qt::white)));
+}
+
 class TreeIconTest : public ::testing::TestWithParam<bool> {};
 
 TEST_P(TreeIconTest, EveryItemShowsTheOneIconOrNone) {

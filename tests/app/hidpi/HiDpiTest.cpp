@@ -41,20 +41,15 @@ QRgb Rgb(const QImage& image, int x, int y) {
     return image.pixel(x, y) & 0xFFFFFFu;
 }
 
-// True when every device pixel of the area equals the logical pixel it stands for, that is,
-// when the screen shows the logical picture enlarged by the scale without smoothing.
-bool ShowsScaled(const QImage& screen, QPoint deviceOrigin, const QImage& logical,
-                 const QRect& area) {
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
-            const QRgb expected = Rgb(logical, x, y);
-            for (int j = 0; j < kScale; ++j) {
-                for (int i = 0; i < kScale; ++i) {
-                    const QPoint device = deviceOrigin + QPoint(x * kScale + i, y * kScale + j);
-                    if (Rgb(screen, device.x(), device.y()) != expected) {
-                        return false;
-                    }
-                }
+// True when every device pixel of the logical area shows the picture's pixel at the same
+// device place: the picture is drawn at the device's resolution (from the skin's twins).
+bool ShowsDevicePixels(const QImage& screen, QPoint deviceOrigin, const QImage& picture,
+                       const QRect& area) {
+    for (int y = area.top() * kScale; y < (area.bottom() + 1) * kScale; ++y) {
+        for (int x = area.left() * kScale; x < (area.right() + 1) * kScale; ++x) {
+            const QPoint device = deviceOrigin + QPoint(x, y);
+            if (Rgb(screen, device.x(), device.y()) != Rgb(picture, x, y)) {
+                return false;
             }
         }
     }
@@ -119,6 +114,17 @@ protected:
         return image != nullptr ? *image : none;
     }
 
+    // The image's twin of twice the size in its own pixels, or a null image when it has none.
+    QImage Twin(const char* section, const char* key) const {
+        const QImage* twin = Skin().GetImage(section, key, 1, kScale);
+        if (twin == nullptr || twin->devicePixelRatio() != kScale) {
+            return {};
+        }
+        QImage pixels = twin->convertToFormat(QImage::Format_RGB32);
+        pixels.setDevicePixelRatio(1.0);
+        return pixels;
+    }
+
     std::string Path(const std::string& sub) const { return (dir_ / sub).string(); }
 
     TestProcess::Result X(const std::vector<std::string>& argv) const { return display_.X(argv); }
@@ -179,16 +185,21 @@ protected:
 };
 
 // Where each corner of the main window's background is cut away, the screen must still show
-// the root window at twice the size, and the rest of the corner must show the background.
+// the root window at twice the size, and the rest of the corner must show the background's
+// twin: its own finer curve, and where the twin is cut inside the window's shape, the
+// background's colour (nothing lies beneath a window to show there).
 struct CornerCheck {
-    int cutPixels = 0;  // logical pixels of the corners that the mask colour cuts away
-    int wrongCut = 0;   // of those, drawn by the window on the screen
-    int wrongDrawn = 0; // background pixels of the corners not shown as the background
+    int cutPixels = 0;   // logical pixels of the corners that the mask colour cuts away
+    int wrongCut = 0;    // of those, drawn by the window on the screen
+    int wrongDrawn = 0;  // device pixels of the rest not shown as the twin says
+    int finerDrawn = 0;  // device pixels of the rest that differ from the enlarged background
 };
 
 TEST_F(HiDpiTest, WindowDoublesAndItsCutCornersNeitherDrawNorTakeClicks) {
     const QImage& background = Image("DlgMain", "background");
     ASSERT_FALSE(background.isNull());
+    const QImage twin = Twin("DlgMain", "background");
+    ASSERT_FALSE(twin.isNull()) << "the shipped background has no twin";
     const QRgb cut = ColorFromSkin(Skin().GetLong("DlgMain", "bkcolormask")).rgb() & 0xFFFFFFu;
     const auto geometry = Geometry(*window_);
     ASSERT_TRUE(geometry);
@@ -212,11 +223,15 @@ TEST_F(HiDpiTest, WindowDoublesAndItsCutCornersNeitherDrawNorTakeClicks) {
                         for (int i = 0; i < kScale; ++i) {
                             const QPoint d = origin + QPoint(x * kScale + i, y * kScale + j);
                             const QRgb shown = Rgb(screen, d.x(), d.y());
+                            const QRgb art = Rgb(twin, x * kScale + i, y * kScale + j);
+                            const QRgb expected = art == cut ? Rgb(background, x, y) : art;
                             if (isCut && shown != Rgb(root_, d.x(), d.y())) {
                                 ++result.wrongCut;
-                            } else if (!isCut && shown != Rgb(background, x, y)) {
+                            } else if (!isCut && shown != expected) {
                                 ++result.wrongDrawn;
                             }
+                            result.finerDrawn +=
+                                !isCut && expected != Rgb(background, x, y) ? 1 : 0;
                         }
                     }
                 }
@@ -233,7 +248,9 @@ TEST_F(HiDpiTest, WindowDoublesAndItsCutCornersNeitherDrawNorTakeClicks) {
         10s);
     ASSERT_GT(seen.cutPixels, 4 * 8) << "the skin's corners are no longer cut: nothing to check";
     ASSERT_TRUE(shown) << seen.wrongCut << " device pixels drawn where the corners are cut, "
-                       << seen.wrongDrawn << " corner pixels not showing the background";
+                       << seen.wrongDrawn << " corner pixels not showing the background's twin";
+    // The twin's curve is its own, not the enlarged one.
+    EXPECT_GT(seen.finerDrawn, 0);
 
     // The pointer over the very corner is over the root window; a little inside, over ours.
     EXPECT_NE(WindowAt(origin), *window_);
@@ -327,11 +344,15 @@ TEST_F(HiDpiTest, LedSegmentsLandOnTheirCells) {
 
     const QRect panel(Skin().GetLong("Leds", "offset_left"), Skin().GetLong("Leds", "offset_top"),
                       Skin().GetLong("Leds", "width"), Skin().GetLong("Leds", "height"));
+    // Sizes in logical pixels from the images, pictures from their twins.
     std::array<QImage, 7> leds;
+    std::array<QImage, 7> twins;
     for (std::size_t k = 0; k < leds.size(); ++k) {
-        leds[k] = Image("Leds", ("led" + std::to_string(k + 1)).c_str())
-                      .convertToFormat(QImage::Format_RGB32);
+        const std::string key = "led" + std::to_string(k + 1);
+        leds[k] = Image("Leds", key.c_str());
+        twins[k] = Twin("Leds", key.c_str());
         ASSERT_FALSE(leds[k].isNull());
+        ASSERT_FALSE(twins[k].isNull()) << key << " has no twin";
     }
     const QSize cell = leds[0].size();
     // A segment image is copied at the size of the image its colour group names (the
@@ -346,8 +367,7 @@ TEST_F(HiDpiTest, LedSegmentsLandOnTheirCells) {
     };
     const auto look = [&](const QImage& screen, const QImage& backgroundSource) {
         Seen seen;
-        const QImage background = backgroundSource.convertToFormat(QImage::Format_RGB32)
-                                      .copy(QRect(QPoint(0, 0), panel.size()));
+        const QImage background = backgroundSource.copy(QRect(QPoint(0, 0), panel.size() * kScale));
         std::vector<QRect> places;
         for (int r = 0; r < 8; ++r) {
             for (int s = 0; s < 32; ++s) {
@@ -360,7 +380,8 @@ TEST_F(HiDpiTest, LedSegmentsLandOnTheirCells) {
             QImage all = background;
             QPainter painter(&all);
             for (const QRect& place : places) {
-                painter.drawImage(place.topLeft(), leds[k], QRect(QPoint(0, 0), copySize(k)));
+                painter.drawImage(place.topLeft() * kScale, twins[k],
+                                  QRect(QPoint(0, 0), copySize(k) * kScale));
             }
             drawn.push_back(all);
         }
@@ -374,7 +395,7 @@ TEST_F(HiDpiTest, LedSegmentsLandOnTheirCells) {
                 }
             }
             std::size_t match = 0;
-            while (match < drawn.size() && !ShowsScaled(screen, device, drawn[match], place)) {
+            while (match < drawn.size() && !ShowsDevicePixels(screen, device, drawn[match], place)) {
                 ++match;
             }
             seen.oddCells += match == drawn.size() ? 1 : 0;
@@ -384,7 +405,7 @@ TEST_F(HiDpiTest, LedSegmentsLandOnTheirCells) {
         for (int y = 0; y < panel.height(); ++y) {
             for (int x = 0; x < panel.width(); ++x) {
                 if (inside.pixelIndex(x, y) == 0 &&
-                    !ShowsScaled(screen, device, background, QRect(x, y, 1, 1))) {
+                    !ShowsDevicePixels(screen, device, background, QRect(x, y, 1, 1))) {
                     ++seen.strayPixels;
                 }
             }
@@ -393,8 +414,8 @@ TEST_F(HiDpiTest, LedSegmentsLandOnTheirCells) {
     };
 
     // The meter view chooses one of two backgrounds; the first reply sets it.
-    const QImage& agc = Image("Leds", "background_agc");
-    const QImage& io = Image("Leds", "background_io");
+    const QImage agc = Twin("Leds", "background_agc");
+    const QImage io = Twin("Leds", "background_io");
     ASSERT_FALSE(agc.isNull());
     ASSERT_FALSE(io.isNull());
     Seen best;
