@@ -14,6 +14,7 @@
 #include "snapshot/LocalOrigin.h"
 #include "snapshot/SnapshotDiff.h"
 #include "snapshot/SnapshotFile.h"
+#include "snapshot/TransferRetry.h"
 #include "SolveiVersion.h"
 
 namespace {
@@ -78,7 +79,7 @@ int CSnapshotCommands::Failed(ISnapshotLink::Result result, CLinkSession& sessio
         return CCtlCommands::kRefused;
     case ISnapshotLink::Result::Cancelled:
         m_err << "solvei-ctl: the transfer of " << what << " was cancelled "
-              << CSessionSnapshotLink::kTransferRetries + 1 << " times\n";
+              << TransferRetry::kRetries + 1 << " times\n";
         return CCtlCommands::kNoResponse;
     case ISnapshotLink::Result::NoResponse:
         break;
