@@ -3,59 +3,30 @@
 // wire), through the same link session and snapshot taker solvei-ctl uses, and writing and
 // reading its file.
 #include <chrono>
-#include <filesystem>
 #include <string>
-#include <thread>
-#include <unistd.h>
 
-#include <asio/io_context.hpp>
 #include <asio/ip/address.hpp>
 #include <benchmark/benchmark.h>
 
 #include "ctl/CLinkSession.h"
 #include "ctl/CSessionSnapshotLink.h"
 #include "link/CConnectionSettings.h"
-#include "sim/CFaultInjector.h"
 #include "sim/CLinePacer.h"
-#include "sim/CProcessor.h"
-#include "sim/CPtyTransport.h"
-#include "sim/CSimDescription.h"
-#include "sim/CSimService.h"
-#include "sim/CUdpTransport.h"
 #include "snapshot/CSnapshotTaker.h"
 #include "snapshot/SnapshotFile.h"
+#include "support/ScratchFolder.h"
+#include "support/SimOnThread.h"
 
 namespace {
 
-// The simulator on its own thread, as solvei-sim runs it, with its built-in description.
-class Sim {
+// The simulator over UDP on 127.0.0.1.
+class UdpSim : public SimOnThread {
 public:
-    Sim()
-        : processor(Config(), CProcessor::Clock::now()), faults({}),
-          service(processor, faults, nullptr), udp(io, service) {
+    UdpSim() {
         (void)udp.Open({asio::ip::make_address("127.0.0.1"), 0});
-        thread = std::thread([this] { io.run(); });
-    }
-    ~Sim() {
-        io.stop();
-        thread.join();
+        Run();
     }
     unsigned short Port() const { return udp.LocalEndpoint().port(); }
-
-    static CProcessor::Config Config() {
-        std::string error;
-        CProcessor::Config config;
-        config.description = *CSimDescription::Builtin(error);
-        config.parameters = CSimDescription::Catalog(config.description);
-        return config;
-    }
-
-    asio::io_context io;
-    CProcessor processor;
-    CFaultInjector faults;
-    CSimService service;
-    CUdpTransport udp;
-    std::thread thread;
 };
 
 CConnectionSettings Settings(unsigned short port) {
@@ -70,7 +41,7 @@ CConnectionSettings Settings(unsigned short port) {
 
 // Connect, take the whole snapshot, disconnect: what solvei-ctl snapshot does on the link.
 void BM_SnapshotOverUdp(benchmark::State& state) {
-    Sim sim;
+    UdpSim sim;
     auto settings = Settings(sim.Port());
     std::size_t parameters = 0;
     for (auto _ : state) {
@@ -92,35 +63,19 @@ void BM_SnapshotOverUdp(benchmark::State& state) {
 }
 BENCHMARK(BM_SnapshotOverUdp)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The simulator serving its pseudo-terminal at a line rate, on its own thread.
+// The simulator serving its pseudo-terminal at a line rate, the link in a folder of its own.
 class SerialSim {
 public:
-    explicit SerialSim(int baud)
-        : dir(std::filesystem::temp_directory_path() /
-              ("solvei-snapshot-bench-" + std::to_string(::getpid()))),
-          processor(Sim::Config(), CProcessor::Clock::now()), faults({}),
-          service(processor, faults, nullptr), pty(io, service, baud) {
-        std::filesystem::create_directories(dir);
+    explicit SerialSim(int baud) : sim(baud) {
         std::string error;
-        opened = pty.Open((dir / "serial").string(), error);
-        thread = std::thread([this] { io.run(); });
+        opened = !folder.Path().empty() && sim.pty.Open(Link(), error);
+        sim.Run();
     }
-    ~SerialSim() {
-        io.stop();
-        thread.join();
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
-    std::string Link() const { return (dir / "serial").string(); }
+    std::string Link() const { return folder.File("serial"); }
 
-    std::filesystem::path dir;
-    asio::io_context io;
-    CProcessor processor;
-    CFaultInjector faults;
-    CSimService service;
-    CPtyTransport pty;
+    ScratchFolder folder{"solvei-snapshot-bench"};
+    SimOnThread sim;
     bool opened = false;
-    std::thread thread;
 };
 
 // The same snapshot over a serial line at 19200 baud, 8N1. A half-duplex exchange cannot be
@@ -131,14 +86,14 @@ public:
 // line is not paced: what the pseudo-terminal path costs by itself.
 void BM_SnapshotOverSerial(benchmark::State& state) {
     const int baud = static_cast<int>(state.range(0));
-    SerialSim sim(baud);
-    if (!sim.opened) {
+    SerialSim serial(baud);
+    if (!serial.opened) {
         state.SkipWithError("no pseudo-terminal");
         return;
     }
     CConnectionSettings settings = Settings(0);
     settings.serial = 1;
-    settings.portName = sim.Link();
+    settings.portName = serial.Link();
     settings.baud = 1; // 19200, the application's rate (a pseudo-terminal ignores it)
     double wireBytes = 0;
     double lineSeconds = 0;
@@ -146,7 +101,7 @@ void BM_SnapshotOverSerial(benchmark::State& state) {
     std::size_t replies =
         0; // each one ends an exchange: what the time beyond the line is spread over
     for (auto _ : state) {
-        const auto before = sim.pty.BytesReceived() + sim.pty.BytesSent();
+        const auto before = serial.sim.pty.BytesReceived() + serial.sim.pty.BytesSent();
         const auto start = std::chrono::steady_clock::now();
         CLinkSession session(settings, [&replies](const std::string& line) {
             replies += line.rfind("Recieved ", 0) == 0 ? 1 : 0;
@@ -163,7 +118,7 @@ void BM_SnapshotOverSerial(benchmark::State& state) {
         }
         (void)session.Disconnect();
         measured += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        const auto bytes = sim.pty.BytesReceived() + sim.pty.BytesSent() - before;
+        const auto bytes = serial.sim.pty.BytesReceived() + serial.sim.pty.BytesSent() - before;
         wireBytes += double(bytes);
         if (baud > 0) {
             lineSeconds +=
@@ -187,7 +142,7 @@ BENCHMARK(BM_SnapshotOverSerial)
     ->UseRealTime();
 
 void BM_SnapshotFileWriteAndRead(benchmark::State& state) {
-    Sim sim;
+    UdpSim sim;
     auto settings = Settings(sim.Port());
     CLinkSession session(settings, nullptr);
     if (session.Connect() != CLinkSession::Status::Ok) {

@@ -1,8 +1,6 @@
 #include "app/CHistoryView.h"
 
 #include <QTime>
-#include <QDateTime>
-#include <QSysInfo>
 #include <QMetaObject>
 #include <QHeaderView>
 #include <QPalette>
@@ -15,6 +13,7 @@
 #include "skin/CSkinManager.h"
 #include "skin/SkinDrawing.h"
 #include "snapshot/CSnapshotTaker.h"
+#include "snapshot/LocalOrigin.h"
 #include "snapshot/SnapshotDiff.h"
 #include "snapshot/SnapshotFile.h"
 #include "widgets/CSkinButton.h"
@@ -135,9 +134,7 @@ void CHistoryView::ShowCaption(const QString& text) {
 }
 
 SnapshotOrigin CHistoryView::Origin() const {
-    const QString user = qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME"));
-    return {QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString(), "solvei-remote",
-            user.toStdString(), QSysInfo::machineHostName().toStdString(), address_};
+    return LocalOrigin::Now("solvei-remote", address_);
 }
 
 void CHistoryView::OnConnected(const std::string& processor, const std::string& address,

@@ -2,6 +2,7 @@
 
 #include "app/LinkMessages.h"
 #include "link/CLinkEngine.h"
+#include "snapshot/TransferRetry.h"
 
 namespace {
 constexpr std::uint32_t kGetConfig = 0x83;
@@ -75,14 +76,6 @@ ISnapshotLink::Result CWindowSnapshotLink::Await(Awaited what, const std::functi
             return Result::NoResponse;
         }
     }
-}
-
-ISnapshotLink::Result CWindowSnapshotLink::Transfer(const std::function<Result()>& attempt) {
-    Result result = attempt();
-    for (int retry = 0; retry < kTransferRetries && result == Result::Cancelled; ++retry) {
-        result = attempt();
-    }
-    return result;
 }
 
 bool CWindowSnapshotLink::OnLinkMessage(int message, std::uint32_t number, const ByteString& bytes,
@@ -168,7 +161,7 @@ ISnapshotLink::Result CWindowSnapshotLink::ReadVersion(std::string& version) {
 
 ISnapshotLink::Result CWindowSnapshotLink::GetConfig(ByteString& description) {
     Answer answer;
-    const Result result = Transfer([&] {
+    const Result result = TransferRetry::Run([&] {
         return Await(
             Awaited::Config, [this] { engine_.GetConfig(lockCode_); }, answer);
     });
@@ -186,7 +179,7 @@ ISnapshotLink::Result CWindowSnapshotLink::GetFactoryPresetNumber(int& count) {
 
 ISnapshotLink::Result CWindowSnapshotLink::GetPreset(std::uint8_t preset, ByteString& data) {
     Answer answer;
-    const Result result = Transfer([&] {
+    const Result result = TransferRetry::Run([&] {
         return Await(
             Awaited::Preset, [this, preset] { engine_.GetPreset(preset); }, answer, {}, preset);
     });
@@ -232,7 +225,7 @@ ISnapshotLink::Result CWindowSnapshotLink::WriteParameter(ParamAddress address, 
 
 ISnapshotLink::Result CWindowSnapshotLink::SendPreset(std::uint8_t preset, const ByteString& data) {
     Answer answer;
-    return Transfer([&] {
+    return TransferRetry::Run([&] {
         return Await(
             Awaited::PresetSent, [this, preset, &data] { engine_.SendPreset(preset, data); },
             answer, {}, preset);

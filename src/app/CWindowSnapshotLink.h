@@ -17,12 +17,10 @@ class CLinkEngine;
 // from it), while parameter values and LED states still reach it, so the page and meters keep
 // showing what the processor holds. Polling goes on meanwhile. Each call waits on its caller's
 // thread (never the window's), until the answer comes, the link drops, nothing has been heard
-// for the link's whole round of tries, or Abort.
+// for the link's whole round of tries, or Abort. A transfer broken off is made again, as
+// TransferRetry says.
 class CWindowSnapshotLink : public ISnapshotLink, public ILinkEventTap {
 public:
-    // A transfer broken off (stray bytes cancel it) is tried again this many times.
-    static constexpr int kTransferRetries = 3;
-
     CWindowSnapshotLink(CLinkEngine& engine, int lockCode, std::chrono::milliseconds quietLimit);
 
     // Every waiting and later call answers NoResponse at once (the window closes, or the link
@@ -55,7 +53,6 @@ private:
     Result Await(Awaited what, const std::function<void()>& request, Answer& answer,
                  ParamAddress address = {}, int preset = -1);
 
-    Result Transfer(const std::function<Result()>& attempt);
     int LockCode();
 
     CLinkEngine& engine_;

@@ -1,5 +1,7 @@
 #include "ctl/CSessionSnapshotLink.h"
 
+#include "snapshot/TransferRetry.h"
+
 CSessionSnapshotLink::CSessionSnapshotLink(CLinkSession& session, int lockCode, Notice notice)
     : m_session(session), m_lockCode(lockCode), m_notice(std::move(notice)) {}
 
@@ -34,21 +36,18 @@ CLinkSession::Status CSessionSnapshotLink::ToStatus(Result result) {
 ISnapshotLink::Result
 CSessionSnapshotLink::Transfer(const std::string& what,
                                const std::function<CLinkSession::Status()>& attempt) {
-    auto status = attempt();
-    for (int retry = 1; retry <= kTransferRetries && status == CLinkSession::Status::Cancelled;
-         ++retry) {
+    bool retried = false;
+    const auto retrying = [&](int tryNumber) {
+        retried = true;
         if (m_notice) {
             m_notice("the transfer of " + what + " was broken off, trying again (" +
-                     std::to_string(retry + 1) + " of " + std::to_string(kTransferRetries + 1) +
-                     ")");
+                     std::to_string(tryNumber) + " of " +
+                     std::to_string(TransferRetry::kRetries + 1) + ")");
         }
-        status = attempt();
-        // The request was taken before, so it is no refusal now: the processor went quiet.
-        if (status == CLinkSession::Status::Refused) {
-            status = CLinkSession::Status::NoResponse;
-        }
-    }
-    return From(status);
+    };
+    const Result result = TransferRetry::Run([&] { return From(attempt()); }, retrying);
+    // The request was taken before, so it is no refusal now: the processor went quiet.
+    return retried && result == Result::Refused ? Result::NoResponse : result;
 }
 
 ISnapshotLink::Result CSessionSnapshotLink::ReadVersion(std::string& version) {

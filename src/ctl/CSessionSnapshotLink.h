@@ -7,10 +7,9 @@
 #include "snapshot/ISnapshotLink.h"
 
 // The snapshot's requests over solvei-ctl's link session. Transfers broken off (stray bytes
-// cancel them) are tried again a few times, as the other commands do.
+// cancel them) are tried again a few times (TransferRetry), as the other commands do.
 class CSessionSnapshotLink : public ISnapshotLink {
 public:
-    static constexpr int kTransferRetries = 3;
     using Notice = std::function<void(const std::string&)>;
 
     // notice, when set, hears of a transfer tried again.

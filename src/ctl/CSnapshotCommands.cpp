@@ -3,20 +3,18 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
-#include <ctime>
 #include <istream>
 #include <ostream>
-#include <pwd.h>
-#include <unistd.h>
 
 #include "ctl/CCtlCommands.h"
 #include "ctl/CLinkFailureText.h"
 #include "ctl/CSessionSnapshotLink.h"
 #include "snapshot/CSnapshotRestorer.h"
 #include "snapshot/CSnapshotTaker.h"
+#include "snapshot/LocalOrigin.h"
 #include "snapshot/SnapshotDiff.h"
 #include "snapshot/SnapshotFile.h"
+#include "snapshot/TransferRetry.h"
 #include "SolveiVersion.h"
 
 namespace {
@@ -24,33 +22,6 @@ namespace {
 // "1 parameter", "2 parameters".
 std::string Count(std::size_t n, const std::string& what) {
     return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
-}
-
-std::string NowUtc() {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
-}
-
-std::string UserName() {
-    if (const char* user = std::getenv("USER"); user != nullptr && *user != '\0') {
-        return user;
-    }
-    if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_name != nullptr) {
-        return pw->pw_name;
-    }
-    return std::to_string(::getuid());
-}
-
-std::string HostName() {
-    char name[256] = {};
-    if (::gethostname(name, sizeof name - 1) != 0) {
-        return {};
-    }
-    return name;
 }
 
 } // namespace
@@ -89,7 +60,7 @@ std::string CSnapshotCommands::Where() const {
 }
 
 SnapshotOrigin CSnapshotCommands::Origin() const {
-    return {NowUtc(), std::string("solvei-ctl ") + SOLVEI_VERSION, UserName(), HostName(), Where()};
+    return LocalOrigin::Now(std::string("solvei-ctl ") + SOLVEI_VERSION, Where());
 }
 
 int CSnapshotCommands::Failed(ISnapshotLink::Result result, CLinkSession& session,
@@ -108,7 +79,7 @@ int CSnapshotCommands::Failed(ISnapshotLink::Result result, CLinkSession& sessio
         return CCtlCommands::kRefused;
     case ISnapshotLink::Result::Cancelled:
         m_err << "solvei-ctl: the transfer of " << what << " was cancelled "
-              << CSessionSnapshotLink::kTransferRetries + 1 << " times\n";
+              << TransferRetry::kRetries + 1 << " times\n";
         return CCtlCommands::kNoResponse;
     case ISnapshotLink::Result::NoResponse:
         break;

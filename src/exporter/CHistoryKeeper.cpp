@@ -1,10 +1,8 @@
 #include "exporter/CHistoryKeeper.h"
 
-#include <cstdlib>
 #include <ctime>
 #include <iostream>
 #include <tuple>
-#include <unistd.h>
 
 #include <asio/post.hpp>
 
@@ -12,6 +10,7 @@
 #include "exporter/CProcessorSession.h"
 #include "exporter/CSessionReadLink.h"
 #include "snapshot/CSnapshotTaker.h"
+#include "snapshot/LocalOrigin.h"
 
 namespace {
 
@@ -21,25 +20,6 @@ constexpr std::chrono::milliseconds kCheck{200};
 double UnixNow() {
     return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
         .count();
-}
-
-std::string UtcNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
-}
-
-std::string HostName() {
-    char name[256] = {};
-    return gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string("unknown");
-}
-
-std::string UserName() {
-    const char* user = std::getenv("USER");
-    return user != nullptr && *user != '\0' ? user : std::to_string(getuid());
 }
 
 const char* ResultText(ISnapshotLink::Result result) {
@@ -259,7 +239,7 @@ void CHistoryKeeper::Tick() {
 }
 
 SnapshotOrigin CHistoryKeeper::Origin(const Watch& w) const {
-    return {UtcNow(), m_options.program, UserName(), HostName(), w.session->Target().Address()};
+    return LocalOrigin::Now(m_options.program, w.session->Target().Address());
 }
 
 void CHistoryKeeper::Launch(std::size_t index, bool full) {

@@ -5,6 +5,8 @@
 
 #include <asio/post.hpp>
 
+#include "snapshot/TransferRetry.h"
+
 namespace {
 
 // How often a waiting worker looks at the stop flag. The session always ends a read (its
@@ -67,11 +69,7 @@ ISnapshotLink::Result CSessionReadLink::Ask(const Read& read, ReadResult& out) {
 }
 
 ISnapshotLink::Result CSessionReadLink::Transfer(const Read& read, ReadResult& out) {
-    Result result = Ask(read, out);
-    for (int retry = 0; retry < kTransferRetries && result == Result::Cancelled; ++retry) {
-        result = Ask(read, out);
-    }
-    return result;
+    return TransferRetry::Run([&] { return Ask(read, out); });
 }
 
 ISnapshotLink::Result CSessionReadLink::ReadVersion(std::string& version) {

@@ -16,8 +16,6 @@
 // here without a byte going out.
 class CSessionReadLink : public ISnapshotLink {
 public:
-    static constexpr int kTransferRetries = 3;
-
     // alive: expires when the session goes (nothing is asked of it then); stop: set to give up
     // waiting (the exporter is stopping).
     CSessionReadLink(asio::io_context& io, CProcessorSession& session,
@@ -40,7 +38,7 @@ private:
     using ReadResult = CProcessorSession::ReadResult;
 
     Result Ask(const Read& read, ReadResult& out);
-    // A transfer broken off (stray bytes cancel it) is tried again a few times.
+    // A transfer broken off (stray bytes cancel it) is tried again a few times (TransferRetry).
     Result Transfer(const Read& read, ReadResult& out);
 
     asio::io_context& m_io;

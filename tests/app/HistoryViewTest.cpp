@@ -51,13 +51,42 @@ protected:
         EXPECT_EQ(result.exitCode, 0) << result.err;
         return result.out;
     }
-    static std::string Args(const ParamAddress& at) {
-        return std::to_string(at.a) + " " + std::to_string(at.b) + " " + std::to_string(at.c);
+    // What another remote finds at, or writes there, behind the window's back.
+    std::string ReadWithCtl(const ParamAddress& at) {
+        return Ctl({"read", std::to_string(at.a), std::to_string(at.b), std::to_string(at.c)});
     }
-    std::vector<std::string> AddressArgs(const ParamAddress& at) {
-        return {std::to_string(at.a), std::to_string(at.b), std::to_string(at.c)};
+    void WriteWithCtl(const ParamAddress& at, int value) {
+        Ctl({"write", std::to_string(at.a), std::to_string(at.b), std::to_string(at.c),
+             std::to_string(value)});
+    }
+    // The page's first fader: where it is, what it shows, and a value step further round its
+    // span for someone else to write.
+    struct Fader {
+        ParamAddress at;
+        int before = 0;
+        int changed = 0;
+    };
+    static std::optional<Fader> FirstFader(CDlgMain& w, int step) {
+        const auto sliders = w.Page()->findChildren<ParamSlider*>();
+        if (sliders.empty()) {
+            return std::nullopt;
+        }
+        ParamSlider& slider = *sliders.front();
+        const int before = slider.DeviceValue();
+        return Fader{slider.Item().address, before, (before + step) % (slider.Item().span + 1)};
     }
     static bool Idle(CDlgMain& w) { return !w.History().IsBusy(); }
+    // Presses TAKE on the open HISTORY view, empty so far: true once the snapshot is listed.
+    bool TakeFirst(CDlgMain& w) {
+        w.History().KeyButton(CHistoryView::kTake)->Press();
+        return WaitFor([&] { return Idle(w) && w.History().List()->topLevelItemCount() == 1; });
+    }
+    // Chooses the first snapshot listed: true once it is compared and something differs.
+    bool ChooseFirstAndCompare(CDlgMain& w) {
+        Choose(w.History().List(), 0);
+        return WaitFor(
+            [&] { return Idle(w) && w.History().Differences()->topLevelItemCount() > 0; });
+    }
     // A click on the row, as the operator chooses it.
     static void Choose(CSkinList* list, int row) {
         const QRect rect = list->visualItemRect(list->topLevelItem(row));
@@ -94,11 +123,9 @@ protected:
 
 TEST_F(HistoryViewTest, TakesComparesAndRestoresAParameterChangedBehindTheWindowsBack) {
     CDlgMain& w = ConnectedWindow();
-    const auto sliders = w.Page()->findChildren<ParamSlider*>();
-    ASSERT_FALSE(sliders.empty());
-    const ParamAddress at = sliders.front()->Item().address;
-    const int before = sliders.front()->DeviceValue();
-    const int changed = (before + 7) % (sliders.front()->Item().span + 1);
+    const auto fader = FirstFader(w, 7);
+    ASSERT_TRUE(fader);
+    const auto [at, before, changed] = *fader;
     ASSERT_NE(before, changed);
 
     w.Button(CDlgMain::kHistory)->Press();
@@ -108,8 +135,7 @@ TEST_F(HistoryViewTest, TakesComparesAndRestoresAParameterChangedBehindTheWindow
     EXPECT_FALSE(w.Tree()->isVisible());
 
     dialogs_.notes = {std::string("before the night shift")};
-    history.KeyButton(CHistoryView::kTake)->Press();
-    ASSERT_TRUE(WaitFor([&] { return Idle(w) && history.List()->topLevelItemCount() == 1; }));
+    ASSERT_TRUE(TakeFirst(w));
     EXPECT_EQ(history.List()->topLevelItem(0)->text(1).toStdString(), "before the night shift");
     const auto taken = Load(history.List()->topLevelItem(0));
     ASSERT_TRUE(taken);
@@ -118,15 +144,9 @@ TEST_F(HistoryViewTest, TakesComparesAndRestoresAParameterChangedBehindTheWindow
     EXPECT_EQ(then->value, before);
 
     // Someone else changes the processor.
-    auto address = AddressArgs(at);
-    std::vector<std::string> write{"write"};
-    write.insert(write.end(), address.begin(), address.end());
-    write.push_back(std::to_string(changed));
-    Ctl(write);
-
-    Choose(history.List(), 0);
+    WriteWithCtl(at, changed);
+    ASSERT_TRUE(ChooseFirstAndCompare(w));
     CSkinList* diff = history.Differences();
-    ASSERT_TRUE(WaitFor([&] { return Idle(w) && diff->topLevelItemCount() > 0; }));
     bool named = false;
     for (int i = 0; i < diff->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* row = diff->topLevelItem(i);
@@ -157,9 +177,7 @@ TEST_F(HistoryViewTest, TakesComparesAndRestoresAParameterChangedBehindTheWindow
     EXPECT_TRUE(history.KeyButton(CHistoryView::kRestore)->isEnabled());
 
     // The processor holds the snapshot's value again, and the page shows it.
-    std::vector<std::string> read{"read"};
-    read.insert(read.end(), address.begin(), address.end());
-    EXPECT_EQ(Ctl(read), std::to_string(before) + "\n");
+    EXPECT_EQ(ReadWithCtl(at), std::to_string(before) + "\n");
     w.Button(CDlgMain::kMenu)->Press();
     EXPECT_TRUE(WaitFor([&] { return ShownOnPage(w, at) == before; }, 10s))
         << "the page shows " << ShownOnPage(w, at);
@@ -178,29 +196,18 @@ TEST_F(HistoryViewTest, TakesComparesAndRestoresAParameterChangedBehindTheWindow
 
 TEST_F(HistoryViewTest, ARestoreTheOperatorDeclinesWritesNothingAndKeepsNoSnapshot) {
     CDlgMain& w = ConnectedWindow();
-    const auto sliders = w.Page()->findChildren<ParamSlider*>();
-    ASSERT_FALSE(sliders.empty());
-    const ParamAddress at = sliders.front()->Item().address;
-    const int before = sliders.front()->DeviceValue();
-    const int changed = (before + 3) % (sliders.front()->Item().span + 1);
+    const auto fader = FirstFader(w, 3);
+    ASSERT_TRUE(fader);
     w.Button(CDlgMain::kHistory)->Press();
     CHistoryView& history = w.History();
-    history.KeyButton(CHistoryView::kTake)->Press();
-    ASSERT_TRUE(WaitFor([&] { return Idle(w) && history.List()->topLevelItemCount() == 1; }));
-    auto address = AddressArgs(at);
-    std::vector<std::string> write{"write"};
-    write.insert(write.end(), address.begin(), address.end());
-    write.push_back(std::to_string(changed));
-    Ctl(write);
-    Choose(history.List(), 0);
-    ASSERT_TRUE(WaitFor([&] { return Idle(w) && history.Differences()->topLevelItemCount() > 0; }));
+    ASSERT_TRUE(TakeFirst(w));
+    WriteWithCtl(fader->at, fader->changed);
+    ASSERT_TRUE(ChooseFirstAndCompare(w));
 
     dialogs_.answerYes = false;
     history.KeyButton(CHistoryView::kRestore)->Press();
     ASSERT_TRUE(WaitFor([&] { return Idle(w) && !dialogs_.questions.empty(); }, 30s));
-    std::vector<std::string> read{"read"};
-    read.insert(read.end(), address.begin(), address.end());
-    EXPECT_EQ(Ctl(read), std::to_string(changed) + "\n");
+    EXPECT_EQ(ReadWithCtl(fader->at), std::to_string(fader->changed) + "\n");
     EXPECT_EQ(history.Shelf().List().size(), 1u);
     EXPECT_TRUE(dialogs_.boxes.empty());
 }

@@ -2,25 +2,18 @@
 // and replies over a real pseudo-terminal that cannot come faster than the line carries them.
 #include <chrono>
 #include <fcntl.h>
-#include <filesystem>
 #include <poll.h>
-#include <termios.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include <asio/io_context.hpp>
-
 #include "link/LinkPacket.h"
-#include "sim/CFaultInjector.h"
 #include "sim/CLinePacer.h"
-#include "sim/CProcessor.h"
-#include "sim/CPtyTransport.h"
-#include "sim/CSimDescription.h"
 #include "sim/CSimOptions.h"
-#include "sim/CSimService.h"
+#include "support/RawTerminal.h"
+#include "support/ScratchFolder.h"
+#include "support/SimOnThread.h"
 
 namespace {
 
@@ -85,55 +78,20 @@ TEST(LinePacingTest, BaudOptionTakesSensibleRatesWithAPseudoTerminal) {
     }
 }
 
-// A simulator serving a pseudo-terminal at a baud rate on its own asio thread.
-class PacedSim {
-public:
-    explicit PacedSim(int baud)
-        : processor(Config(), CProcessor::Clock::now()), injector({}),
-          service(processor, injector, nullptr), pty(io, service, baud) {}
-    ~PacedSim() {
-        io.stop();
-        if (thread.joinable()) {
-            thread.join();
-        }
-    }
-    void Run() {
-        thread = std::thread([this] { io.run(); });
-    }
-    static CProcessor::Config Config() {
-        std::string error;
-        CProcessor::Config config;
-        config.description = *CSimDescription::Builtin(error);
-        config.parameters = CSimDescription::Catalog(config.description);
-        return config;
-    }
-
-    asio::io_context io;
-    CProcessor processor;
-    CFaultInjector injector;
-    CSimService service;
-    CPtyTransport pty;
-    std::thread thread;
-};
-
 TEST(LinePacingTest, RepliesComeNoFasterThanTheLineCarriesBothWays) {
     constexpr int kBaud = 1200; // 8.3 ms a byte
     const auto byteTime = CLinePacer::ByteTime(kBaud);
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("solvei-sim-pace-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string link = (dir / "serial").string();
+    const ScratchFolder folder("solvei-sim-pace");
+    ASSERT_FALSE(folder.Path().empty());
+    const std::string link = folder.File("serial");
     {
-        PacedSim sim(kBaud);
+        SimOnThread sim(kBaud);
         std::string error;
         ASSERT_TRUE(sim.pty.Open(link, error)) << error;
         sim.Run();
-        const int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY);
+        const RawTerminal terminal(link);
+        const int fd = terminal.Fd();
         ASSERT_GE(fd, 0);
-        termios raw{};
-        ::tcgetattr(fd, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(fd, TCSANOW, &raw);
 
         struct Case {
             const char* what;
@@ -177,31 +135,25 @@ TEST(LinePacingTest, RepliesComeNoFasterThanTheLineCarriesBothWays) {
             wire += c.request.size() + c.replyLength;
         }
         EXPECT_EQ(sim.pty.BytesReceived() + sim.pty.BytesSent(), wire);
-        ::close(fd);
     }
-    std::filesystem::remove_all(dir);
 }
 
 // A remote that writes faster than the line carries is held back, as behind a real port:
 // the simulator stops taking bytes rather than queue them without end.
 TEST(LinePacingTest, AWriterFasterThanTheLineIsHeldBack) {
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("solvei-sim-hold-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string link = (dir / "serial").string();
+    const ScratchFolder folder("solvei-sim-hold");
+    ASSERT_FALSE(folder.Path().empty());
+    const std::string link = folder.File("serial");
     constexpr std::size_t kFlood = 1 << 20;
     std::size_t written = 0;
     {
-        PacedSim sim(1200);
+        SimOnThread sim(1200);
         std::string error;
         ASSERT_TRUE(sim.pty.Open(link, error)) << error;
         sim.Run();
-        const int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        RawTerminal terminal(link, O_NONBLOCK);
+        const int fd = terminal.Fd();
         ASSERT_GE(fd, 0);
-        termios raw{};
-        ::tcgetattr(fd, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(fd, TCSANOW, &raw);
         const Bytes noise(4096, 0x00); // no request starts with it
         const auto deadline = Clock::now() + std::chrono::seconds(20);
         while (written < kFlood && Clock::now() < deadline) {
@@ -216,12 +168,11 @@ TEST(LinePacingTest, AWriterFasterThanTheLineIsHeldBack) {
                 break;
             }
         }
-        ::close(fd);
+        terminal.Close();
         // What the terminal buffers and the simulator's own backlog, far below the flood.
         EXPECT_LT(sim.pty.BytesReceived(), 16 * 1024u);
     }
     EXPECT_LT(written, kFlood);
-    std::filesystem::remove_all(dir);
 }
 
 } // namespace

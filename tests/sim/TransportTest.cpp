@@ -1,29 +1,24 @@
 #include <arpa/inet.h>
 #include <chrono>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <termios.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include <asio/io_context.hpp>
 #include <asio/ip/address.hpp>
 
 #include "link/LinkPacket.h"
 #include "sim/CFaultInjector.h"
 #include "sim/CProcessor.h"
-#include "sim/CPtyTransport.h"
-#include "sim/CSimDescription.h"
-#include "sim/CSimService.h"
 #include "sim/CStateFile.h"
-#include "sim/CUdpTransport.h"
+#include "support/RawTerminal.h"
+#include "support/ScratchFolder.h"
+#include "support/SimOnThread.h"
 
 namespace {
 
@@ -49,41 +44,6 @@ Bytes ReadBytes(int fd, std::size_t wanted) {
     return bytes;
 }
 
-// A simulator running on its own asio thread, as solvei-sim runs it.
-class SimRunner {
-public:
-    explicit SimRunner(CFaultInjector::Options faults = {})
-        : processor(Config(), CProcessor::Clock::now()), injector(faults),
-          service(processor, injector, nullptr), udp(io, service), pty(io, service) {}
-
-    ~SimRunner() {
-        io.stop();
-        if (thread.joinable()) {
-            thread.join();
-        }
-    }
-
-    void Run() {
-        thread = std::thread([this] { io.run(); });
-    }
-
-    static CProcessor::Config Config() {
-        std::string error;
-        CProcessor::Config config;
-        config.description = *CSimDescription::Builtin(error);
-        config.parameters = CSimDescription::Catalog(config.description);
-        return config;
-    }
-
-    asio::io_context io;
-    CProcessor processor;
-    CFaultInjector injector;
-    CSimService service;
-    CUdpTransport udp;
-    CPtyTransport pty;
-    std::thread thread;
-};
-
 int UdpClient(unsigned short port) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in to{};
@@ -95,7 +55,7 @@ int UdpClient(unsigned short port) {
 }
 
 TEST(TransportTest, UdpAnswersEachDatagramToItsSender) {
-    SimRunner sim;
+    SimOnThread sim;
     ASSERT_FALSE(sim.udp.Open({asio::ip::make_address("127.0.0.1"), 0}));
     sim.Run();
     const int a = UdpClient(sim.udp.LocalEndpoint().port());
@@ -110,7 +70,7 @@ TEST(TransportTest, UdpAnswersEachDatagramToItsSender) {
 }
 
 TEST(TransportTest, UdpPresetDownloadSurvivesALostEot) {
-    SimRunner sim;
+    SimOnThread sim;
     ASSERT_FALSE(sim.udp.Open({asio::ip::make_address("127.0.0.1"), 0}));
     sim.Run();
     const int fd = UdpClient(sim.udp.LocalEndpoint().port());
@@ -140,7 +100,7 @@ TEST(TransportTest, UdpPresetDownloadSurvivesALostEot) {
 TEST(TransportTest, UdpSplitRepliesArriveInSeveralDatagrams) {
     CFaultInjector::Options faults;
     faults.split = true;
-    SimRunner sim(faults);
+    SimOnThread sim(0, faults);
     ASSERT_FALSE(sim.udp.Open({asio::ip::make_address("127.0.0.1"), 0}));
     sim.Run();
     const int fd = UdpClient(sim.udp.LocalEndpoint().port());
@@ -165,23 +125,19 @@ TEST(TransportTest, UdpSplitRepliesArriveInSeveralDatagrams) {
 }
 
 TEST(TransportTest, PseudoTerminalJoinsRequestsThatArriveInPieces) {
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("solvei-sim-test-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string link = (dir / "serial").string();
+    const ScratchFolder folder("solvei-sim-test");
+    ASSERT_FALSE(folder.Path().empty());
+    const std::string link = folder.File("serial");
     {
-        SimRunner sim;
+        SimOnThread sim;
         std::string error;
         ASSERT_TRUE(sim.pty.Open(link, error)) << error;
         ASSERT_TRUE(std::filesystem::is_symlink(link));
         sim.Run();
 
-        const int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY);
+        const RawTerminal terminal(link);
+        const int fd = terminal.Fd();
         ASSERT_GE(fd, 0);
-        termios raw{};
-        ::tcgetattr(fd, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(fd, TCSANOW, &raw);
 
         const Bytes read = BuildReadParameter(0, 0, 3);
         ASSERT_EQ(::write(fd, read.data(), 2), 2);
@@ -200,17 +156,14 @@ TEST(TransportTest, PseudoTerminalJoinsRequestsThatArriveInPieces) {
         Bytes twice = kVersionReply;
         twice.insert(twice.end(), kVersionReply.begin(), kVersionReply.end());
         EXPECT_EQ(ReadBytes(fd, 12), twice);
-        ::close(fd);
     }
     EXPECT_FALSE(std::filesystem::exists(link)); // the link goes with the simulator
-    std::filesystem::remove_all(dir);
 }
 
 TEST(StateFileTest, KeepsStateAndRejectsForeignFiles) {
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("solvei-sim-state-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string path = (dir / "state").string();
+    const ScratchFolder folder("solvei-sim-state");
+    ASSERT_FALSE(folder.Path().empty());
+    const std::string path = folder.File("state");
     CStateFile file(path);
     std::string error;
     EXPECT_FALSE(file.Load(error));
@@ -236,7 +189,6 @@ TEST(StateFileTest, KeepsStateAndRejectsForeignFiles) {
         EXPECT_FALSE(file.Load(error));
         EXPECT_FALSE(error.empty()) << content;
     }
-    std::filesystem::remove_all(dir);
 }
 
 } // namespace
