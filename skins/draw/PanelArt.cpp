@@ -281,16 +281,11 @@ QImage PanelArt::Separator() {
     return image;
 }
 
-QImage PanelArt::Wait() {
-    using namespace geo;
-    QImage image = art::Canvas(kWaitW, kWaitH, pal::kFaceBottom);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QRectF outer(0, 0, kWaitW, kWaitH);
+void PanelArt::PopupFrame(QPainter& p, const QRectF& outer) {
     p.setPen(Qt::NoPen);
     p.setBrush(pal::kShadow);
     p.drawPath(art::Rounded(outer, 10));
-    QLinearGradient face(0, 0, 0, kWaitH);
+    QLinearGradient face(0, 0, 0, outer.height());
     face.setColorAt(0, pal::kFaceTop);
     face.setColorAt(1, pal::kFaceBottom);
     p.setBrush(face);
@@ -298,6 +293,15 @@ QImage PanelArt::Wait() {
     p.setPen(QPen(pal::kAmberDark, 1));
     p.setBrush(Qt::NoBrush);
     p.drawPath(art::Rounded(outer.adjusted(1.5, 1.5, -1.5, -1.5), 8.5));
+}
+
+QImage PanelArt::Wait() {
+    using namespace geo;
+    QImage image = art::Canvas(kWaitW, kWaitH, pal::kFaceBottom);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF outer(0, 0, kWaitW, kWaitH);
+    PopupFrame(p, outer);
     GlyphArt::Sun(p, QPointF(36, 34), 12, pal::kAmber);
     art::Engraved(p, QRectF(58, 18, 260, 22), Qt::AlignLeft | Qt::AlignVCenter, "PLEASE WAIT",
                   art::Font(kSans, 15, true, 2), pal::kText);
@@ -315,17 +319,7 @@ QImage PanelArt::MessageBox() {
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF outer(0, 0, kMsgBoxW, kMsgBoxH);
-    p.setPen(Qt::NoPen);
-    p.setBrush(pal::kShadow);
-    p.drawPath(art::Rounded(outer, 10));
-    QLinearGradient face(0, 0, 0, kMsgBoxH);
-    face.setColorAt(0, pal::kFaceTop);
-    face.setColorAt(1, pal::kFaceBottom);
-    p.setBrush(face);
-    p.drawPath(art::Rounded(outer.adjusted(1, 1, -1, -1), 9));
-    p.setPen(QPen(pal::kAmberDark, 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(art::Rounded(outer.adjusted(1.5, 1.5, -1.5, -1.5), 8.5));
+    PopupFrame(p, outer);
     // The caption line: the mark of the program and a rule under the caption.
     GlyphArt::Sun(p, QPointF(28, 24), 9, pal::kAmber);
     p.setPen(QPen(pal::kBorder, 1));

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+class QPainter;
+class QRectF;
+
 // Backgrounds of the main window and of the panels that sit in it.
 class PanelArt {
 public:
@@ -25,4 +28,8 @@ public:
     static QImage MessageMark(char kind);
     // Row labels of each meter view, top row first.
     static QStringList RowLabels(MeterView view);
+
+private:
+    // The frame every popup window shares: shadow, face, amber rim, corners rounded.
+    static void PopupFrame(QPainter& p, const QRectF& outer);
 };

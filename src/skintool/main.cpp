@@ -9,6 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include <QImageReader>
+#include <QSize>
+
 #include "skin/ArchiveIndex.h"
 #include "skin/CSkin.h"
 #include "skin/IMessageBox.h"
@@ -96,13 +99,48 @@ int ReportMissingFiles(const std::string& script, const CSkin& skin) {
     return missing == 0 ? 0 : kFailure;
 }
 
+// A twin of twice the size is optional, but one the window cannot use (unreadable, or not
+// exactly twice its image) is an author's mistake the screen would hide: the image is shown.
+int ReportUnusableTwins(const std::string& script, const CSkin& skin) {
+    const std::string folder = std::filesystem::path(script).parent_path().string();
+    int unusable = 0;
+    for (const auto* table : {&skin.Images(), &skin.Icons()}) {
+        for (const auto& [key, entry] : *table) {
+            std::error_code ec;
+            const std::string twinFile = CSkin::TwinFile(entry.file);
+            const std::string twinPath = SkinFileSource::DiskPath(folder, twinFile);
+            if (entry.file.empty() || !std::filesystem::is_regular_file(twinPath, ec)) {
+                continue;
+            }
+            const QSize image =
+                QImageReader(QString::fromStdString(SkinFileSource::DiskPath(folder, entry.file)))
+                    .size();
+            const QSize twin = QImageReader(QString::fromStdString(twinPath)).size();
+            if (!twin.isValid()) {
+                std::cerr << "solvei-skin: " << key << ": " << twinFile
+                          << " cannot be read as an image\n";
+            } else if (image.isValid() && twin != image * 2) {
+                std::cerr << "solvei-skin: " << key << ": " << twinFile << " is " << twin.width()
+                          << "x" << twin.height() << ", not twice " << entry.file << " ("
+                          << image.width() << "x" << image.height() << ")\n";
+            } else {
+                continue;
+            }
+            ++unusable;
+        }
+    }
+    return unusable == 0 ? 0 : kFailure;
+}
+
 int Check(const std::vector<std::string>& args) {
     StderrMessages messages;
     CSkin skin(nullptr, messages);
     if (!ParseScript(args[0], skin)) {
         return kFailure;
     }
-    return ReportMissingFiles(args[0], skin);
+    const int missing = ReportMissingFiles(args[0], skin);
+    const int twins = ReportUnusableTwins(args[0], skin);
+    return missing != 0 ? missing : twins;
 }
 
 int Dump(const std::vector<std::string>& args) {

@@ -3,7 +3,9 @@
 
 #include <unistd.h>
 
+#include <QBuffer>
 #include <QFile>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -242,6 +244,39 @@ TEST(SkinTool, CheckReportsEveryMissingImageAndIcon) {
     const ToolRun complete = Tool({"check", Q(script)});
     EXPECT_EQ(complete.exitCode, 0) << complete.err;
     EXPECT_EQ(complete.err, "");
+}
+
+// A twin of twice the size is optional; one the window would not use is named.
+TEST(SkinTool, CheckNamesEveryTwinTheWindowWouldNotUse) {
+    ScratchDir dir;
+    const auto bitmap = [](int w, int h) {
+        QImage image(w, h, QImage::Format_RGB32);
+        image.fill(Qt::gray);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "BMP");
+        return bytes.toStdString();
+    };
+    dir.Write("skin/Up.bmp", bitmap(4, 2));
+    dir.Write("skin/Up@2x.bmp", bitmap(8, 4));
+    dir.Write("skin/Down.bmp", bitmap(4, 2));
+    dir.Write("skin/Down@2x.bmp", bitmap(9, 4));
+    dir.Write("skin/Over.bmp", bitmap(4, 2));
+    dir.Write("skin/Over@2x.bmp", "not an image");
+    dir.Write("skin/Plain.bmp", bitmap(4, 2));
+    const std::string script = dir.Write("skin/skin.ini", "IMAGE(Btn::up, \"Up.bmp\")\n"
+                                                          "IMAGE(Btn::down, \"Down.bmp\")\n"
+                                                          "IMAGE(Btn::over, \"Over.bmp\")\n"
+                                                          "IMAGE(Btn::plain, \"Plain.bmp\")\n");
+    const ToolRun run = Tool({"check", Q(script)});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "solvei-skin: Btn::down: Down@2x.bmp is 9x4, not twice Down.bmp (4x2)\n"
+                       "solvei-skin: Btn::over: Over@2x.bmp cannot be read as an image\n");
+    dir.Write("skin/Down@2x.bmp", bitmap(8, 4));
+    dir.Write("skin/Over@2x.bmp", bitmap(8, 4));
+    const ToolRun mended = Tool({"check", Q(script)});
+    EXPECT_EQ(mended.exitCode, 0) << mended.err;
 }
 
 } // namespace
