@@ -143,6 +143,9 @@ void CLedPanel::paintEvent(QPaintEvent*) {
         return;
     }
     QPainter painter(this);
+    // A frame of twice the size shown at another density is brought to it smoothly.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform,
+                          frame.devicePixelRatio() != devicePixelRatioF());
     painter.drawImage(QPoint(0, 0), frame);
     // Words are drawn at the screen's own resolution, over the panel's image.
     painter.setRenderHint(QPainter::TextAntialiasing);

@@ -207,6 +207,14 @@ QImage ArtForRatio(const QImage& image, const QImage& stretched, const QImage* t
             }
         }
     }
-    art.setDevicePixelRatio(2.0);
-    return art;
+    if (ratio == 2.0) {
+        art.setDevicePixelRatio(2.0);
+        return art;
+    }
+    // Any other density gets the twin brought smoothly to its own pixels once, rather than
+    // every paint dropping or doubling rows of it.
+    const QSize device(qRound(stretched.width() * ratio), qRound(stretched.height() * ratio));
+    QImage fitted = art.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    fitted.setDevicePixelRatio(ratio);
+    return fitted;
 }

@@ -31,7 +31,8 @@ enum class TwinCutOut {
 // The picture to paint of an image stretched to stretched.size() at a screen's device pixel
 // ratio. From 1.5 on, given a twin of exactly twice the image's size: the twin stretched to
 // twice the size (its resize lines at twice their place), with a device pixel ratio of 2 so
-// it paints at the same logical size; otherwise stretched itself. image: the normal image
+// it paints at the same logical size, and at another ratio than 2 brought smoothly to the
+// screen's own pixels; otherwise stretched itself. image: the normal image
 // before stretching, to check the twin's size.
 QImage ArtForRatio(const QImage& image, const QImage& stretched, const QImage* twin, QPoint resize,
                    double ratio, int32_t maskColour, TwinCutOut cutOut);
