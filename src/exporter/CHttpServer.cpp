@@ -344,8 +344,9 @@ void CHttpServer::Admit(asio::ip::tcp::socket socket) {
 }
 
 void CHttpServer::Accept() {
-    m_acceptor.async_accept([this](const std::error_code& ec, asio::ip::tcp::socket socket) {
-        if (ec == asio::error::operation_aborted || !m_acceptor.is_open()) {
+    m_acceptor.async_accept([this, alive = std::weak_ptr<const char>(m_alive)](
+                                const std::error_code& ec, asio::ip::tcp::socket socket) {
+        if (alive.expired() || ec == asio::error::operation_aborted || !m_acceptor.is_open()) {
             return;
         }
         if (ec) {
@@ -354,8 +355,8 @@ void CHttpServer::Accept() {
                 Evict();
             }
             m_acceptPause.expires_after(kAcceptPause);
-            m_acceptPause.async_wait([this](const std::error_code& wait) {
-                if (!wait && m_acceptor.is_open()) {
+            m_acceptPause.async_wait([this, alive](const std::error_code& wait) {
+                if (!alive.expired() && !wait && m_acceptor.is_open()) {
                     Accept();
                 }
             });

@@ -86,4 +86,7 @@ private:
     std::shared_ptr<asio::ssl::context> m_tls;
     std::chrono::milliseconds m_requestTimeout = kRequestTimeout;
     std::list<std::shared_ptr<Connection>> m_connections; // oldest first
+    // Gone with the server: an accept that completed just before the server was destroyed is
+    // still run by the io_context afterwards, and must not touch it.
+    std::shared_ptr<const char> m_alive = std::make_shared<const char>();
 };
